@@ -1,0 +1,65 @@
+#include "host/render/IVVertexStreamBuffer.h"
+
+#include "host/render/IVRender.h"
+
+// IVRender's primitive operations are protected where the host keeps them internal; the stream
+// is the render library's own and reaches them through this accessor.
+class IVVertexStreamDraw {
+public:
+    static void Triangle(IVRender& device, const IVVertexP& a, const IVVertexP& b, const IVVertexP& c) {
+        const float normal[3] = {0.0f, 0.0f, 0.0f};
+        device.DrawTriangle(&a.x, &b.x, &c.x, normal);
+    }
+    static void Triangle(IVRender& device, const IVVertexPN& a, const IVVertexPN& b, const IVVertexPN& c) {
+        const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
+        device.DrawTriangle(&a.x, &b.x, &c.x, normal);
+    }
+    static void Triangle(IVRender& device, const IVVertexPNC& a, const IVVertexPNC& b, const IVVertexPNC& c) {
+        const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
+        const unsigned long colour = uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
+        device._DrawTriangle(&a.x, &b.x, &c.x, normal, colour);
+    }
+    static void Triangle(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c) {
+        // FIXME: textured triangles replay untextured; the software rasterizer has no texture sampler.
+        const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
+        device.DrawTriangle(&a.x, &b.x, &c.x, normal);
+    }
+    template <class V> static void Line(IVRender& device, const V& a, const V& b) {
+        device.DrawLine(a.x, a.y, a.z, b.x, b.y, b.z);
+    }
+};
+
+template <class V> void IVVertexStreamBuffer<V>::End() {
+    if (mp_immediate_device != nullptr)
+        Render(*mp_immediate_device);
+}
+
+template <class V> void IVVertexStreamBuffer<V>::AddTriangle(const V& a, const V& b, const V& c) {
+    if (me_primitive != EPrimitive::eTriangles)
+        return;
+    mv_vertices.push_back(a);
+    mv_vertices.push_back(b);
+    mv_vertices.push_back(c);
+}
+
+template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b) {
+    if (me_primitive != EPrimitive::eLines)
+        return;
+    mv_vertices.push_back(a);
+    mv_vertices.push_back(b);
+}
+
+template <class V> void IVVertexStreamBuffer<V>::Render(IVRender& device) {
+    const size_t count = mv_vertices.size();
+    if (me_primitive == EPrimitive::eTriangles)
+        for (size_t i = 0; i + 2 < count; i += 3)
+            IVVertexStreamDraw::Triangle(device, mv_vertices[i], mv_vertices[i + 1], mv_vertices[i + 2]);
+    else if (me_primitive == EPrimitive::eLines)
+        for (size_t i = 0; i + 1 < count; i += 2)
+            IVVertexStreamDraw::Line(device, mv_vertices[i], mv_vertices[i + 1]);
+}
+
+template class IVVertexStreamBuffer<IVVertexP>;
+template class IVVertexStreamBuffer<IVVertexPN>;
+template class IVVertexStreamBuffer<IVVertexPNC>;
+template class IVVertexStreamBuffer<IVVertexPNT>;

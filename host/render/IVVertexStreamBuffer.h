@@ -1,0 +1,46 @@
+#pragma once
+// IVVertexStreamBuffer: the render library's own stream. It keeps the primitives of the last fill
+// and replays them on a device through the device's virtual drawing operations, so a device that
+// overrides DrawTriangle / _DrawTriangle / DrawLine receives every primitive.
+//
+// An immediate stream (made by IVRender::GetVertexStreamPN) draws its fill on its device at End.
+// Replay per format: P and PN triangles go to DrawTriangle with the device colour (PN with the sum
+// of the corner normals, which keeps the side the corners agree on); PNC triangles go to the
+// colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles draw untextured. Lines of
+// every format go to the plain DrawLine.
+#include "host/render/IIVVertexStream.h"
+#include "host/render/IVVertex.h"
+
+#include <vector>
+
+template <class V> class IVVertexStreamBuffer final : public IIVVertexStream<V> {
+public:
+    enum class EPrimitive { eNone, eTriangles, eLines };
+
+    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr) : mp_immediate_device(immediate_device) {}
+
+    void BeginTriangles() override { _Begin(EPrimitive::eTriangles); }
+    void BeginLines() override { _Begin(EPrimitive::eLines); }
+    void End() override;
+    void AddTriangle(const V& a, const V& b, const V& c) override;
+    void AddLine(const V& a, const V& b) override;
+    void Render(IVRender& device) override;
+
+    EPrimitive GetPrimitive() const { return me_primitive; }
+    const std::vector<V>& GetVertices() const { return mv_vertices; }
+
+private:
+    void _Begin(EPrimitive primitive) {
+        me_primitive = primitive;
+        mv_vertices.clear();
+    }
+
+    IVRender* mp_immediate_device;
+    EPrimitive me_primitive = EPrimitive::eNone;
+    std::vector<V> mv_vertices;
+};
+
+extern template class IVVertexStreamBuffer<IVVertexP>;
+extern template class IVVertexStreamBuffer<IVVertexPN>;
+extern template class IVVertexStreamBuffer<IVVertexPNC>;
+extern template class IVVertexStreamBuffer<IVVertexPNT>;
