@@ -1,0 +1,153 @@
+#include "containers/IVVertexContainerStlDataAnimation.h"
+
+#include "host/mesh/MStlMeshBuilder.h"
+#include "host/mesh/MStlVectorMaskPoints.h"
+#include "tests/support/RecordingRender.h"
+#include "tests/support/RecordingStream.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ExposedAnimation : public IVVertexContainerStlDataAnimation {
+public:
+    using IVVertexContainerStlDataAnimation::_Optimise;
+    using IVVertexContainerStlDataAnimation::IVVertexContainerStlDataAnimation;
+};
+
+// Two triangles over four points; each point's displacement is distinct and not a power of two
+// so that a wrong point index or a wrong operation order shows up in the floats.
+class AnimationContainer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1000, 0, 0}, {0, 1000, 0}, {1000, 1000, 7}}, {{0, 1, 2}, {1, 3, 2}});
+        mask.Resize(4);
+        for (uint64_t i = 0; i < 4; ++i)
+            mask.Set(i, 0.1f * float(i + 1), -0.3f * float(i + 1), 3.0f + float(i));
+    }
+
+    RecordedStreamLog<IVVertexPN> Optimise(ExposedAnimation& container) {
+        RecordingStream<IVVertexPN> stream;
+        container._Optimise(stream);
+        return stream.Log();
+    }
+
+    std::unique_ptr<MStlBase> mesh;
+    MStlVectorMaskPoints mask;
+};
+
+TEST_F(AnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndFacetNormals) {
+    ExposedAnimation container(mesh.get(), &mask);
+    container.SetAnimationScale(0.0f);
+    container.SetSkipTextures(false);
+    const auto log = Optimise(container);
+
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
+    ASSERT_EQ(log.vertices.size(), 6u);
+    const IVVertexPN& corner = log.vertices[4]; // second triangle, corner 1: point 3
+    EXPECT_EQ(corner.x, 1000.0f);
+    EXPECT_EQ(corner.y, 1000.0f);
+    EXPECT_EQ(corner.z, 7.0f);
+    const MStlTriangle* second = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle->mp_next;
+    for (int k = 3; k < 6; ++k) {
+        EXPECT_EQ(log.vertices[k].nx, second->ma_normal[0]);
+        EXPECT_EQ(log.vertices[k].ny, second->ma_normal[1]);
+        EXPECT_EQ(log.vertices[k].nz, second->ma_normal[2]);
+    }
+}
+
+TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
+    ExposedAnimation container(mesh.get(), &mask);
+    container.SetAnimationScale(1.0f);
+    container.SetSkipTextures(false);
+    auto log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 6u);
+    EXPECT_EQ(log.vertices[4].x, 0.4f + 1000.0f);
+    EXPECT_EQ(log.vertices[4].y, -1.2f + 1000.0f);
+    EXPECT_EQ(log.vertices[4].z, 6.0f + 7.0f);
+
+    container.SetAnimationScale(0.37f);
+    log = Optimise(container);
+    const float expected = (0.1f * 2.0f) * 0.37f + 1000.0f; // point 1, the first triangle's corner 1
+    EXPECT_EQ(log.vertices[1].x, expected);
+}
+
+TEST_F(AnimationContainer, NullMaskIsANoOp) {
+    ExposedAnimation container(mesh.get(), nullptr);
+    EXPECT_TRUE(Optimise(container).calls.empty());
+}
+
+TEST_F(AnimationContainer, MeshWithoutTrianglesGivesAnEmptyFrame) {
+    MStlBase empty;
+    ExposedAnimation container(&empty, &mask);
+    EXPECT_EQ(Optimise(container).calls, (std::vector<std::string>{"BeginTriangles", "End"}));
+}
+
+TEST_F(AnimationContainer, SkipsOnlyTrianglesCoveredByTheFirstTexture) {
+    MStlTriangle* first = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle;
+    MStlTextureFactory* textures = mesh->GetTextureFactory(true);
+    ExposedAnimation container(mesh.get(), &mask);
+    container.SetAnimationScale(0.0f);
+
+    container.SetSkipTextures(true);
+    EXPECT_EQ(Optimise(container).vertices.size(), 6u) << "no texture: nothing to skip";
+
+    textures->CreateTexture()->SetCoordinates(first, {});
+    textures->CreateTexture()->SetCoordinates(first->mp_next, {}); // second texture is not consulted
+    const auto skipped = Optimise(container);
+    ASSERT_EQ(skipped.vertices.size(), 3u);
+    EXPECT_EQ(skipped.vertices[1].z, 7.0f) << "the uncovered triangle is the one drawn";
+
+    container.SetSkipTextures(false);
+    EXPECT_EQ(Optimise(container).vertices.size(), 6u);
+}
+
+TEST_F(AnimationContainer, CopiesShareTheMeshButNotTheSettings) {
+    ExposedAnimation original(mesh.get(), &mask);
+    original.SetAnimationScale(1.0f);
+    original.SetSkipTextures(false);
+    ExposedAnimation copy(original);
+    EXPECT_EQ(Optimise(copy).vertices[4].x, Optimise(original).vertices[4].x);
+
+    copy.SetAnimationScale(0.0f);
+    EXPECT_EQ(Optimise(original).vertices[4].x, 0.4f + 1000.0f);
+
+    ExposedAnimation assigned(mesh.get(), nullptr);
+    assigned = original;
+    EXPECT_EQ(Optimise(assigned).vertices[4].x, 0.4f + 1000.0f);
+}
+
+TEST_F(AnimationContainer, DeviceFillsOnceAndReplaysUntilOptimisationsAreDestroyed) {
+    RecordingRender device;
+    RecordingStreamSource streams;
+    device.SetVertexStreamSource(&streams);
+    {
+        ExposedAnimation container(mesh.get(), &mask);
+        container.SetAnimationScale(0.0f);
+        container.SetSkipTextures(false);
+        container.RenderTriangles(device, true, false, 0);
+        container.RenderTriangles(device, true, false, 0);
+        EXPECT_EQ(streams.pn->streams_created, 1);
+        container.DestroyRenderOptimisations();
+        EXPECT_EQ(streams.pn->streams_destroyed, 1);
+        container.RenderTriangles(device, true, false, 0);
+        EXPECT_EQ(streams.pn->streams_created, 2);
+    }
+    EXPECT_EQ(streams.pn->streams_destroyed, 2) << "the destructor drops the stream";
+    EXPECT_EQ(std::count(streams.pn->calls.begin(), streams.pn->calls.end(), "Render"), 3);
+}
+
+TEST_F(AnimationContainer, BuiltInStreamReplaysEveryTriangleOnTheDevice) {
+    RecordingRender device;
+    ExposedAnimation container(mesh.get(), &mask);
+    container.SetAnimationScale(0.0f);
+    container.SetSkipTextures(false);
+    container.RenderTriangles(device, true, false, 0);
+    container.RenderTriangles(device, true, false, 0);
+    ASSERT_EQ(device.triangles.size(), 4u);
+    EXPECT_EQ(device.triangles[3].b[2], 7.0f);
+}
+
+} // namespace

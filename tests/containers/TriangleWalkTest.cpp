@@ -1,0 +1,134 @@
+#include "containers/IVStlTriangleIterator.h"
+
+#include "host/mesh/MStlBase.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// Builds feature trees whose triangles are numbered in the order the walk must visit them:
+// each triangle's first point has x = its expected position.
+class TreeBuilder {
+public:
+    MStlBase mesh;
+
+    MStlSurface* Surface(MStlFeature* feature, int triangles) {
+        MStlSurface* surface = mesh.AddSurface(feature);
+        for (int i = 0; i < triangles; ++i) {
+            MStlPoint* a = mesh.AddPoint(mn_next++, 0, 0);
+            mesh.AddTriangle(surface, a, mesh.AddPoint(0, 1, 0), mesh.AddPoint(0, 0, 1));
+        }
+        return surface;
+    }
+
+    std::vector<int> Walk(MStlFeature* root) {
+        std::vector<int> order;
+        for (const MStlTriangle* triangle : IVStlTriangleRange{root})
+            order.push_back(triangle->mp_points[0]->x);
+        return order;
+    }
+
+    std::vector<int> Expected() const {
+        std::vector<int> order;
+        for (int i = 0; i < mn_next; ++i)
+            order.push_back(i);
+        return order;
+    }
+
+private:
+    int mn_next = 0;
+};
+
+TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
+    TreeBuilder tree;
+    EXPECT_TRUE(tree.Walk(nullptr).empty());
+    EXPECT_TRUE(IVStlTriangleIterator::Begin(nullptr) == IVStlTriangleIterator::End(nullptr));
+
+    MStlFeature* root = tree.mesh.CreateRootFeature();
+    EXPECT_TRUE(tree.Walk(root).empty());
+    tree.mesh.AddSurface(tree.mesh.AddFeature(root)); // an empty surface in an empty child
+    tree.mesh.AddFeature(root);
+    EXPECT_TRUE(tree.Walk(root).empty());
+}
+
+TEST(TriangleWalk, RootWithoutSurfacesVisitsItsChildren) {
+    TreeBuilder tree;
+    MStlFeature* root = tree.mesh.CreateRootFeature();
+    tree.Surface(tree.mesh.AddFeature(root), 2);
+    EXPECT_EQ(tree.Walk(root), tree.Expected());
+}
+
+TEST(TriangleWalk, PassesOverEmptySurfacesAndFeaturesWithoutSurfaces) {
+    TreeBuilder tree;
+    MStlFeature* root = tree.mesh.CreateRootFeature();
+    tree.Surface(root, 1);
+    tree.Surface(root, 0);
+    tree.Surface(root, 2);
+    tree.mesh.AddFeature(root); // no surfaces
+    tree.Surface(tree.mesh.AddFeature(root), 0);
+    tree.Surface(tree.mesh.AddFeature(root), 1);
+    EXPECT_EQ(tree.Walk(root), tree.Expected());
+}
+
+TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblings) {
+    TreeBuilder tree;
+    MStlFeature* root = tree.mesh.CreateRootFeature();
+    tree.Surface(root, 1);
+    MStlFeature* first = tree.mesh.AddFeature(root);
+    MStlFeature* second = tree.mesh.AddFeature(root);
+    tree.Surface(first, 1);
+    MStlFeature* grandchild = tree.mesh.AddFeature(first);
+    tree.Surface(grandchild, 2);
+    MStlFeature* deepest = tree.mesh.AddFeature(grandchild);
+    tree.Surface(deepest, 1);
+    tree.Surface(tree.mesh.AddFeature(first), 1);
+    tree.Surface(second, 1);
+    tree.Surface(tree.mesh.AddFeature(second), 1);
+    // A surface added to the root after its children still belongs to the root's own surfaces,
+    // which come first. Give it the next number and expect it second.
+    MStlSurface* late = tree.Surface(root, 1);
+    const int late_number = late->mp_first_triangle->mp_points[0]->x;
+
+    std::vector<int> expected = tree.Expected();
+    expected.erase(expected.begin() + late_number);
+    expected.insert(expected.begin() + 1, late_number);
+    EXPECT_EQ(tree.Walk(root), expected);
+}
+
+TEST(TriangleWalk, EndsAtTheStartingFeatureWithoutVisitingItsSiblings) {
+    TreeBuilder tree;
+    MStlFeature* root = tree.mesh.CreateRootFeature();
+    MStlFeature* subtree = tree.mesh.AddFeature(root);
+    MStlFeature* sibling = tree.mesh.AddFeature(root);
+    tree.Surface(subtree, 1);
+    MStlFeature* child = tree.mesh.AddFeature(subtree);
+    tree.Surface(child, 1);
+    MStlFeature* last = tree.mesh.AddFeature(child);
+    tree.Surface(last, 1);
+    tree.Surface(sibling, 3);
+    tree.Surface(tree.mesh.AddFeature(root), 1);
+
+    EXPECT_EQ(tree.Walk(subtree), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(tree.Walk(child), (std::vector<int>{1, 2}));
+    EXPECT_EQ(tree.Walk(root).size(), 7u);
+}
+
+TEST(TriangleWalk, EndIteratorHoldsTheEndCursor) {
+    TreeBuilder tree;
+    MStlFeature* root = tree.mesh.CreateRootFeature();
+    tree.Surface(root, 1);
+    tree.Surface(root, 1);
+    const IVStlTriangleIterator end = IVStlTriangleIterator::End(root);
+    EXPECT_EQ(end.mp_triangle, nullptr);
+    EXPECT_EQ(end.mo_position, (IVStlSurfaceCursor{root, root, 2}));
+
+    IVStlTriangleIterator iterator = IVStlTriangleIterator::Begin(root);
+    ++iterator;
+    ++iterator;
+    EXPECT_TRUE(iterator == end);
+    EXPECT_EQ(iterator.mo_position, end.mo_end);
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+// The stand-in host's mesh and math pieces whose behaviour the library relies on.
+#include "host/math/MMTransformMatrix.h"
+#include "host/mesh/MRegisteredHandle.h"
+#include "host/mesh/MStlMeshBuilder.h"
+#include "host/mesh/MStlVectorMaskPoints.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidation) {
+    auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 1}});
+    EXPECT_EQ(mesh->GetNumTriangles(), 2);
+    const MStlBaseProperties& properties = mesh->GetProperties();
+    EXPECT_TRUE(properties.mb_num_triangles_valid);
+    EXPECT_NE(properties.mp_validity->mn_state, 0);
+
+    MStlPoint* p = mesh->GetPoint(0);
+    mesh->GetCompact()->AddTriangle(p, p, p, 0, 0, 127);
+    mesh->Invalidate();
+    EXPECT_EQ(properties.mp_validity->mn_state, 0);
+    EXPECT_EQ(mesh->GetNumTriangles(), 3) << "compact triangles count too";
+}
+
+TEST(HostMesh, NeighbourInfoListsEveryTreeTriangleUsingThePointAndIsDropped) {
+    // A fan of three triangles around point 0, in a second surface too.
+    auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {-10, 0, 0}}, {{0, 1, 2}, {0, 2, 3}});
+    MStlSurface* extra = mesh->AddSurface(mesh->GetRootFeature());
+    MStlTriangle* third = mesh->AddTriangle(extra, mesh->GetPoint(0), mesh->GetPoint(3), mesh->GetPoint(1));
+    const MStlCompact& compact = *mesh->GetCompact();
+
+    compact.EnableNeighbourInfo(true);
+    ASSERT_TRUE(compact.HasNeighbourInfo());
+    const MStlPoint& centre = *mesh->GetPoint(0);
+    ASSERT_EQ(centre.mn_num_neighbours, 3);
+    EXPECT_EQ(centre.mpp_neighbours[2], third) << "walk order";
+    EXPECT_EQ(mesh->GetPoint(1)->mn_num_neighbours, 2);
+    EXPECT_EQ(mesh->GetPoint(2)->mn_num_neighbours, 2);
+
+    compact.EnableNeighbourInfo(false);
+    EXPECT_FALSE(compact.HasNeighbourInfo());
+    EXPECT_EQ(centre.mn_num_neighbours, 0);
+    EXPECT_EQ(centre.mpp_neighbours, nullptr);
+}
+
+TEST(HostMesh, CompactAndMaskStoresSpanBlocks) {
+    MStlBase mesh;
+    MStlPoint* p = mesh.AddPoint(1, 2, 3);
+    for (int i = 0; i < 8193; ++i)
+        mesh.GetCompact()->AddTriangle(p, p, p, int8_t(i % 100), 0, -128);
+    EXPECT_EQ(mesh.GetCompact()->GetNumTriangles(), 8193u);
+    EXPECT_EQ(mesh.GetCompact()->GetTriangle(8192).ma_normal[0], 92);
+
+    MStlVectorMaskPoints mask(1025);
+    mask.Set(1024, 1, 2, 3);
+    EXPECT_EQ(mask.Get(1024)[2], 3.0f);
+    EXPECT_EQ(mask.Get(1023)[0], 0.0f);
+}
+
+TEST(HostMesh, TextureListIsRebuiltInCoordinateOrderAfterAChange) {
+    auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 1}});
+    MStlTriangle* first = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle;
+    MStlTexture* texture = mesh->GetTextureFactory(true)->CreateTexture();
+    texture->SetCoordinates(first->mp_next, {{1, 2, 3}, {4, 5, 6}});
+    texture->SetCoordinates(first, {});
+
+    texture->_SpreadInvalidity();
+    EXPECT_FALSE(texture->IsListValid());
+    texture->_ValidateVector();
+    EXPECT_EQ(texture->GetTriangles(), (std::vector<MStlTriangle*>{first->mp_next, first}));
+
+    MStlTextureCoordinates coordinates;
+    EXPECT_TRUE(texture->GetCoordinates(first->mp_next, coordinates, true));
+    EXPECT_EQ(coordinates.ma_v[2], 6.0f);
+    MStlTriangle stranger;
+    EXPECT_FALSE(texture->GetCoordinates(&stranger, coordinates, true));
+}
+
+TEST(HostMesh, RegisteredHandleResolvesThroughItsRecord) {
+    MStlBase mesh;
+    MRegisteredHandle<MRegisteredID<MStlBase>, MStlBase>::Record record{&mesh};
+    EXPECT_EQ((MRegisteredHandle<MRegisteredID<MStlBase>, MStlBase>(&record).GetRegisteredObject()), &mesh);
+    EXPECT_EQ((MRegisteredHandle<MRegisteredID<MStlBase>, MStlBase>().GetRegisteredObject()), nullptr);
+}
+
+TEST(HostMath, Float16ReadOutIsTheExactCounterpartOfMakeFromFloat16) {
+    const float values[16] = {0.1f, 2, 3, 4, 5, 6.7f, 7, 8, 9, 10, 11.3f, 12, 0, 0, 0, 1};
+    MMTransformMatrix matrix;
+    matrix.MakeFromFloat16(values);
+    float out[16];
+    matrix.GetMatrixFloat16(out);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(out[i], values[i]) << i;
+}
+
+TEST(HostMath, RotationAboutAnOffsetAxisAndItsInverse) {
+    MMTransformMatrix rotation;
+    rotation.MakeRotation({1, 0, 0}, {0, 0, 2}, std::numbers::pi / 2);
+    MMPoint3d<double> out;
+    ASSERT_TRUE(rotation.Transform(out, {2, 0, 5}, false));
+    EXPECT_NEAR(out.x, 1, 1e-12);
+    EXPECT_NEAR(out.y, 1, 1e-12);
+    EXPECT_NEAR(out.z, 5, 1e-12);
+    ASSERT_TRUE(rotation.Transform(out, {1, 0, 0}, true)) << "directions ignore the offset";
+    EXPECT_NEAR(out.y, 1, 1e-12);
+
+    MMPoint3d<double> back;
+    ASSERT_TRUE(rotation.InverseTransform(back, {1, 1, 5}, false));
+    EXPECT_NEAR(back.x, 2, 1e-12);
+    EXPECT_NEAR(back.y, 0, 1e-12);
+
+    MMTransformMatrix singular;
+    singular.MakeScale(1, 0, 1);
+    EXPECT_FALSE(singular.InverseTransform(back, {1, 1, 1}, false));
+}
+
+} // namespace
