@@ -1,0 +1,62 @@
+#include "transparency/IVVertexContainerTransparency.h"
+
+#include "host/mesh/MStlBase.h"
+#include "transparency/IVTransparencyCache.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+// The conversion the host's transparent pass uses: rounded, then the low eight bits, so that a
+// component of -1 (no colour found yet) gives 2.
+uint8_t ColourByte(float component) {
+    return static_cast<uint8_t>(static_cast<int64_t>(component * 255.0f + 0.5f));
+}
+
+} // namespace
+
+IVVertexContainerTransparency::IVVertexContainerTransparency() = default;
+
+IVVertexContainerTransparency::~IVVertexContainerTransparency() = default;
+
+void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stream) {
+    if (mp_cache == nullptr || mp_target_render == nullptr)
+        return;
+    stream.BeginTriangles();
+
+    using Record = IVTransparencyCache::IVVBTranspTriangle;
+    float colour[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+    uint8_t bytes[4];
+    const auto convert = [&] {
+        for (int k = 0; k < 4; ++k)
+            bytes[k] = ColourByte(colour[k]);
+    };
+    convert();
+
+    const MStlBase* previous_stl = nullptr;
+    void* const* pointers = mp_cache->mv_triangles.base().data();
+    const size_t count =
+        std::min(static_cast<size_t>(std::max(mp_cache->mn_num_triangles, 0)), mp_cache->mv_triangles.size());
+    for (size_t i = 0; i < count; ++i) {
+        Record& record = *static_cast<Record*>(pointers[i]);
+        const MStlBase* stl = IVTransparencyCache::_GetOwnerStl(record.mp_triangle);
+        if (stl != previous_stl) {
+            previous_stl = stl;
+            if (const IVTransparencyCache::TStlReference* reference = mp_cache->_FindSTL(stl)) {
+                const uint32_t diffuse = reference->mo_render_memento.GetMaterial().GetDiffuse();
+                for (int k = 0; k < 4; ++k)
+                    colour[k] = static_cast<float>((diffuse >> (8 * k)) & 0xFFu) / 255.0f;
+                convert();
+            }
+        }
+        for (IVVertexPNC& vertex : record.ma_vertices) {
+            vertex.r = bytes[0];
+            vertex.g = bytes[1];
+            vertex.b = bytes[2];
+            vertex.a = bytes[3];
+        }
+        stream.AddTriangle(record.ma_vertices[0], record.ma_vertices[1], record.ma_vertices[2]);
+    }
+    stream.End();
+}
