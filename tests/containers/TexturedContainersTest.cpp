@@ -1,0 +1,283 @@
+#include "containers/IVVertexContainerStlDataTexturedAnimation.h"
+#include "containers/IVVertexContainerTexturedPlane.h"
+
+#include "host/base/MUnit.h"
+#include "host/mesh/MStlMeshBuilder.h"
+#include "host/mesh/MStlVectorMaskPoints.h"
+#include "tests/support/RecordingStream.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class ExposedTexturedAnimation : public IVVertexContainerStlDataTexturedAnimation {
+public:
+    using IVVertexContainerStlDataTexturedAnimation::_Optimise;
+    using IVVertexContainerStlDataTexturedAnimation::IVVertexContainerStlDataTexturedAnimation;
+};
+
+class ExposedPlane : public IVVertexContainerTexturedPlane {
+public:
+    using IVVertexContainerTexturedPlane::_Optimise;
+    using IVVertexContainerTexturedPlane::_OptimiseFlatShading;
+    using IVVertexContainerTexturedPlane::IVVertexContainerTexturedPlane;
+};
+
+template <class Container> RecordedStreamLog<IVVertexPNT> Optimise(Container& container) {
+    RecordingStream<IVVertexPNT> stream;
+    container._Optimise(stream);
+    return stream.Log();
+}
+
+MStlTriangle* TriangleAt(MStlBase& mesh, int index) {
+    MStlTriangle* triangle = mesh.GetRootFeature()->GetSurface(0)->mp_first_triangle;
+    for (int i = 0; i < index; ++i)
+        triangle = triangle->mp_next;
+    return triangle;
+}
+
+// Three triangles over five points with distinct, non-power-of-two displacements, so a wrong
+// point index or operation order shows in the floats.
+class TexturedAnimationContainer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1000, 0, 0}, {0, 1000, 0}, {1000, 1000, 7}, {-5, 3, 11}},
+                                     {{0, 1, 2}, {1, 3, 2}, {2, 4, 0}});
+        mask.Resize(5);
+        for (uint64_t i = 0; i < 5; ++i)
+            mask.Set(i, 0.1f * float(i + 1), -0.3f * float(i + 1), 3.0f + float(i));
+        texture = mesh->GetTextureFactory(true)->CreateTexture();
+    }
+
+    void Cover(int triangle, MStlTextureCoordinates coordinates = {}) {
+        texture->SetCoordinates(TriangleAt(*mesh, triangle), coordinates);
+    }
+
+    std::unique_ptr<MStlBase> mesh;
+    MStlVectorMaskPoints mask;
+    MStlTexture* texture = nullptr;
+};
+
+TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOneAddsTheDisplacement) {
+    Cover(1);
+    ExposedTexturedAnimation container(mesh.get(), &mask, texture);
+
+    container.SetAnimationScale(0.0f);
+    auto log = Optimise(container);
+    EXPECT_EQ(log.calls, (Calls{"BeginTriangles", "AddTriangle", "End"}));
+    ASSERT_EQ(log.vertices.size(), 3u);
+    EXPECT_EQ(log.vertices[1].x, 1000.0f); // corner 1 is point 3
+    EXPECT_EQ(log.vertices[1].y, 1000.0f);
+    EXPECT_EQ(log.vertices[1].z, 7.0f);
+
+    container.SetAnimationScale(1.0f);
+    log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 3u);
+    const float* displacement = mask.Get(3);
+    EXPECT_EQ(log.vertices[1].x, displacement[0] * 1.0f + 1000.0f);
+    EXPECT_EQ(log.vertices[1].y, displacement[1] * 1.0f + 1000.0f);
+    EXPECT_EQ(log.vertices[1].z, 6.0f + 7.0f);
+    const MStlTriangle* triangle = TriangleAt(*mesh, 1);
+    for (const IVVertexPNT& corner : log.vertices) {
+        EXPECT_EQ(corner.nx, triangle->ma_normal[0]);
+        EXPECT_EQ(corner.ny, triangle->ma_normal[1]);
+        EXPECT_EQ(corner.nz, triangle->ma_normal[2]);
+    }
+}
+
+TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheRecord) {
+    Cover(0, MStlTextureCoordinates{{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}});
+    ExposedTexturedAnimation container(mesh.get(), &mask, texture);
+    container.SetAnimationScale(0.0f);
+    const auto log = Optimise(container);
+
+    ASSERT_EQ(log.vertices.size(), 3u);
+    EXPECT_EQ(log.vertices[0].u, 0.1f);
+    EXPECT_EQ(log.vertices[0].v, 0.4f);
+    EXPECT_EQ(log.vertices[1].u, 0.2f);
+    EXPECT_EQ(log.vertices[1].v, 0.5f);
+    EXPECT_EQ(log.vertices[2].u, 0.3f);
+    EXPECT_EQ(log.vertices[2].v, 0.6f);
+}
+
+TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLaterChanges) {
+    Cover(2);
+    Cover(0);
+    ExposedTexturedAnimation container(mesh.get(), &mask, texture);
+    container.SetAnimationScale(0.0f);
+    auto log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 6u);
+    EXPECT_EQ(log.vertices[1].x, -5.0f);   // triangle 2 first: its corner 1 is point 4
+    EXPECT_EQ(log.vertices[4].x, 1000.0f); // then triangle 0: its corner 1 is point 1
+
+    Cover(1); // a new triangle joins the end of the list, even after a fill
+    log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 9u);
+    EXPECT_EQ(log.vertices[7].z, 7.0f);
+}
+
+TEST_F(TexturedAnimationContainer, NullMaskOrTextureStreamsNothingAndEmptyTextureAnEmptyList) {
+    Cover(0);
+    ExposedTexturedAnimation without_mask(mesh.get(), nullptr, texture);
+    EXPECT_TRUE(Optimise(without_mask).calls.empty());
+    ExposedTexturedAnimation without_texture(mesh.get(), &mask, nullptr);
+    EXPECT_TRUE(Optimise(without_texture).calls.empty());
+
+    ExposedTexturedAnimation empty(mesh.get(), &mask, mesh->GetTextureFactory(true)->CreateTexture());
+    EXPECT_EQ(Optimise(empty).calls, (Calls{"BeginTriangles", "End"}));
+}
+
+TEST_F(TexturedAnimationContainer, CopiesShareGeometryButKeepTheirOwnScale) {
+    Cover(0);
+    ExposedTexturedAnimation original(mesh.get(), &mask, texture);
+    original.SetAnimationScale(0.0f);
+    ExposedTexturedAnimation copy(original);
+    copy.SetAnimationScale(1.0f);
+    EXPECT_EQ(Optimise(original).vertices[1].x, 1000.0f);
+    EXPECT_EQ(Optimise(copy).vertices[1].x, mask.Get(1)[0] + 1000.0f);
+
+    ExposedTexturedAnimation assigned(mesh.get(), nullptr, nullptr);
+    assigned = copy;
+    EXPECT_EQ(Optimise(assigned).vertices[1].x, mask.Get(1)[0] + 1000.0f);
+}
+
+// One square plane in the tree: an active and an inactive triangle; the compact store holds two
+// more triangles with quantised normals.
+class TexturedPlaneContainer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MUnit::SetIE(1000);
+        mesh = MStlMeshBuilder::Make(
+            {{0, 0, 0}, {2000, 0, 0}, {0, 4000, 0}, {2000, 4000, 0}, {1000, 1000, 9000}},
+            {{0, 1, 2}, {1, 3, 2}});
+        TriangleAt(*mesh, 1)->SetActive(false);
+        MStlPoint* p0 = mesh->GetPoint(0);
+        MStlPoint* p4 = mesh->GetPoint(4);
+        mesh->GetCompact()->AddTriangle(p4, p0, p4, 127, 0, -127);
+        mesh->GetCompact()->AddTriangle(p0, p4, p0, -128, 1, 0);
+    }
+    void TearDown() override { MUnit::SetIE(1000); }
+
+    std::unique_ptr<MStlBase> mesh;
+    MMTransformMatrix identity;
+};
+
+TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunningDown) {
+    ExposedPlane container(mesh.get());
+    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, true);
+    const auto log = Optimise(container);
+
+    // Compact triangle 0, corner 0: point 4 at (1, 1, 9) in model units.
+    ASSERT_EQ(log.vertices.size(), 9u);
+    const IVVertexPNT& corner = log.vertices[3];
+    EXPECT_EQ(corner.x, 1.0f);
+    EXPECT_EQ(corner.y, 1.0f);
+    EXPECT_EQ(corner.u, 0.5f);
+    EXPECT_EQ(corner.v, 0.75f);
+    // Tree triangle 0: local (0, 0) -> (0, max v), local (width, 0) -> (max u, max v), (0, height) -> (0, 0).
+    EXPECT_EQ(log.vertices[0].u, 0.0f);
+    EXPECT_EQ(log.vertices[0].v, 1.0f);
+    EXPECT_EQ(log.vertices[1].u, 1.0f);
+    EXPECT_EQ(log.vertices[2].v, 0.0f);
+}
+
+TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseTransform) {
+    MMTransformMatrix shift;
+    shift.MakeTranslation({1.0, 0.0, 0.0});
+    ExposedPlane container(mesh.get());
+    container.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, true);
+    const auto log = Optimise(container);
+
+    ASSERT_EQ(log.vertices.size(), 9u);
+    const IVVertexPNT& corner = log.vertices[1]; // point 1 at (2, 0, 0): local (1, 0)
+    EXPECT_EQ(corner.x, 2.0f);                   // the position itself is not transformed
+    EXPECT_EQ(corner.u, static_cast<float>(3.0 * 1.0 / 2.0));
+    EXPECT_EQ(corner.v, 5.0f);
+    const IVVertexPNT& other = log.vertices[2]; // point 2 at (0, 4, 0): local (-1, 4)
+    EXPECT_EQ(other.u, -1.5f);
+    EXPECT_EQ(other.v, 0.0f);
+}
+
+TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
+    mesh = MStlMeshBuilder::Make({{1500, -1500, 33554435}, {0, 0, 0}, {1, 0, 0}}, {{0, 1, 2}});
+    ExposedPlane container(mesh.get());
+    container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
+    auto log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 3u);
+    EXPECT_EQ(log.vertices[0].x, 1.5f);
+    EXPECT_EQ(log.vertices[0].y, -1.5f);
+    EXPECT_EQ(log.vertices[0].z, 33554435.0f / 1000.0f); // single-precision division
+
+    container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
+    log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 3u);
+    EXPECT_EQ(log.vertices[0].x, 1500.0f);
+    EXPECT_EQ(log.vertices[0].y, -1500.0f);
+}
+
+TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleWithUnclampedNormals) {
+    ExposedPlane container(mesh.get());
+    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
+    const auto log = Optimise(container);
+
+    EXPECT_EQ(log.calls, (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "AddTriangle", "End"}));
+    ASSERT_EQ(log.vertices.size(), 9u);
+    const MStlTriangle* active = TriangleAt(*mesh, 0);
+    EXPECT_EQ(log.vertices[2].nz, active->ma_normal[2]);
+    EXPECT_EQ(log.vertices[3].z, 9000.0f); // the compact pass follows the tree pass
+    for (int k = 3; k < 6; ++k) {
+        EXPECT_EQ(log.vertices[k].nx, 1.0f);
+        EXPECT_EQ(log.vertices[k].ny, 0.0f);
+        EXPECT_EQ(log.vertices[k].nz, -1.0f);
+    }
+    EXPECT_EQ(log.vertices[6].nx, -128.0f / 127.0f);
+    EXPECT_EQ(log.vertices[6].ny, 1.0f / 127.0f);
+}
+
+TEST_F(TexturedPlaneContainer, RunsTheCompactPassWithoutTreeTriangles) {
+    TriangleAt(*mesh, 0)->SetActive(false);
+    ExposedPlane container(mesh.get());
+    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
+    EXPECT_EQ(Optimise(container).calls, (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
+}
+
+TEST_F(TexturedPlaneContainer, OptimiseStreamsExactlyWhatFlatShadingStreams) {
+    ExposedPlane container(mesh.get());
+    container.SetParams(identity, 0.7f, 1.3f, 2.5f, 3.5f, true);
+    const auto optimised = Optimise(container);
+    RecordingStream<IVVertexPNT> stream;
+    container._OptimiseFlatShading(stream);
+
+    EXPECT_EQ(optimised.calls, stream.Log().calls);
+    ASSERT_EQ(optimised.vertices.size(), stream.Log().vertices.size());
+    for (size_t i = 0; i < optimised.vertices.size(); ++i) {
+        EXPECT_EQ(optimised.vertices[i].u, stream.Log().vertices[i].u) << "vertex " << i;
+        EXPECT_EQ(optimised.vertices[i].v, stream.Log().vertices[i].v) << "vertex " << i;
+    }
+}
+
+TEST_F(TexturedPlaneContainer, CopiesAndAssignmentsCarryThePlane) {
+    MMTransformMatrix shift;
+    shift.MakeTranslation({1.0, 0.0, 0.0});
+    ExposedPlane original(mesh.get());
+    original.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, false);
+    ExposedPlane copy(original);
+    ExposedPlane assigned(nullptr);
+    assigned = original;
+    original.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
+
+    for (ExposedPlane* container : {&copy, &assigned}) {
+        const auto log = Optimise(*container);
+        ASSERT_EQ(log.vertices.size(), 9u);
+        EXPECT_EQ(log.vertices[1].x, 2000.0f);
+        EXPECT_EQ(log.vertices[1].u, 3.0f * 1999.0f / 2.0f);
+    }
+}
+
+} // namespace
