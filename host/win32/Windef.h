@@ -13,6 +13,11 @@ using COLORREF = DWORD;
 using HWND = struct HWND__*;
 using HDC = struct HDC__*;
 using HGDIOBJ = void*;
+using HPEN = struct HPEN__*;
+using HBRUSH = struct HBRUSH__*;
+using HFONT = struct HFONT__*;
+using LPCWSTR = const wchar_t*;
+using LPWSTR = wchar_t*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -22,15 +27,22 @@ using HGDIOBJ = void*;
 constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue) {
     return COLORREF(red) | (COLORREF(green) << 8) | (COLORREF(blue) << 16);
 }
-constexpr BYTE GetRValue(COLORREF colour) { return BYTE(colour & 0xFF); }
-constexpr BYTE GetGValue(COLORREF colour) { return BYTE((colour >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF colour) { return BYTE((colour >> 16) & 0xFF); }
+constexpr BYTE GetRValue(COLORREF colour) {
+    return BYTE(colour & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF colour) {
+    return BYTE((colour >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF colour) {
+    return BYTE((colour >> 16) & 0xFF);
+}
 
 struct tagPOINT {
     LONG x;
     LONG y;
 };
 using POINT = tagPOINT;
+using LPPOINT = POINT*;
 
 struct tagSIZE {
     LONG cx;
@@ -45,6 +57,8 @@ struct tagRECT {
     LONG bottom;
 };
 using RECT = tagRECT;
+using LPRECT = RECT*;
+using LPCRECT = const RECT*;
 
 constexpr int LF_FACESIZE = 32;
 
@@ -65,3 +79,6 @@ struct tagLOGFONTW {
     WCHAR lfFaceName[LF_FACESIZE];
 };
 using LOGFONTW = tagLOGFONTW;
+
+static_assert(sizeof(POINT) == 8 && sizeof(RECT) == 16 && sizeof(COLORREF) == 4);
+static_assert(sizeof(LOGFONTW) == 28 + LF_FACESIZE * sizeof(WCHAR));
