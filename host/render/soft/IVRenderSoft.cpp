@@ -1,0 +1,276 @@
+#include "host/render/soft/IVRenderSoft.h"
+
+#include "host/math/MMTransformMatrix.h"
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "host/render/soft/IVSoftRasterizer.h"
+#include "host/render/soft/IVTextureSoft.h"
+
+#include <cmath>
+
+namespace {
+
+// The raster normal of a projected triangle, turned to the side of the supplied object-space
+// normal relative to the object-space winding (the same rule the panoramic device uses).
+void RasterNormal(float* out, const float* a, const float* b, const float* c, const float* normal,
+                  const float* ra, const float* rb, const float* rc) {
+    const double g0 = double(b[0] - a[0]), g1 = double(b[1] - a[1]), g2 = double(b[2] - a[2]);
+    const double h0 = double(c[0] - a[0]), h1 = double(c[1] - a[1]), h2 = double(c[2] - a[2]);
+    const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
+    const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
+    const double side = (double(normal[0]) * (g1 * h2 - g2 * h1) + double(normal[1]) * (g2 * h0 - g0 * h2)) +
+                        double(normal[2]) * (g0 * h1 - g1 * h0);
+    double m[3] = {r1 * s2 - r2 * s1, r2 * s0 - r0 * s2, r0 * s1 - r1 * s0};
+    const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
+    if (!(length < 1.4901161193847656e-08))
+        for (double& value : m)
+            value /= length;
+    for (int i = 0; i < 3; ++i)
+        out[i] = side > 0.0 ? float(m[i]) : -float(m[i]);
+}
+
+// Truncation to a signed 32-bit pixel, false when the value has none.
+bool ToPixel(float value, int32_t& out) {
+    if (!(value > -2147483649.0f && value < 2147483648.0f))
+        return false;
+    out = int32_t(value);
+    return true;
+}
+
+} // namespace
+
+IVRenderSoft::IVRenderSoft() : mp_rasterizer(std::make_unique<IVSoftRasterizer>()) {
+    _SyncRasterizer();
+}
+
+IVRenderSoft::~IVRenderSoft() = default;
+
+void IVRenderSoft::_OnStartFrame(IVDisplaySurface* surface, CDC*) {
+    _SyncRasterizer();
+    mp_rasterizer->SetSurface(dynamic_cast<IVDisplaySurfaceSoft*>(surface));
+}
+
+void IVRenderSoft::_OnStopFrame() {
+    mp_rasterizer->SetSurface(nullptr);
+}
+
+void IVRenderSoft::_OnEnableLigthing() {
+    mp_rasterizer->SetShading(mn_render_mode == 1 && mb_lighting);
+}
+
+void IVRenderSoft::_OnSetMaterialFront() {
+    mp_rasterizer->SetColourWord(mn_current_colour);
+}
+
+bool IVRenderSoft::SetTexture(IVTexture* texture) {
+    if (texture == nullptr) {
+        mp_texture_soft = nullptr;
+        return IVRender::SetTexture(nullptr);
+    }
+    IVTextureSoft* soft = dynamic_cast<IVTextureSoft*>(texture);
+    if (soft == nullptr)
+        return false;
+    mp_texture_soft = soft;
+    return IVRender::SetTexture(texture);
+}
+
+void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float*,
+                            const float*, const float*, const float*, const float* normal, IVTexture&) {
+    DrawTriangle(p0, p1, p2, normal);
+    DrawTriangle(p0, p2, p3, normal);
+}
+
+bool IVRenderSoft::DrawTextureRect(const float* origin, const float* to_end, const float* to_start,
+                                   IVTexture* texture) {
+    if (!SetTexture(texture))
+        return false;
+    float left_top[3], right_bottom[3];
+    _Transform(left_top, ma_object_window, origin[0] + to_start[0], origin[1] + to_start[1],
+               origin[2] + to_start[2], 1.0f, true);
+    _Transform(right_bottom, ma_object_window, origin[0] + to_end[0], origin[1] + to_end[1],
+               origin[2] + to_end[2], 1.0f, true);
+    if (!_DrawTextureWindowRect(left_top, right_bottom)) {
+        SetTexture(nullptr);
+        return false;
+    }
+    return SetTexture(nullptr);
+}
+
+void IVRenderSoft::EnableZBuffer(bool test, bool write) {
+    IVRender::EnableZBuffer(test, write);
+    mp_rasterizer->SetDepthTest(test, write);
+}
+
+void IVRenderSoft::StartTransparency(bool sorted) {
+    IVRender::StartTransparency(sorted);
+    mp_rasterizer->SetBlend(true);
+}
+
+void IVRenderSoft::EndTransparency() {
+    IVRender::EndTransparency();
+    mp_rasterizer->SetBlend(false);
+}
+
+void IVRenderSoft::RestoreMemento(const Memento& memento, EMemoType type) {
+    IVRender::RestoreMemento(memento, type);
+    // The memento's colour word is set after the material; the rasterizer follows it.
+    if (type == eMemoAll || type == eMemoMaterial)
+        mp_rasterizer->SetColourWord(mn_current_colour);
+}
+
+void IVRenderSoft::_UpdateClippingPlanes() {
+    IVSoftRasterizer& rasterizer = *mp_rasterizer;
+    rasterizer.ClearClippingPlanes();
+    MMTransformMatrix world_raster;
+    world_raster.MakeFromFloat16(ma_world_raster);
+    MMTransformMatrix raster_world;
+    if (!world_raster.GetInverse(raster_world))
+        return;
+    const size_t count = std::min(mv_clipping_planes.size(), mv_plane_indices.size());
+    for (size_t i = 0; i < count; ++i) {
+        const ClippingPlane& plane = mv_clipping_planes[i];
+        if (!plane.enabled)
+            continue;
+        // A plane is a row vector: (plane x raster-to-world) . raster point = plane . world point.
+        const double world[4] = {plane.a, plane.b, plane.c, plane.d};
+        double raster[4];
+        for (int column = 0; column < 4; ++column)
+            raster[column] = ((world[0] * raster_world(0, column) + world[1] * raster_world(1, column)) +
+                              world[2] * raster_world(2, column)) +
+                             world[3] * raster_world(3, column);
+        mv_plane_indices[i] = int16_t(rasterizer.AddClippingPlane(float(raster[0]), float(raster[1]),
+                                                                  float(raster[2]), float(raster[3])));
+    }
+}
+
+void IVRenderSoft::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
+                                 unsigned long colour) {
+    mp_rasterizer->SetColourWord(uint32_t(colour));
+    IVRenderSoft::_DrawTriangle(a, b, c, normal);
+}
+
+void IVRenderSoft::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    float ra[3], rb[3], rc[3], raster_normal[3];
+    _Transform(ra, ma_object_raster, a[0], a[1], a[2], 1.0f, true);
+    _Transform(rb, ma_object_raster, b[0], b[1], b[2], 1.0f, true);
+    _Transform(rc, ma_object_raster, c[0], c[1], c[2], 1.0f, true);
+    RasterNormal(raster_normal, a, b, c, normal, ra, rb, rc);
+    mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+}
+
+void IVRenderSoft::_DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
+                             unsigned long colour) {
+    mp_rasterizer->SetColourWord(uint32_t(colour));
+    float ra[3], rb[3];
+    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
+    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
+    mp_rasterizer->RasterLine(ra, rb);
+}
+
+void IVRenderSoft::_DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
+    float ra[3], rb[3];
+    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
+    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
+    mp_rasterizer->RasterLine(ra, rb);
+}
+
+void IVRenderSoft::_DrawPoint(float x, float y, float z, float, float, float) {
+    IVRenderSoft::_DrawPoint(x, y, z);
+}
+
+void IVRenderSoft::_DrawPoint(float x, float y, float z, unsigned long colour) {
+    mp_rasterizer->SetColourWord(uint32_t(colour));
+    IVRenderSoft::_DrawPoint(x, y, z);
+}
+
+void IVRenderSoft::_DrawPoint(float x, float y, float z) {
+    float rp[3];
+    _Transform(rp, ma_object_raster, x, y, z, 1.0f, true);
+    mp_rasterizer->RasterPoint(rp, 0);
+}
+
+void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
+                                const float* colour) {
+    _DrawTriangle(a, b, c, normal, MakeColourWord(colour));
+}
+
+void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    _DrawTriangle(a, b, c, normal, mn_current_colour);
+}
+
+void IVRenderSoft::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1, const float* colour) {
+    _DrawLine(x0, y0, z0, x1, y1, z1, MakeColourWord(colour));
+}
+
+void IVRenderSoft::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
+    float ra[3], rb[3];
+    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
+    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
+    ra[2] += 1.0f;
+    rb[2] += 1.0f;
+    mp_rasterizer->RasterLine(ra, rb);
+}
+
+void IVRenderSoft::DrawPoint(float x, float y, float z) {
+    IVRenderSoft::_DrawPoint(x, y, z);
+}
+
+void IVRenderSoft::DrawPoints(const float* xyz, unsigned int count) {
+    for (unsigned int k = 0; k < count; ++k) {
+        const unsigned int index = 3u * k;
+        float rp[3];
+        _Transform(rp, ma_object_raster, xyz[index], xyz[index + 1], xyz[index + 2], 1.0f, true);
+        mp_rasterizer->RasterPoint(rp, 3);
+    }
+}
+
+void IVRenderSoft::SetRenderMode(int mode) {
+    mn_render_mode = mode;
+    _OnEnableLigthing();
+}
+
+uint32_t IVRenderSoft::MakeColourWord(const float* colour) {
+    uint32_t word = 0;
+    for (int channel = 0; channel < 3; ++channel) {
+        const float scaled = colour[channel] * 255.0f;
+        // Beyond 2^62 (and for not-a-number) the conversion is undefined, but every float that
+        // large is a multiple of 256, so its low byte is 0 anyway.
+        const int64_t whole = std::fabs(scaled) < 4.6116860184273879e18f ? int64_t(scaled) : 0;
+        word |= uint32_t(uint64_t(whole) & 0xFFu) << (8 * channel);
+    }
+    return word;
+}
+
+void IVRenderSoft::_SetRasterizer(std::unique_ptr<IVSoftRasterizer> rasterizer) {
+    if (rasterizer == nullptr)
+        return;
+    IVSoftRasterizer& old = *mp_rasterizer;
+    rasterizer->SetSurface(old.GetSurface());
+    rasterizer->SetBlend(old.IsBlend());
+    rasterizer->SetShading(old.IsShading());
+    rasterizer->SetDepthTest(mb_zbuffer_test, mb_zbuffer_write);
+    rasterizer->SetColourWord(mn_current_colour);
+    mp_rasterizer = std::move(rasterizer);
+}
+
+void IVRenderSoft::_SyncRasterizer() {
+    mp_rasterizer->SetDepthTest(mb_zbuffer_test, mb_zbuffer_write);
+    mp_rasterizer->SetBlend(mb_transparency_started);
+    mp_rasterizer->SetShading(mn_render_mode == 1 && mb_lighting);
+    mp_rasterizer->SetColourWord(mn_current_colour);
+}
+
+bool IVRenderSoft::_DrawTextureWindowRect(const float* left_top, const float* right_bottom) {
+    IVDisplaySurfaceSoft* surface = dynamic_cast<IVDisplaySurfaceSoft*>(mp_display_surface);
+    if (surface == nullptr)
+        return false;
+    int32_t x0, y0, x1, y1;
+    if (mp_texture_soft == nullptr || !ToPixel(left_top[0], x0) || !ToPixel(left_top[1], y0) ||
+        !ToPixel(right_bottom[0], x1) || !ToPixel(right_bottom[1], y1))
+        return true;
+    const RECT& pixels = surface->GetPixelRect();
+    if (x1 >= pixels.left && x0 <= pixels.right && y1 >= pixels.top && y0 <= pixels.bottom) {
+        const float rect[4] = {float(x0), float(x1), float(y0), float(y1)};
+        mp_texture_soft->DrawIntoSurface(*surface, rect);
+    }
+    return true;
+}
