@@ -221,6 +221,19 @@ TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
     EXPECT_EQ(log.vertices[0].y, -1500.0f);
 }
 
+TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision) {
+    ExposedPlane container(mesh.get());
+    container.SetParams(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
+    const auto log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 9u);
+
+    // Point 4 at local (1000, 1000): 0.3f x 1000 / 3 rounds differently in single precision.
+    const float scaled = static_cast<float>(static_cast<double>(0.3f) * 1000.0 / 3.0);
+    ASSERT_NE(scaled, 0.3f * 1000.0f / 3.0f);
+    EXPECT_EQ(log.vertices[3].u, scaled);
+    EXPECT_EQ(log.vertices[3].v, 0.3f - scaled);
+}
+
 TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleWithUnclampedNormals) {
     ExposedPlane container(mesh.get());
     container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
