@@ -1,0 +1,17 @@
+#include "apps/CylindricalTransform.h"
+
+#include <cmath>
+
+void CylindricalTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
+    const double horizontal = std::sqrt(d.x * d.x + d.z * d.z);
+    u = std::atan2(d.x, d.z) / md_half_angle;
+    // Straight up or down has no finite height; a large one keeps the point off the image.
+    v = (horizontal > 1e-12 ? d.y / horizontal : std::copysign(1e12, d.y)) / md_half_angle;
+}
+
+MMPoint3d<double> CylindricalTransform::_FromImage(double u, double v) const {
+    const double longitude = u * md_half_angle;
+    const double height = v * md_half_angle;
+    const double length = std::sqrt(1.0 + height * height);
+    return {std::sin(longitude) / length, height / length, std::cos(longitude) / length};
+}

@@ -1,0 +1,41 @@
+#pragma once
+// PanoramicTransform: the common part of the panoramic point transforms handed to the panoramic
+// device (IVRenderSoftPano::SetTransform). The device sends every world point through the
+// transform and then through the ordinary linear camera, so the transform moves each point to
+// where the linear camera shows it at its panoramic place:
+//
+//   d = p − eye in camera axes (x right, y up, z forward), ρ = |d|
+//   (u, v) = ToImage(d / ρ)           the panoramic image position, ±1 at the image's left/right edge
+//   p′ = eye + ρ·(u·right + v·up + forward)
+//
+// The linear camera (focal length half the image width, i.e. a 90 degree canvas) maps p′ to
+// pixel (W/2 + u·W/2, H/2 − v·W/2), and its depth, which falls with eye-space z = ρ, still orders
+// points by their distance from the eye. Only points are bent: directions pass unchanged, and a
+// triangle stays straight between its three bent corners (the device does not subdivide).
+//
+// Value object owned by the program; the device borrows it. Immutable after construction, so it
+// may be read from any thread.
+#include "apps/Camera.h"
+
+#include "host/math/MMTransform.h"
+
+class PanoramicTransform : public MMTransform {
+public:
+    // `horizontal_fov_degrees`: the angle the image width spans.
+    PanoramicTransform(const Camera& camera, double horizontal_fov_degrees);
+
+    using MMTransform::Transform;
+    bool Transform(MMPoint3d<double>& out, const MMPoint3d<double>& in, bool direction) const override;
+    bool InverseTransform(MMPoint3d<double>& out, const MMPoint3d<double>& in, bool direction) const override;
+
+    // The linear camera to use behind the transform: the same eye and target with a 90 degree canvas.
+    static Camera MakeCanvasCamera(const Camera& camera);
+
+protected:
+    // Unit direction in camera axes to image position; the inverse.
+    virtual void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const = 0;
+    virtual MMPoint3d<double> _FromImage(double u, double v) const = 0;
+
+    Camera mo_camera;
+    double md_half_angle; // radians: half the horizontal field of view
+};

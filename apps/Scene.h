@@ -1,0 +1,26 @@
+#pragma once
+// Scene: the meshes a frame draws, opaque and transparent, in model units. Built once (from STL
+// files or by BuiltInScene) and then only read by FrameRenderer; objects never move, so the
+// transparency cache may keep its prepared triangles across frames.
+#include "apps/SceneObject.h"
+#include "apps/StlMesh.h"
+
+#include <functional>
+#include <vector>
+
+class Scene {
+public:
+    // Builds the host mesh (facet normals from the file where it gave them) and the displacement
+    // field. `wave`, when given, scales each point's unit normal (point in model units).
+    SceneObject& AddMesh(const StlMesh& mesh, const std::string& name, uint32_t colour, bool transparent,
+                         const std::function<double(double, double, double)>& wave = {});
+
+    std::vector<SceneObject>& GetObjects() { return mv_objects; }
+    const std::vector<SceneObject>& GetObjects() const { return mv_objects; }
+    Bounds GetBounds() const;
+    Bounds GetTransparentBounds() const;
+    uint64_t GetNumTriangles() const;
+
+private:
+    std::vector<SceneObject> mv_objects;
+};
