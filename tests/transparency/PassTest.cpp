@@ -1,0 +1,236 @@
+// The transparent pass: device roles and call order, colours, empty passes, the container, copies.
+#include "tests/transparency/IVTransparencyCacheTest.h"
+
+#include <string>
+
+namespace {
+
+// Streams that write their calls into the pass device's own call list, so that stream and device
+// calls appear in one order.
+class DeviceLoggedStream final : public IIVVertexStream<IVVertexPNC> {
+public:
+    explicit DeviceLoggedStream(std::vector<std::string>& calls) : mr_calls(calls) {}
+    void BeginTriangles() override { mr_calls.push_back("BeginTriangles"); }
+    void BeginLines() override { mr_calls.push_back("BeginLines"); }
+    void End() override { mr_calls.push_back("End"); }
+    void AddTriangle(const IVVertexPNC&, const IVVertexPNC&, const IVVertexPNC&) override {
+        mr_calls.push_back("AddTriangle");
+    }
+    void AddLine(const IVVertexPNC&, const IVVertexPNC&) override { mr_calls.push_back("AddLine"); }
+    void Render(IVRender&) override { mr_calls.push_back("Render"); }
+
+private:
+    std::vector<std::string>& mr_calls;
+};
+
+class DeviceLoggedSource final : public IVVertexStreamSource {
+public:
+    explicit DeviceLoggedSource(std::vector<std::string>& calls) : mr_calls(calls) {}
+    std::unique_ptr<IIVVertexStream<IVVertexP>> CreateStream(const IVVertexP*) override { return nullptr; }
+    std::unique_ptr<IIVVertexStream<IVVertexPN>> CreateStream(const IVVertexPN*) override { return nullptr; }
+    std::unique_ptr<IIVVertexStream<IVVertexPNC>> CreateStream(const IVVertexPNC*) override {
+        return std::make_unique<DeviceLoggedStream>(mr_calls);
+    }
+    std::unique_ptr<IIVVertexStream<IVVertexPNT>> CreateStream(const IVVertexPNT*) override {
+        return nullptr;
+    }
+
+private:
+    std::vector<std::string>& mr_calls;
+};
+
+class ExposedContainer : public IVVertexContainerTransparency {
+public:
+    using IVVertexContainerTransparency::_Optimise;
+};
+
+using Pass = IVTransparencyCacheTest;
+using Calls = std::vector<std::string>;
+
+std::array<uint8_t, 4> Colour(const IVVertexPNC& vertex) {
+    return {vertex.r, vertex.g, vertex.b, vertex.a};
+}
+
+TEST_F(Pass, CallsEachDeviceInItsRoleAndOrder) {
+    MUnit::SetIE(4);
+    DeviceLoggedSource logged(pass_device.calls);
+    pass_device.SetVertexStreamSource(&logged);
+    auto near = Strip(1);
+    auto far = Strip(1);
+    const MMaterial near_material(0x80FF0000u), far_material(0x400000FFu);
+    IVTransparencyCache cache(&constructor_device);
+    cache.SetSkipSortTolerance(10.0f);
+    for (int frame = 0; frame < 2; ++frame) {
+        constructor_device.SetMaterialFront(near_material);
+        Register(cache, *near);
+        constructor_device.SetMaterialFront(far_material);
+        Register(cache, *far, {1, 0, 0}, {-1000, 0, 0});
+        constructor_device.SetMaterialFront(MMaterial());
+        cache.RenderStlTransparentPN(&pass_device);
+    }
+
+    const Calls bracket_open = {"StartTransparency(0)", "EnableZBuffer(1,1)", "SetBackfaceVisible(1)"};
+    Calls expected = bracket_open;
+    expected.insert(expected.end(),
+                    {"BeginTriangles", "AddTriangle", "AddTriangle", "End", "Render", "EndTransparency"});
+    expected.insert(expected.end(), bracket_open.begin(), bracket_open.end());
+    expected.insert(expected.end(), {"Render", "EndTransparency"}); // second frame: no sort, no refill
+    EXPECT_EQ(pass_device.calls, expected);
+    EXPECT_TRUE(pass_device.IsZBufferTest() && pass_device.IsZBufferWrite() &&
+                pass_device.GetBackfaceVisible());
+    EXPECT_FALSE(pass_device.IsTransparencyStarted());
+
+    const Calls frame_calls = {"CreateMemento", "CreateMemento", "SetTransformObjectWorld",
+                               "RestoreMemento(2)"};
+    Calls constructor_expected = frame_calls;
+    constructor_expected.insert(constructor_expected.end(), frame_calls.begin(), frame_calls.end());
+    EXPECT_EQ(constructor_device.calls, constructor_expected);
+    EXPECT_EQ(constructor_device.restored_materials, (std::vector<MMaterial>{far_material, far_material}))
+        << "only the farthest mesh's memento";
+    EXPECT_EQ(constructor_device.object_world_matrices.back(),
+              (std::array<float, 16>{0.25f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(constructor_device.GetMaterialFront(), far_material);
+    pass_device.SetVertexStreamSource(nullptr);
+}
+
+TEST_F(Pass, VertexColourBytesAreTheDiffuseBytes) {
+    auto mesh = Strip(1);
+    IVTransparencyCache cache(&constructor_device);
+    for (int byte = 0; byte < 256; ++byte) {
+        const uint8_t value = static_cast<uint8_t>(byte);
+        const uint32_t diffuse =
+            MMaterial::MakeColour(value, uint8_t(255 - byte), uint8_t(byte ^ 0x5A), value);
+        constructor_device.SetMaterialFront(MMaterial(diffuse));
+        Register(cache, *mesh);
+        cache.RenderStlTransparentPN(&pass_device);
+        const auto& vertices = streams.pnc->vertices;
+        ASSERT_EQ(vertices.size(), 3u * static_cast<size_t>(byte + 1));
+        for (size_t k = vertices.size() - 3; k < vertices.size(); ++k)
+            ASSERT_EQ(Colour(vertices[k]),
+                      (std::array<uint8_t, 4>{value, uint8_t(255 - byte), uint8_t(byte ^ 0x5A), value}));
+    }
+}
+
+TEST_F(Pass, KeepsTheOldColoursWhileTheOrderStands) {
+    auto mesh = Strip(2);
+    IVTransparencyCache cache(&constructor_device);
+    cache.SetSkipSortTolerance(90.0f);
+    constructor_device.SetMaterialFront(MMaterial(0x01020304u));
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(&pass_device);
+    constructor_device.SetMaterialFront(MMaterial(0x05060708u));
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(constructor_device.restored_materials.back(), MMaterial(0x05060708u));
+    EXPECT_EQ(Colour(cache.GetTriangle(0).ma_vertices[0]), (std::array<uint8_t, 4>{4, 3, 2, 1}));
+
+    cache.ForceReSort();
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(Colour(cache.GetTriangle(0).ma_vertices[0]), (std::array<uint8_t, 4>{8, 7, 6, 5}));
+}
+
+TEST_F(Pass, FarthestRecordWithoutAnOwnerSortsAndIsColouredTwos) {
+    auto mesh = Strip(3);
+    IVTransparencyCache cache(&constructor_device);
+    Register(cache, *mesh, {1, 0, 0}, {1000, 0, 0}); // every depth negative
+    cache.RenderStlTransparentPN(&pass_device);
+    MStlTriangle* farthest = const_cast<MStlTriangle*>(cache.GetTriangle(0).mp_triangle);
+    MStlSurface* owner = std::exchange(farthest->mp_owner, nullptr);
+    constructor_device.calls.clear();
+    cache.SetSkipSortTolerance(90.0f);
+
+    Register(cache, *mesh, {1, 0, 0}, {1000, 0, 0});
+    cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(StreamFills(), 2) << "no registration to compare with: the pass sorts";
+    EXPECT_EQ(cache.GetTriangle(0).mp_triangle, farthest);
+    EXPECT_EQ(cache.GetTriangle(0).mf_depth, 0.0f) << "no viewpoint found yet";
+    EXPECT_EQ(Colour(cache.GetTriangle(0).ma_vertices[0]), (std::array<uint8_t, 4>{2, 2, 2, 2}));
+    EXPECT_EQ(Colour(cache.GetTriangle(1).ma_vertices[0]), (std::array<uint8_t, 4>{255, 255, 255, 255}));
+    EXPECT_EQ(constructor_device.calls, (Calls{"CreateMemento", "SetTransformObjectWorld"})) << "no memento";
+    farthest->mp_owner = owner;
+}
+
+TEST_F(Pass, NothingRegisteredEmptiesTheCacheAndTouchesNoDevice) {
+    auto mesh = Strip(2);
+    IVTransparencyCache cache(&constructor_device);
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(&pass_device);
+    const Calls device_calls = pass_device.calls, constructor_calls = constructor_device.calls;
+
+    cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(pass_device.calls, device_calls);
+    EXPECT_EQ(constructor_device.calls, constructor_calls);
+    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the stream is discarded";
+    EXPECT_EQ(cache.FindMemento(mesh.get()), nullptr);
+    EXPECT_EQ(SortedCount(cache), 0);
+    EXPECT_EQ(cache.GetNumTriangle(), 2u);
+}
+
+TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
+    MStlBase empty;
+    auto inactive = Strip(1);
+    inactive->GetRootFeature()->GetSurface(0)->mp_first_triangle->SetActive(false);
+    IVTransparencyCache cache(&constructor_device);
+    Register(cache, empty);
+    Register(cache, *inactive);
+    cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(pass_device.calls, Calls{});
+    EXPECT_EQ(constructor_device.calls, (Calls{"CreateMemento", "CreateMemento"}));
+    EXPECT_EQ(cache.GetNumTriangle(), 0u);
+    EXPECT_EQ(Container(cache), nullptr);
+}
+
+TEST_F(Pass, ContainerOpensTheStreamOnlyWithACacheAndADevice) {
+    IVTransparencyCache cache(&constructor_device);
+    ExposedContainer container;
+    RecordingStream<IVVertexPNC> stream;
+    container._Optimise(stream);
+    container.mp_cache = &cache;
+    container._Optimise(stream);
+    container.mp_cache = nullptr;
+    container.mp_target_render = &pass_device;
+    container._Optimise(stream);
+    EXPECT_EQ(stream.Log().calls, Calls{});
+
+    container.mp_cache = &cache;
+    container._Optimise(stream);
+    EXPECT_EQ(stream.Log().calls, (Calls{"BeginTriangles", "End"}));
+}
+
+TEST_F(Pass, CopyAndAssignmentTakeTheContainer) {
+    auto mesh = Strip(2);
+    IVTransparencyCache source(&constructor_device);
+    source.SetSkipSortTolerance(90.0f);
+    Register(source, *mesh);
+    source.RenderStlTransparentPN(&pass_device);
+    IVVertexContainerTransparency* container = Container(source);
+    ASSERT_NE(container, nullptr);
+
+    IVTransparencyCache copy(source);
+    EXPECT_EQ(Container(copy), container);
+    EXPECT_EQ(Container(source), nullptr);
+    EXPECT_NE(&copy.GetTriangle(0), &source.GetTriangle(0));
+    EXPECT_EQ(Order(copy), Order(source));
+    Register(copy, *mesh);
+    copy.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(StreamFills(), 1) << "the copy draws the stream it took over";
+    Register(source, *mesh);
+    source.RenderStlTransparentPN(&pass_device);
+    EXPECT_NE(Container(source), nullptr);
+    EXPECT_EQ(StreamFills(), 2) << "the source builds a new container";
+
+    IVVertexContainerTransparency* taken = Container(source);
+    copy = source;
+    EXPECT_EQ(Container(copy), taken);
+    EXPECT_EQ(Container(source), nullptr);
+    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the copy's previous container is gone with its stream";
+
+    const Record* record = &copy.GetTriangle(0);
+    IVTransparencyCache& same = copy;
+    copy = same;
+    EXPECT_EQ(Container(copy), taken);
+    EXPECT_EQ(&copy.GetTriangle(0), record);
+}
+
+} // namespace
