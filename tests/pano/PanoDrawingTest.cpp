@@ -1,0 +1,225 @@
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "host/render/soft/IVTextureSoft.h"
+#include "tests/pano/PanoTestDevice.h"
+#include "tests/support/PointTransforms.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using Point = std::array<float, 3>;
+
+// Records the colour words that reach the colour-word triangle through the virtual table.
+class ColourWordDevice : public PanoTestDevice {
+public:
+    std::vector<unsigned long> words;
+
+protected:
+    using PanoTestDevice::_DrawTriangle;
+    void _DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
+                       unsigned long colour) override {
+        words.push_back(colour);
+        PanoTestDevice::_DrawTriangle(a, b, c, normal, colour);
+    }
+};
+
+class PanoDrawing : public ::testing::Test {
+protected:
+    PanoDrawing() : recorder(device.Record()) {}
+
+    const RecordingRasterizer::Primitive& Only() {
+        EXPECT_EQ(recorder.primitives.size(), 1u);
+        return recorder.primitives.back();
+    }
+
+    ColourWordDevice device; // identity matrices: raster = object coordinates
+    RecordingRasterizer& recorder;
+};
+
+constexpr float A[3] = {0, 0, 0};
+constexpr float B[3] = {1, 0, 0};
+constexpr float C[3] = {0, 1, 0};
+constexpr float UP[3] = {0, 0, 1};
+constexpr float DOWN[3] = {0, 0, -1};
+
+TEST_F(PanoDrawing, RasterNormalFollowsTheSuppliedNormalsSideOfTheWinding) {
+    device.DrawTriangle(A, B, C, UP);
+    device.DrawTriangle(A, B, C, DOWN);
+    ASSERT_EQ(recorder.primitives.size(), 2u);
+    EXPECT_EQ(recorder.primitives[0].normal, (Point{0, 0, 1}));
+    EXPECT_EQ(recorder.primitives[1].normal, (Point{-0.0f, -0.0f, -1}));
+    EXPECT_EQ(recorder.primitives[0].points[1], (Point{1, 0, 0}));
+}
+
+TEST_F(PanoDrawing, MirroringTransformKeepsTheSideRelativeToTheWinding) {
+    // The mirror reverses the raster winding: the raster winding normal is now (0, 0, -1), and
+    // a normal on the winding's positive side still selects the winding normal.
+    MirrorXPointTransform mirror;
+    device.SetTransform(&mirror);
+    device.DrawTriangle(A, B, C, UP);
+    device.DrawTriangle(A, B, C, DOWN);
+    ASSERT_EQ(recorder.primitives.size(), 2u);
+    EXPECT_EQ(recorder.primitives[0].points[1], (Point{-1, 0, 0}));
+    EXPECT_EQ(recorder.primitives[0].normal, (Point{0, 0, -1}));
+    EXPECT_EQ(recorder.primitives[1].normal, (Point{-0.0f, -0.0f, 1}));
+}
+
+TEST_F(PanoDrawing, ZeroSuppliedNormalTakesTheNegatedRasterNormal) {
+    const float zero[3] = {0, 0, 0};
+    device.DrawTriangle(A, B, C, zero);
+    EXPECT_EQ(Only().normal, (Point{-0.0f, -0.0f, -1}));
+}
+
+TEST_F(PanoDrawing, SliverKeepsItsUnnormalisedRasterNormal) {
+    const float b[3] = {1e-5f, 0, 0};
+    const float c[3] = {0, 1e-5f, 0};
+    device.DrawTriangle(A, b, c, UP);
+    const float raw = float(double(1e-5f) * double(1e-5f)); // below 2^-26: left as it is
+    EXPECT_EQ(Only().normal, (Point{0, 0, raw}));
+}
+
+TEST_F(PanoDrawing, FloatColourBecomesColourWordAndColourState) {
+    const float colour[3] = {1.0f, 0.5f, 0.0f};
+    device.DrawTriangle(A, B, C, UP, colour);
+    ASSERT_EQ(device.words.size(), 1u);
+    EXPECT_EQ(device.words[0], 0x00007FFFul);
+    const RecordingRasterizer::ColourState& state = Only().colour;
+    EXPECT_EQ(state.red, 255u);
+    EXPECT_EQ(state.red_quarter, 63u);
+    EXPECT_EQ(state.green, 127u);
+    EXPECT_EQ(state.green_quarter, 31u);
+    EXPECT_EQ(state.blue, 0u);
+    EXPECT_EQ(state.blue_quarter, 0u);
+    EXPECT_EQ(state.alpha, 0u);
+}
+
+TEST_F(PanoDrawing, FloatColourKeepsTheLowByteWithoutClamping) {
+    const float colour[3] = {-0.5f, 2.0f, 1e30f}; // -127 -> 0x81, 510 -> 0xFE, huge -> 0
+    device.DrawTriangle(A, B, C, UP, colour);
+    ASSERT_EQ(device.words.size(), 1u);
+    EXPECT_EQ(device.words[0], 0x0000FE81ul);
+}
+
+TEST_F(PanoDrawing, AlphaOnlyColourWordWritesAlpha248) {
+    device.SetCurrentColour(0xFF000000u);
+    device.DrawTriangle(A, B, C, UP);
+    ASSERT_EQ(device.words.size(), 1u);
+    EXPECT_EQ(device.words[0], 0xFF000000ul) << "the device colour goes through the colour-word triangle";
+    const RecordingRasterizer::ColourState& state = Only().colour;
+    EXPECT_EQ(state.alpha, 248u);
+    EXPECT_EQ(state.red + state.green + state.blue, 0u);
+    EXPECT_EQ(state.red_quarter + state.green_quarter + state.blue_quarter, 0u);
+}
+
+TEST_F(PanoDrawing, PlainLineIsOneDepthUnitAboveTheColouredLine) {
+    const float colour[3] = {0, 1, 0};
+    device.DrawLine(1, 2, 3, 4, 5, 6, colour);
+    const RecordingRasterizer::ColourState coloured_state = recorder.primitives.back().colour;
+    device.SetCurrentColour(0x000000FFu); // not the rasterizer's state: the plain line leaves it alone
+    device.DrawLine(1, 2, 3, 4, 5, 6);
+    ASSERT_EQ(recorder.primitives.size(), 2u);
+    EXPECT_EQ(recorder.primitives[0].points[0], (Point{1, 2, 3}));
+    EXPECT_EQ(recorder.primitives[0].points[1], (Point{4, 5, 6}));
+    EXPECT_EQ(recorder.primitives[1].points[0], (Point{1, 2, 4}));
+    EXPECT_EQ(recorder.primitives[1].points[1], (Point{4, 5, 7}));
+    EXPECT_EQ(coloured_state.green, 255u);
+    EXPECT_EQ(recorder.primitives[1].colour.green, 255u);
+    EXPECT_EQ(recorder.primitives[1].colour.red, 0u);
+}
+
+TEST_F(PanoDrawing, PointsGoThroughTheTransformWithTheirModes) {
+    FisheyePointTransform fisheye(0, 0, 2);
+    device.SetTransform(&fisheye);
+    device.DrawPoint(1, 0, 0);
+    const float list[6] = {0, 3, 1, 4, 0, 2};
+    device.DrawPoints(list, 2);
+    ASSERT_EQ(recorder.primitives.size(), 3u);
+    const int modes[3] = {recorder.primitives[0].mode, recorder.primitives[1].mode,
+                          recorder.primitives[2].mode};
+    EXPECT_EQ(modes[0], 0);
+    EXPECT_EQ(modes[1], 3);
+    EXPECT_EQ(modes[2], 3);
+    EXPECT_EQ(recorder.primitives[0].points[0], (Point{float(2 * std::atan(0.5)), 0, 0}));
+    EXPECT_EQ(recorder.primitives[2].points[0], (Point{float(2 * std::atan(2.0)), 0, 2}));
+}
+
+TEST_F(PanoDrawing, EmptyPointListMakesNoRasterizerCall) {
+    device.DrawPoints(nullptr, 0);
+    EXPECT_TRUE(recorder.primitives.empty());
+}
+
+TEST_F(PanoDrawing, StreamedTrianglesReachTheOverridingDevice) {
+    IVVertexStreamBuffer<IVVertexPNC> stream;
+    stream.BeginTriangles();
+    stream.AddTriangle({0, 0, 0, 0, 0, 1, 1, 2, 3, 4}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0},
+                       {0, 1, 0, 0, 0, 1, 0, 0, 0, 0});
+    stream.End();
+    stream.Render(device);
+    ASSERT_EQ(device.words.size(), 1u);
+    EXPECT_EQ(device.words[0], 0x04030201ul);
+}
+
+class PanoTextureRect : public ::testing::Test {
+protected:
+    PanoTextureRect() : surface(8, 8) {
+        const uint8_t red[4] = {255, 0, 0, 255};
+        texture.SetImage(1, 1, red, sizeof red);
+        surface.Clear(0u);
+    }
+
+    PanoTestDevice device;
+    IVDisplaySurfaceSoft surface;
+    IVTextureSoft texture;
+};
+
+constexpr float ORIGIN[3] = {2, 2, 0};
+constexpr float TO_END[3] = {3, 3, 0};
+constexpr float TO_START[3] = {0, 0, 0};
+
+TEST_F(PanoTextureRect, CopiesTheTextureAndUnbinds) {
+    device.StartFrame(&surface, nullptr);
+    EXPECT_TRUE(device.DrawTextureRect(ORIGIN, TO_END, TO_START, &texture));
+    EXPECT_EQ(device.GetTextureSoft(), nullptr);
+    device.StopFrame();
+    EXPECT_EQ(surface.GetPixel(2, 2), 0xFF0000FFu);
+    EXPECT_EQ(surface.GetPixel(4, 4), 0xFF0000FFu);
+    EXPECT_EQ(surface.GetPixel(5, 5), 0u);
+    EXPECT_EQ(surface.GetPixel(1, 2), 0u);
+}
+
+TEST_F(PanoTextureRect, OffSurfaceDrawsNothingButStillUnbinds) {
+    const float far_origin[3] = {20, 2, 0};
+    device.StartFrame(&surface, nullptr);
+    EXPECT_TRUE(device.DrawTextureRect(far_origin, TO_END, TO_START, &texture));
+    EXPECT_EQ(device.GetTextureSoft(), nullptr);
+    device.StopFrame();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(surface.GetPixel(x, y), 0u) << x << "," << y;
+}
+
+TEST_F(PanoTextureRect, UnbindableTextureAnswersFalseAndKeepsTheBinding) {
+    IVTexture foreign;
+    device.StartFrame(&surface, nullptr);
+    ASSERT_TRUE(device.SetTexture(&texture));
+    EXPECT_FALSE(device.DrawTextureRect(ORIGIN, TO_END, TO_START, &foreign));
+    EXPECT_EQ(device.GetTextureSoft(), &texture);
+    device.StopFrame();
+    EXPECT_EQ(surface.GetPixel(3, 3), 0u);
+}
+
+TEST_F(PanoTextureRect, ForeignOrMissingSurfaceUnbindsAndAnswersFalse) {
+    EXPECT_FALSE(device.DrawTextureRect(ORIGIN, TO_END, TO_START, &texture)) << "no frame";
+    EXPECT_EQ(device.GetTextureSoft(), nullptr);
+    IVDisplaySurface foreign;
+    device.StartFrame(&foreign, nullptr);
+    EXPECT_FALSE(device.DrawTextureRect(ORIGIN, TO_END, TO_START, &texture)) << "foreign surface";
+    EXPECT_EQ(device.GetTextureSoft(), nullptr);
+    device.StopFrame();
+}
+
+} // namespace

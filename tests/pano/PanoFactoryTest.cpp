@@ -1,0 +1,126 @@
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "host/render/soft/IVTextureChain.h"
+#include "host/render/soft/IVTextureSoft.h"
+#include "pano/IVRenderFactoryStubSoftPano.h"
+#include "pano/IVRenderSoftPano.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+TEST(PanoFactory, CreateMakesAPanoramicDeviceWhateverTheType) {
+    for (auto type : {IIVRenderFactoryStub::eRenderTypeSoftware, IIVRenderFactoryStub::eRenderTypeDirect3D,
+                      IIVRenderFactoryStub::ERenderType(99)}) {
+        IVRenderFactoryStubSoftPano factory;
+        ASSERT_TRUE(factory.Create(type));
+        auto* device = dynamic_cast<IVRenderSoftPano*>(factory.GetDevice());
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(device->GetTransform(), nullptr);
+        EXPECT_EQ(device->GetRenderMode(), 1);
+        factory.Destroy();
+        EXPECT_EQ(factory.GetDevice(), nullptr);
+    }
+}
+
+TEST(PanoFactory, OddOperationsChangeNothingAndAnswerFalse) {
+    IVRenderFactoryStubSoftPano factory;
+    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+    auto& device = dynamic_cast<IVRenderSoftPano&>(*factory.GetDevice());
+    IVTextureSoft texture;
+    ASSERT_TRUE(device.SetTexture(&texture));
+    IIVRenderFactoryStub& stub = factory;
+    stub.ReleaseCachedResources();
+    EXPECT_EQ(device.GetTextureSoft(), &texture);
+    EXPECT_FALSE(stub.IsHardwareAccelerated());
+
+    IVRenderFactoryStubSoftware software;
+    software.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+    software.GetDevice()->SetTexture(&texture);
+    software.ReleaseCachedResources();
+    EXPECT_EQ(dynamic_cast<IVRenderSoft&>(*software.GetDevice()).GetTextureSoft(), nullptr)
+        << "the software factory's own operation does release";
+}
+
+TEST(PanoFactory, CopiesStartEmptyAndMovesTakeTheDevice) {
+    IVRenderFactoryStubSoftPano factory;
+    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+    IVRender* device = factory.GetDevice();
+    IVRenderFactoryStubSoftPano copy(factory);
+    EXPECT_EQ(copy.GetDevice(), nullptr);
+    IVRenderFactoryStubSoftPano moved(std::move(factory));
+    EXPECT_EQ(moved.GetDevice(), device);
+    copy = std::move(moved);
+    EXPECT_EQ(copy.GetDevice(), device);
+}
+
+TEST(PanoFactory, BaseFactoryMakesSurfacesTexturesAndStreams) {
+    IVRenderFactoryStubSoftPano factory;
+    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+    std::unique_ptr<IVDisplaySurface> surface(factory.CreateNewIVDisplaySurface(nullptr));
+    EXPECT_NE(dynamic_cast<IVDisplaySurfaceSoft*>(surface.get()), nullptr);
+    std::unique_ptr<IVTexture> texture(factory.CreateNewIVTexture());
+    EXPECT_NE(dynamic_cast<IVTextureSoft*>(texture.get()), nullptr);
+    EXPECT_NE(std::unique_ptr<IVTextureChain>(factory.CreateNewIVTextureChain()), nullptr);
+    EXPECT_NE(std::unique_ptr<IIVVertexStream<IVVertexP>>(factory.CreateNewIVVertexStreamP(false, false)),
+              nullptr);
+    EXPECT_NE(
+        std::unique_ptr<IIVVertexStream<IVVertexPNCT>>(factory.CreateNewIVVertexStreamPNCT(false, false)),
+        nullptr);
+    EXPECT_NE(std::unique_ptr<IIVVertexStream<IVVertexPT>>(factory.CreateNewIVVertexStreamPT(false, false)),
+              nullptr);
+}
+
+// Counts the triangles and lines that reach the device through its virtual table.
+class CountingPano : public IVRenderSoftPano {
+public:
+    int triangles = 0;
+    int lines = 0;
+    unsigned long last_colour = 0;
+
+protected:
+    using IVRenderSoftPano::_DrawTriangle;
+    void _DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
+                       unsigned long colour) override {
+        ++triangles;
+        last_colour = colour;
+        IVRenderSoftPano::_DrawTriangle(a, b, c, normal, colour);
+    }
+
+public:
+    using IVRenderSoftPano::DrawLine;
+    void DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) override {
+        ++lines;
+        IVRenderSoftPano::DrawLine(x0, y0, z0, x1, y1, z1);
+    }
+};
+
+TEST(PanoFactory, FactoryStreamsReplayEveryPrimitiveThroughTheDevice) {
+    IVRenderFactoryStubSoftPano factory;
+    CountingPano device;
+    std::unique_ptr<IIVVertexStream<IVVertexPN>> pn(factory.CreateNewIVVertexStreamPN(false, false));
+    pn->BeginTriangles();
+    pn->AddTriangle({0, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 1});
+    pn->AddTriangle({0, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 1});
+    pn->End();
+    pn->Render(device);
+    EXPECT_EQ(device.triangles, 2);
+
+    std::unique_ptr<IIVVertexStream<IVVertexPC>> pc(factory.CreateNewIVVertexStreamPC(false, false));
+    pc->BeginTriangles();
+    pc->AddTriangle({0, 0, 0, 9, 8, 7, 6}, {1, 0, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0, 0});
+    pc->End();
+    pc->Render(device);
+    EXPECT_EQ(device.triangles, 3);
+    EXPECT_EQ(device.last_colour, 0x06070809ul);
+
+    std::unique_ptr<IIVVertexStream<IVVertexPT>> pt(factory.CreateNewIVVertexStreamPT(false, false));
+    pt->BeginLines();
+    pt->AddLine({0, 0, 0, 0, 0}, {1, 1, 1, 0, 0});
+    pt->End();
+    pt->Render(device);
+    EXPECT_EQ(device.lines, 1);
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+#include "tests/pano/PanoTestDevice.h"
+#include "tests/support/PointTransforms.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+using Point = std::array<float, 3>;
+
+// Small integer matrices keep every product exact, so routes with and without a transform can be
+// compared bit for bit. The eye-to-window matrix is a perspective one: window w = -eye z.
+constexpr float OBJECT_WORLD[16] = {2, 0, 0, 1, 0, 2, 0, 2, 0, 0, 2, 3, 0, 0, 0, 1};
+constexpr float WORLD_EYE[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, -4, 0, 0, 0, 1};
+constexpr float EYE_WINDOW[16] = {100, 0, 0, 50, 0, -100, 0, 40, 0, 0, 1, 0, 0, 0, -1, 0};
+
+enum class Route { eObjectRaster, eWorldRaster, eObjectWindow };
+constexpr Route ROUTES[] = {Route::eObjectRaster, Route::eWorldRaster, Route::eObjectWindow};
+
+class PanoProjection : public ::testing::Test {
+protected:
+    PanoProjection() {
+        device.SetTransformObjectWorld(OBJECT_WORLD);
+        device.SetTransformWorldEye(WORLD_EYE);
+        device.SetTransformEyeWindow(EYE_WINDOW);
+    }
+
+    Point Project(Route route, float x, float y, float z, float w) {
+        Point out{};
+        switch (route) {
+        case Route::eObjectRaster:
+            device._TransformObjectRaster(out.data(), x, y, z, w);
+            break;
+        case Route::eWorldRaster:
+            device._TransformWorldRaster(out.data(), x, y, z, w);
+            break;
+        case Route::eObjectWindow:
+            device._TransformObjectWindow(out.data(), x, y, z, w);
+            break;
+        }
+        return out;
+    }
+    Point Combined(Route route, float x, float y, float z, float w) {
+        const float* matrix = route == Route::eObjectRaster  ? device.ma_object_raster
+                              : route == Route::eWorldRaster ? device.ma_world_raster
+                                                             : device.ma_object_window;
+        Point out{};
+        PanoTestDevice::_Transform(out.data(), matrix, x, y, z, w, true);
+        return out;
+    }
+
+    PanoTestDevice device;
+};
+
+TEST_F(PanoProjection, WithoutTransformEachRouteIsTheTransformOfItsCombinedMatrix) {
+    for (Route route : ROUTES)
+        for (float w : {1.0f, 0.5f, 0.0f, -0.0f}) {
+            EXPECT_EQ(Project(route, 0.25f, -3.0f, 7.0f, w), Combined(route, 0.25f, -3.0f, 7.0f, w))
+                << "route " << int(route) << " w " << w;
+        }
+}
+
+TEST_F(PanoProjection, GivesExactPointsWithAndWithoutTransform) {
+    // World (1, 2, 3): eye (2, -1, -1, 1), window (250, 140, -1) after division by 1.
+    EXPECT_EQ(Project(Route::eWorldRaster, 1, 2, 3, 1), (Point{250, 140, -1}));
+    EXPECT_EQ(Project(Route::eObjectRaster, 0, 0, 0, 1), (Point{250, 140, -1}));
+    EXPECT_EQ(Project(Route::eObjectWindow, 0, 0, 0, 1), (Point{250, 140, -1}));
+
+    // Mirrored to world (-1, 2, 3): eye (2, 1, -1, 1), window (250, -60, -1).
+    MirrorXPointTransform mirror;
+    device.SetTransform(&mirror);
+    EXPECT_EQ(Project(Route::eWorldRaster, 1, 2, 3, 1), (Point{250, -60, -1}));
+    EXPECT_EQ(Project(Route::eObjectRaster, 0, 0, 0, 1), (Point{250, -60, -1}));
+    EXPECT_EQ(Project(Route::eObjectWindow, 0, 0, 0, 1), (Point{250, -60, -1}));
+    ASSERT_EQ(mirror.received.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(mirror.received[i].x, 1.0);
+        EXPECT_EQ(mirror.received[i].y, 2.0);
+        EXPECT_EQ(mirror.received[i].z, 3.0);
+        EXPECT_FALSE(mirror.directions[i]);
+    }
+}
+
+TEST_F(PanoProjection, IdentityTransformGivesTheSamePointsAsNone) {
+    IdentityPointTransform identity;
+    const Point points[] = {{0, 0, 0}, {1.5f, -2, 0.25f}, {-3, 4, 9}};
+    for (Route route : ROUTES)
+        for (const Point& p : points) {
+            device.SetTransform(nullptr);
+            const Point plain = Project(route, p[0], p[1], p[2], 1);
+            device.SetTransform(&identity);
+            EXPECT_EQ(Project(route, p[0], p[1], p[2], 1), plain) << "route " << int(route);
+        }
+    EXPECT_EQ(identity.received.size(), 9u);
+}
+
+TEST_F(PanoProjection, DirectionsNeverPassThroughTheTransform) {
+    MirrorXPointTransform mirror;
+    device.SetTransform(&mirror);
+    for (Route route : ROUTES)
+        for (float w : {0.0f, -0.0f})
+            EXPECT_EQ(Project(route, 1, 2, 3, w), Combined(route, 1, 2, 3, w)) << "route " << int(route);
+    EXPECT_TRUE(mirror.received.empty());
+}
+
+TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirection) {
+    // World (1, 2, 4) lies in the eye plane z = 0, where the perspective fourth component is 0.
+    IdentityPointTransform identity;
+    device.SetTransform(&identity);
+    const Point direction = Project(Route::eWorldRaster, 1, 2, 4, 1);
+    const float length = std::sqrt(250.0f * 250.0f + 140.0f * 140.0f);
+    EXPECT_EQ(direction, (Point{250.0f / length, 140.0f / length, 0.0f / length}));
+    EXPECT_EQ(direction, Combined(Route::eWorldRaster, 1, 2, 4, 1)) << "agrees with the host's _Transform";
+}
+
+TEST(PanoDehomogenise, DividesByTheFourthOrNormalisesWhenItIsZero) {
+    float out[3];
+    const float point[4] = {3, -6, 9, 3};
+    PanoTestDevice::_Dehomogenise(out, point);
+    EXPECT_EQ((Point{out[0], out[1], out[2]}), (Point{1, -2, 3}));
+    for (float zero : {0.0f, -0.0f}) {
+        const float direction[4] = {3, 0, -4, zero};
+        PanoTestDevice::_Dehomogenise(out, direction);
+        EXPECT_EQ((Point{out[0], out[1], out[2]}), (Point{0.6f, 0.0f, -0.8f})) << "fourth " << zero;
+    }
+}
+
+TEST(PanoMultiplyMatrix, SumsEachRowLeftToRight) {
+    // 1 + 1e8 - 1e8 is 0 when summed left to right in single precision, 1 otherwise.
+    const float matrix[16] = {1, 1e8f, -1e8f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+    float out[4];
+    PanoTestDevice::_MultiplyMatrix(out, matrix, 1, 1, 1, 5);
+    EXPECT_EQ(out[0], 0.0f);
+    EXPECT_EQ(out[1], 5.0f);
+}
+
+TEST_F(PanoProjection, TexturePathFlagsATransformedDirection) {
+    // An object-to-world matrix with a zero last row turns every point into a direction after
+    // the first stage; the transform is then told so.
+    const float flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+    device.SetTransformObjectWorld(flatten);
+    IdentityPointTransform identity;
+    device.SetTransform(&identity);
+    Project(Route::eObjectWindow, 1, 2, 3, 1);
+    ASSERT_EQ(identity.directions.size(), 1u);
+    EXPECT_TRUE(identity.directions[0]);
+}
+
+} // namespace

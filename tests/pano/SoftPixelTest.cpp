@@ -1,0 +1,187 @@
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "host/render/soft/IVRenderSoft.h"
+#include "host/render/soft/IVSoftRasterizer.h"
+#include "tests/pano/PanoTestDevice.h"
+#include "tests/support/PointTransforms.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+constexpr uint32_t BLACK = 0xFF000000u;
+constexpr uint32_t RED = 0xFF0000FFu;
+constexpr float UP[3] = {0, 0, 1};
+
+// Identity matrices make raster space world space: x, y in pixels, depth = z.
+class SoftPixels : public ::testing::Test {
+protected:
+    SoftPixels() : surface(8, 8) {
+        surface.Clear(BLACK);
+        device.SetCurrentColour(RED);
+        device.StartFrame(&surface, nullptr);
+    }
+
+    // The pixels that are not the background, as rows of '#' and '.', top row first.
+    std::string Picture() const {
+        std::string picture;
+        for (int y = 0; y < surface.GetHeight(); ++y) {
+            for (int x = 0; x < surface.GetWidth(); ++x)
+                picture += surface.GetPixel(x, y) == BLACK ? '.' : '#';
+            picture += '\n';
+        }
+        return picture;
+    }
+
+    IVDisplaySurfaceSoft surface;
+    PanoTestDevice device;
+};
+
+TEST_F(SoftPixels, TriangleFillsThePixelsWhoseCentresItCovers) {
+    const float a[3] = {1.2f, 1.2f, 0}, b[3] = {6.2f, 1.2f, 0}, c[3] = {1.2f, 6.2f, 0};
+    device.DrawTriangle(a, b, c, UP);
+    EXPECT_EQ(Picture(), "........\n"
+                         ".#####..\n"
+                         ".####...\n"
+                         ".###....\n"
+                         ".##.....\n"
+                         ".#......\n"
+                         "........\n"
+                         "........\n");
+    EXPECT_EQ(surface.GetPixel(1, 1), RED) << "flat, unshaded in render mode 0";
+    EXPECT_EQ(surface.GetDepthAt(1, 1), 0.0f);
+}
+
+TEST_F(SoftPixels, SharedEdgeIsFilledOnce) {
+    // Two half-transparent halves of a square: a pixel filled twice would be darker.
+    device.StartTransparency(false);
+    device.SetCurrentColour(0x800000FFu);
+    const float a[3] = {0, 0, 0}, b[3] = {8, 0, 0}, c[3] = {8, 8, 0}, d[3] = {0, 8, 0};
+    device.DrawTriangle(a, b, c, UP);
+    device.DrawTriangle(a, c, d, UP);
+    device.EndTransparency();
+    const uint32_t expected = surface.GetPixel(0, 0);
+    EXPECT_NE(expected, BLACK);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(surface.GetPixel(x, y), expected) << x << "," << y;
+}
+
+TEST_F(SoftPixels, NearerDepthWinsAndShadingUsesTheQuarterAsAmbient) {
+    const float a[3] = {0, 0, 1}, b[3] = {8, 0, 1}, c[3] = {0, 8, 1};
+    const float far_a[3] = {0, 0, -1}, far_b[3] = {8, 0, -1}, far_c[3] = {0, 8, -1};
+    const float green[3] = {0, 1, 0};
+    device.DrawTriangle(a, b, c, UP);
+    device.DrawTriangle(far_a, far_b, far_c, UP, green);
+    EXPECT_EQ(surface.GetPixel(1, 1), RED) << "larger depth is nearer";
+
+    // Nearly edge-on (raster normal close to the x axis) a face shows little more than the
+    // quarter intensity.
+    device.SetRenderMode(1);
+    const float side_a[3] = {2, 0, 0}, side_b[3] = {2, 8, 0}, side_c[3] = {6, 0, 100};
+    const float x_axis[3] = {1, 0, 0};
+    device.EnableZBuffer(false, false);
+    device.DrawTriangle(side_a, side_b, side_c, x_axis, green);
+    const uint32_t shaded = surface.GetPixel(3, 1);
+    EXPECT_EQ(shaded & 0xFFFF00FFu, 0xFF000000u);
+    EXPECT_GE((shaded >> 8) & 0xFFu, 63u);
+    EXPECT_LE((shaded >> 8) & 0xFFu, 71u);
+    device.DrawTriangle(a, b, c, UP, green);
+    EXPECT_EQ(surface.GetPixel(1, 1), 0xFF00FF00u) << "facing the viewer: full intensity";
+}
+
+TEST_F(SoftPixels, ClippingPlaneRemovesTheNegativeSide) {
+    device.SetClippingPlane(0, 1, 0, 0, -4); // keeps x >= 4
+    device.EnableClippingPlane(0, true);
+    const float a[3] = {-8, -8, 0}, b[3] = {24, -8, 0}, c[3] = {-8, 24, 0};
+    device.DrawTriangle(a, b, c, UP);
+    EXPECT_EQ(Picture(), "....####\n"
+                         "....####\n"
+                         "....####\n"
+                         "....####\n"
+                         "....####\n"
+                         "....####\n"
+                         "....####\n"
+                         "....####\n");
+}
+
+TEST_F(SoftPixels, ClippingPlaneFollowsTheFisheye) {
+    // The plane x = 6 is fitted at its point (6, 0, 0), which the fisheye about (0, 0) pulls to
+    // x = 16 atan(6 / 16) = 5.76: the raster cut lies there.
+    FisheyePointTransform fisheye(0, 0, 16);
+    device.SetTransform(&fisheye);
+    device.SetClippingPlane(0, 1, 0, 0, -6);
+    device.EnableClippingPlane(0, true);
+    const float a[3] = {-8, -8, 0}, b[3] = {24, -8, 0}, c[3] = {-8, 24, 0};
+    device.DrawTriangle(a, b, c, UP);
+    const double cut = fisheye.Map({6, 0, 0}).x;
+    ASSERT_GT(cut, 5.5);
+    ASSERT_LT(cut, 6.0);
+    // Right of the cut, the fisheye-bent hypotenuse (x + y = 10.2 here) bounds the triangle.
+    EXPECT_EQ(Picture(), "......##\n"
+                         "......##\n"
+                         "......##\n"
+                         "......#.\n"
+                         "........\n"
+                         "........\n"
+                         "........\n"
+                         "........\n");
+}
+
+TEST_F(SoftPixels, LinesAndPointsLandOnTheirPixels) {
+    const float blue[3] = {0, 0, 1};
+    device.DrawLine(0.5f, 2.5f, 0, 7.5f, 2.5f, 0, blue);
+    const float points[6] = {1.5f, 5.5f, 0, 6.5f, 6.5f, 0};
+    device.DrawPoint(4.5f, 4.5f, 0);
+    device.DrawPoints(points, 2);
+    EXPECT_EQ(Picture(), "........\n"
+                         "........\n"
+                         "########\n"
+                         "........\n"
+                         "###.#...\n"
+                         "###..###\n"
+                         "###..###\n"
+                         ".....###\n");
+}
+
+TEST_F(SoftPixels, NonFiniteOrHugePrimitivesDrawNothing) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float a[3] = {0, 0, 0}, b[3] = {8, 0, 0}, bad[3] = {nan, 4, 0}, far[3] = {4, 1e30f, 0};
+    device.DrawTriangle(a, b, bad, UP);
+    device.DrawTriangle(a, b, far, UP);
+    device.DrawLine(0, 0, 0, inf, 4, 0);
+    device.DrawLine(0, 0, nan, 4, 4, 0);
+    const float point[3] = {nan, 0, 0};
+    device.DrawPoints(point, 1);
+    const float line[3] = {1, 1, 1};
+    device.DrawLine(-1e30f, -1e30f, 0, 1e30f, 1e30f, 0, line); // collapses when clipped; no long walk
+    device.DrawLine(-1e6f, -1e6f, 0, 1e6f, 1e6f, 0, line);     // clipped to the diagonal
+    std::string picture = Picture();
+    EXPECT_EQ(std::count(picture.begin(), picture.end(), '#'), 8) << picture;
+}
+
+TEST(SoftDevice, PlainDeviceDrawsTheSamePixelsAsThePanoramicOne) {
+    IVDisplaySurfaceSoft plain_surface(16, 16), pano_surface(16, 16);
+    IVRenderSoft plain;
+    IVRenderSoftPano pano;
+    const float a[3] = {1.3f, 0.7f, 0}, b[3] = {14.1f, 3.2f, 1}, c[3] = {5.5f, 15.2f, 2};
+    for (auto [device, surface] : {std::pair<IVRender*, IVDisplaySurfaceSoft*>{&plain, &plain_surface},
+                                   std::pair<IVRender*, IVDisplaySurfaceSoft*>{&pano, &pano_surface}}) {
+        surface->Clear(BLACK);
+        device->StartFrame(surface, nullptr);
+        device->DrawTriangle(a, b, c, UP);
+        device->StopFrame();
+    }
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            ASSERT_EQ(plain_surface.GetPixel(x, y), pano_surface.GetPixel(x, y)) << x << "," << y;
+            ASSERT_EQ(plain_surface.GetDepthAt(x, y), pano_surface.GetDepthAt(x, y)) << x << "," << y;
+        }
+}
+
+} // namespace
