@@ -95,23 +95,32 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect) {
     return device == nullptr ? FALSE : device->DrawFocusRect(rect);
 }
 
+namespace {
+
+// Win32 rectangle arithmetic wraps around in 32 bits; done in unsigned to stay defined in C++.
+LONG Wrap(LONG value, long long delta) {
+    return static_cast<LONG>(static_cast<uint32_t>(value) + static_cast<uint32_t>(delta));
+}
+
+} // namespace
+
 BOOL InflateRect(LPRECT rect, int dx, int dy) {
     if (rect == nullptr)
         return FALSE;
-    rect->left -= dx;
-    rect->top -= dy;
-    rect->right += dx;
-    rect->bottom += dy;
+    rect->left = Wrap(rect->left, -static_cast<long long>(dx));
+    rect->top = Wrap(rect->top, -static_cast<long long>(dy));
+    rect->right = Wrap(rect->right, dx);
+    rect->bottom = Wrap(rect->bottom, dy);
     return TRUE;
 }
 
 BOOL OffsetRect(LPRECT rect, int dx, int dy) {
     if (rect == nullptr)
         return FALSE;
-    rect->left += dx;
-    rect->right += dx;
-    rect->top += dy;
-    rect->bottom += dy;
+    rect->left = Wrap(rect->left, dx);
+    rect->right = Wrap(rect->right, dx);
+    rect->top = Wrap(rect->top, dy);
+    rect->bottom = Wrap(rect->bottom, dy);
     return TRUE;
 }
 
