@@ -10,7 +10,7 @@ Scene BuiltInScene::Make(int internal_units, double detail) {
     Scene scene;
     {
         PrimitiveBuilder plate(internal_units);
-        plate.AddBox({-100, -100, -4}, {100, 100, 0}, count(32));
+        plate.AddBox({-80, -80, -4}, {80, 80, 0}, count(32));
         scene.AddMesh(plate.Take(), "plate", PLATE_COLOUR, false);
     }
     {
@@ -18,7 +18,7 @@ Scene BuiltInScene::Make(int internal_units, double detail) {
         blob.AddSphere({0, 35, 32}, 28, count(72), count(36));
         // Bumps that swell and shrink with the animation scale; zero at the equator's nodes.
         scene.AddMesh(blob.Take(), "blob", BLOB_COLOUR, false, [](double x, double, double z) {
-            return std::sin(0.3 * x) * std::sin(0.3 * (z - 32.0));
+            return DEFAULT_ANIMATION_SCALE * std::sin(0.3 * x) * std::sin(0.3 * (z - 32.0));
         });
     }
     {
@@ -36,5 +36,6 @@ Scene BuiltInScene::Make(int internal_units, double detail) {
         box.AddBox({18, -52, 6}, {56, -16, 46}, count(10));
         scene.AddMesh(box.Take(), "box", BOX_COLOUR, true);
     }
+    scene.SetDefaultAnimationScale(1.0);
     return scene;
 }

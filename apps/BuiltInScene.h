@@ -12,7 +12,7 @@ public:
     static constexpr uint32_t SPHERE_COLOUR = 0x802828DCu; // red, alpha 128
     static constexpr uint32_t TORUS_COLOUR = 0x993CC828u;  // green, alpha 153
     static constexpr uint32_t BOX_COLOUR = 0x66E65A32u;    // blue, alpha 102
-    // The displacement, in model units, that a default animation scale of 1 gives at most.
+    // The largest displacement of the blob, in model units, at animation scale 1 (the default).
     static constexpr double DEFAULT_ANIMATION_SCALE = 5.0;
 
     // `detail` multiplies the tessellation (1 is the default look; tests use less).

@@ -51,7 +51,8 @@ MMPoint3d<double> Camera::FrameEye(const Bounds& bounds, double angular_half_ext
     const Vector centre = bounds.Centre();
     const double radius = std::max(bounds.Radius(), 1e-6);
     const double half = Radians(std::clamp(angular_half_extent_degrees, 5.0, 80.0));
-    const double distance = radius / std::sin(half) * 1.05;
+    // The bounding sphere overstates what a box seen from above fills; 0.8 of its fit frames it.
+    const double distance = radius / std::sin(half) * 0.8;
     const double azimuth = Radians(FRAME_AZIMUTH_DEGREES), elevation = Radians(FRAME_ELEVATION_DEGREES);
     return {centre.x + distance * std::cos(elevation) * std::cos(azimuth),
             centre.y + distance * std::cos(elevation) * std::sin(azimuth),
@@ -88,7 +89,7 @@ void Camera::GetWorldEye(float* m) const {
 
 void Camera::GetEyeWindow(float* m) const {
     const double centre_x = 0.5 * mn_width, centre_y = 0.5 * mn_height;
-    const double range = md_far - md_near;
+    const double scale = _GetDepthScale();
     const float values[16] = {float(md_focal),
                               0.0f,
                               float(centre_x),
@@ -99,13 +100,18 @@ void Camera::GetEyeWindow(float* m) const {
                               0.0f, //
                               0.0f,
                               0.0f,
-                              float(-md_near / range),
-                              float(md_far * md_near / range), //
+                              float(-scale / md_far),
+                              float(scale), //
                               0.0f,
                               0.0f,
                               1.0f,
                               0.0f};
     std::copy(values, values + 16, m);
+}
+
+double Camera::_GetDepthScale() const {
+    const Vector offset = Subtract(mo_target, mo_eye);
+    return md_focal * std::max(std::sqrt(Dot(offset, offset)), md_near);
 }
 
 MMPoint3d<double> Camera::ToEye(const MMPoint3d<double>& world) const {
@@ -120,7 +126,7 @@ MMPoint3d<double> Camera::FromEye(const MMPoint3d<double>& p) const {
 }
 
 MMPoint3d<double> Camera::EyeToWindow(const MMPoint3d<double>& p) const {
-    const double range = md_far - md_near;
+    const double scale = _GetDepthScale();
     return {0.5 * mn_width + md_focal * p.x / p.z, 0.5 * mn_height - md_focal * p.y / p.z,
-            md_far * md_near / (range * p.z) - md_near / range};
+            scale / p.z - scale / md_far};
 }

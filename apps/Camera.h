@@ -3,9 +3,11 @@
 // takes: world-to-eye (look-at) and eye-to-window (perspective to pixels with a depth).
 //
 // Eye space: x to the right, y up, z along the view direction (positive in front). Window space:
-// pixels, x to the right, y down, origin at the top-left corner; depth decreases with distance
-// (depth = far·near / ((far − near)·z) − near / (far − near): 1 at the near plane, 0 at the far
-// plane), because the software rasterizer keeps the larger depth. Matrices are 16 floats,
+// pixels, x to the right, y down, origin at the top-left corner; depth falls with distance,
+// because the software rasterizer keeps the larger depth: depth = S·(1/z − 1/far), zero at the far
+// plane, with S = focal length × target distance so that around the target a depth unit is about
+// a pixel; the rasterizer's headlight, which shades by the raster normal, then sees faces turned
+// as they are in the world. Matrices are 16 floats,
 // row-major for column vectors (IVRender::MultiplyMatrix). Value type; no threading concerns.
 #include "apps/Bounds.h"
 
@@ -46,6 +48,8 @@ public:
     double GetFocal() const { return md_focal; }
 
 private:
+    double _GetDepthScale() const;
+
     MMPoint3d<double> mo_eye, mo_target;
     MMPoint3d<double> mo_right, mo_up, mo_forward;
     int mn_width, mn_height;

@@ -21,6 +21,11 @@ public:
     Bounds GetTransparentBounds() const;
     uint64_t GetNumTriangles() const;
 
+    // The animation scale used when --animate is not given.
+    double GetDefaultAnimationScale() const { return md_default_animation_scale; }
+    void SetDefaultAnimationScale(double scale) { md_default_animation_scale = scale; }
+
 private:
     std::vector<SceneObject> mv_objects;
+    double md_default_animation_scale = 0.0;
 };

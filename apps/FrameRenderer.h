@@ -1,0 +1,74 @@
+#pragma once
+// FrameRenderer: draws the frames of a scene through the library, on the panoramic software
+// device made by IVRenderFactoryStubSoftPano, into an RGBA surface.
+//
+// Per frame: the camera of the frame (orbiting the target), the panoramic transform and linear
+// camera matrices, the clipping plane; the opaque meshes through one
+// IVVertexContainerStlDataAnimation each (object-to-world 1/IE, the animation scale of the frame);
+// the transparent meshes registered with one IVTransparencyCache kept for the whole sequence
+// (so it can skip sorts) and drawn in one pass; then the overlays (gizmo, label) through the
+// stand-in GDI drawing into the frame.
+//
+// Call order: construct with a built scene and the options, Render(0), Render(1) ... in order
+// (the cache's skip-sort decision depends on the previous frame), reading GetPixels() after each.
+// The scene must outlive the renderer and stay unchanged. Single-threaded.
+#include "apps/Camera.h"
+#include "apps/FrameStats.h"
+#include "apps/Options.h"
+#include "apps/PanoramicTransform.h"
+#include "apps/Scene.h"
+#include "apps/StreamProbe.h"
+#include "apps/WindowProjection.h"
+
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "pano/IVRenderFactoryStubSoftPano.h"
+
+#include <memory>
+#include <vector>
+
+class IVRenderSoftPano;
+class IVTransparencyCache;
+class IVVertexContainerStlDataAnimation;
+class Overlay;
+
+class FrameRenderer {
+public:
+    static constexpr uint32_t BACKGROUND = 0xFF342C28u; // colour word: dark slate blue, opaque
+
+    FrameRenderer(Scene& scene, const Options& options);
+    ~FrameRenderer();
+    FrameRenderer(const FrameRenderer&) = delete;
+    FrameRenderer& operator=(const FrameRenderer&) = delete;
+
+    FrameStats Render(int index);
+
+    // RGBA, rows top to bottom, after the last Render.
+    const uint8_t* GetPixels() const { return mo_surface.GetPixels(); }
+    int GetWidth() const { return mo_surface.GetWidth(); }
+    int GetHeight() const { return mo_surface.GetHeight(); }
+
+    // The viewer's camera of frame `index` (before any panoramic canvas).
+    Camera GetCamera(int index) const;
+    // Where frame `index` shows a world point: window pixel x, y and distance z; false when it
+    // cannot be shown (at or behind the eye of a linear camera).
+    bool Project(int index, const MMPoint3d<double>& world, MMPoint3d<double>& window) const;
+    // The animation scale of frame `index`.
+    double GetAnimationScale(int index) const;
+
+private:
+    std::shared_ptr<PanoramicTransform> _MakeTransform(const Camera& camera) const;
+    Camera _LinearCamera(const Camera& camera) const;
+
+    Scene& mo_scene;
+    Options mo_options;
+    Camera mo_base_camera;
+    StreamProbe mo_probe;
+    IVRenderFactoryStubSoftPano mo_factory;
+    IVRenderSoftPano* mp_device = nullptr;
+    IVDisplaySurfaceSoft mo_surface;
+    std::shared_ptr<PanoramicTransform> mp_transform;                              // the device borrows it
+    std::vector<std::unique_ptr<IVVertexContainerStlDataAnimation>> mv_containers; // one per opaque object
+    std::unique_ptr<IVTransparencyCache> mp_cache;
+    std::unique_ptr<Overlay> mp_overlay;
+    double md_last_animation_scale = 0.0;
+};

@@ -1,0 +1,144 @@
+#include "apps/Overlay.h"
+
+#include "apps/Scene.h"
+
+#include "host/framework/UIObject.h"
+#include "host/framework/UIWnd3D.h"
+#include "host/win32/CDC.h"
+#include "host/win32/CFont.h"
+#include "host/win32/GdiDevice.h"
+#include "host/win32/WinGdi.h"
+#include "screen/IVRenderEx.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Selects a GDI object into a device context for the length of a scope and deletes it after.
+class ScopedObject {
+public:
+    ScopedObject(HDC dc, HGDIOBJ object)
+        : mp_dc(dc), mp_object(object), mp_previous(SelectObject(dc, object)) {}
+    ~ScopedObject() {
+        SelectObject(mp_dc, mp_previous);
+        DeleteObject(mp_object);
+    }
+    ScopedObject(const ScopedObject&) = delete;
+    ScopedObject& operator=(const ScopedObject&) = delete;
+
+private:
+    HDC mp_dc;
+    HGDIOBJ mp_object;
+    HGDIOBJ mp_previous;
+};
+
+Bounds GizmoBounds(const Scene& scene) {
+    const Bounds transparent = scene.GetTransparentBounds();
+    return transparent.IsEmpty() ? scene.GetBounds() : transparent;
+}
+
+} // namespace
+
+Overlay::Overlay(const Options& options) : mb_gizmo(options.gizmo), mo_label(Widen(options.label)) {}
+
+std::wstring Overlay::Widen(const std::string& text) {
+    std::wstring wide;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int length = byte < 0x80           ? 1
+                           : (byte >> 5) == 0x6  ? 2
+                           : (byte >> 4) == 0xE  ? 3
+                           : (byte >> 3) == 0x1E ? 4
+                                                 : 0;
+        char32_t code = length == 1   ? byte
+                        : length == 2 ? byte & 0x1F
+                        : length == 3 ? byte & 0x0F
+                                      : byte & 0x07;
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            wide.push_back(wchar_t(0xFFFD));
+            ++i;
+            continue;
+        }
+        wide.push_back(wchar_t(code));
+        i += size_t(length);
+    }
+    return wide;
+}
+
+void Overlay::Draw(uint8_t* rgba, int width, int height, const Scene& scene,
+                   const WindowProjection& projection) const {
+    if (!mb_gizmo && mo_label.empty())
+        return;
+    GdiDevice device;
+    device.AttachImage(rgba, width, height);
+    CDC dc;
+    dc.Attach(device.GetHdc());
+    const HDC hdc = device.GetHdc();
+    const Bounds bounds = GizmoBounds(scene);
+    // Strokes and fonts grow with the image; 720 lines is the reference size.
+    const int line_width = std::max(1, int(std::lround(height / 360.0)));
+
+    if (mb_gizmo && !bounds.IsEmpty()) {
+        UIObject object;
+        object.SetBox({float(bounds.minimum.x), float(bounds.maximum.x), float(bounds.minimum.y),
+                       float(bounds.maximum.y), float(bounds.minimum.z), float(bounds.maximum.z)});
+        UIWnd3D window(width, height);
+        window.SetWorldToWindow(std::make_shared<WindowProjection>(projection));
+        IVRenderEx::CBoundingBox gizmo(true);
+        if (gizmo.Build(&object, &window)) {
+            {
+                ScopedObject pen(hdc, CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+                ScopedObject brush(hdc, CreateSolidBrush(SPOT_COLOUR));
+                gizmo.RenderCenterSpot(dc);
+            }
+            {
+                ScopedObject pen(hdc, CreatePen(PS_SOLID, line_width, FAR_HANDLE_COLOUR));
+                gizmo.RenderHandles(dc, true);
+            }
+            {
+                ScopedObject pen(hdc, CreatePen(PS_SOLID, line_width, NEAR_HANDLE_COLOUR));
+                gizmo.RenderHandles(dc, false);
+            }
+        }
+    }
+
+    if (!mo_label.empty()) {
+        MMPoint3d<double> centre;
+        if (projection.Transform(centre, bounds.Centre(), false)) {
+            const int arrow = std::max(12, height / 12);
+            const CPoint tip(int(std::lround(centre.x)), int(std::lround(centre.y)));
+            const CPoint tail(tip.x - arrow, tip.y - arrow);
+            dc.SetTextColor(RGB(255, 255, 255));
+            dc.SetBkColor(RGB(0, 0, 0));
+            const CRect clip(0, 0, width, height);
+            IVRenderEx::DrawBoldArrow(dc, tail, tip, &clip);
+
+            LOGFONTW font_description;
+            std::memset(&font_description, 0, sizeof font_description);
+            font_description.lfWeight = FW_BOLD;
+            const wchar_t face[] = L"DejaVu Sans";
+            std::copy(std::begin(face), std::end(face), font_description.lfFaceName);
+            CFont font;
+            const float pixels = float(std::max(10, height / 24));
+            IVRenderEx::CreateGdiFont(font, hdc, font_description,
+                                      pixels * 25.4f / float(dc.GetDeviceCaps(LOGPIXELSY)));
+            CFont* previous = dc.SelectObject(&font);
+            // The text ends just above and left of the arrow's tail.
+            RECT rect{0, 0, std::max(tail.x, 1), std::max(tail.y - 2, 1)};
+            IVRenderEx::DrawTextOutlined(hdc, unsigned(line_width + 1), mo_label.c_str(), rect,
+                                         DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            dc.SelectObject(previous);
+        }
+    }
+    dc.Detach();
+    device.DetachImage();
+}

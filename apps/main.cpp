@@ -1,0 +1,92 @@
+// vantrel-render: renders STL meshes, or the built-in scene, through the Vantrel library and writes
+// PNG images. Bad input ends the program with one line on standard error and status 2, leaving
+// no output file behind.
+#include "apps/BuiltInScene.h"
+#include "apps/FrameRenderer.h"
+#include "apps/InputError.h"
+#include "apps/Options.h"
+#include "apps/PngWriter.h"
+#include "apps/StlReader.h"
+
+#include "host/base/MMaterial.h"
+#include "host/base/MUnit.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <new>
+
+#include <unistd.h>
+
+namespace {
+
+// Colours of the mesh files, in turn; their alpha byte comes from --alpha.
+constexpr uint32_t FILE_COLOURS[] = {
+    MMaterial::MakeColour(170, 185, 205, 255), MMaterial::MakeColour(230, 140, 40, 255),
+    MMaterial::MakeColour(80, 190, 110, 255),  MMaterial::MakeColour(200, 70, 70, 255),
+    MMaterial::MakeColour(150, 110, 210, 255), MMaterial::MakeColour(220, 200, 80, 255),
+};
+
+Scene LoadScene(const Options& options) {
+    const int internal_units = MUnit::GetIE();
+    if (options.meshes.empty())
+        return BuiltInScene::Make(internal_units);
+    Scene scene;
+    const StlReader reader(internal_units);
+    const bool transparent = options.alpha < 1.0;
+    const auto alpha = uint32_t(std::lround(options.alpha * 255.0));
+    for (size_t i = 0; i < options.meshes.size(); ++i) {
+        const uint32_t colour =
+            (FILE_COLOURS[i % std::size(FILE_COLOURS)] & 0x00FFFFFFu) | (std::max(alpha, 1u) << 24);
+        scene.AddMesh(reader.ReadFile(options.meshes[i]), options.meshes[i], colour, transparent);
+    }
+    return scene;
+}
+
+void ShowProgress(int done, int total) {
+    constexpr int WIDTH = 30;
+    const int filled = WIDTH * done / total;
+    std::fprintf(stderr, "\r[%.*s%*s] %d/%d frames", filled, "##############################", WIDTH - filled,
+                 "", done, total);
+    if (done == total)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+int Run(int argc, char** argv) {
+    const std::optional<Options> options = Options::Parse(argc, argv, std::cout);
+    if (!options)
+        return 0;
+    // Fail on a missing output directory before spending time on loading and drawing.
+    PngWriter::CheckDirectory(options->GetFramePath(0));
+    Scene scene = LoadScene(*options);
+    FrameRenderer renderer(scene, *options);
+    const bool progress = options->frames > 1 && ::isatty(STDERR_FILENO) != 0;
+    for (int frame = 0; frame < options->frames; ++frame) {
+        const FrameStats stats = renderer.Render(frame);
+        PngWriter::Write(options->GetFramePath(frame), renderer.GetPixels(), renderer.GetWidth(),
+                         renderer.GetHeight());
+        if (options->stats)
+            std::cout << stats.ToLine() << std::endl;
+        if (progress)
+            ShowProgress(frame + 1, options->frames);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const InputError& error) {
+        std::cerr << "vantrel-render: " << error.what() << std::endl;
+        return 2;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "vantrel-render: out of memory" << std::endl;
+        return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "vantrel-render: " << error.what() << std::endl;
+        return 1;
+    }
+}
