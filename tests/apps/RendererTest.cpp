@@ -1,0 +1,204 @@
+// End-to-end properties of rendered frames, drawn in-process through the renderer's core at
+// 160 x 120 with few triangles: what a viewer would notice if a stage of the pipeline broke.
+#include "apps/BuiltInScene.h"
+#include "apps/FrameRenderer.h"
+#include "apps/Overlay.h"
+#include "apps/PrimitiveBuilder.h"
+
+#include "host/base/MMaterial.h"
+#include "host/base/MUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int WIDTH = 160;
+constexpr int HEIGHT = 120;
+constexpr uint32_t RED = MMaterial::MakeColour(220, 30, 30, 255);
+constexpr uint32_t BLUE = MMaterial::MakeColour(30, 30, 220, 255);
+constexpr uint32_t GREEN = MMaterial::MakeColour(30, 200, 30, 255);
+
+using Pixel = std::array<int, 3>;
+
+Pixel At(const FrameRenderer& renderer, int x, int y) {
+    const uint8_t* pixel = renderer.GetPixels() + 4 * (size_t(y) * size_t(renderer.GetWidth()) + size_t(x));
+    return {pixel[0], pixel[1], pixel[2]};
+}
+
+Pixel Background() {
+    return {int(FrameRenderer::BACKGROUND & 0xFF), int((FrameRenderer::BACKGROUND >> 8) & 0xFF),
+            int((FrameRenderer::BACKGROUND >> 16) & 0xFF)};
+}
+
+uint32_t WithAlpha(uint32_t colour, uint8_t alpha) {
+    return (colour & 0x00FFFFFFu) | uint32_t(alpha) << 24;
+}
+
+void AddBox(Scene& scene, const MMPoint3d<double>& minimum, const MMPoint3d<double>& maximum, uint32_t colour,
+            bool transparent) {
+    PrimitiveBuilder builder(MUnit::GetIE());
+    builder.AddBox(minimum, maximum, 2);
+    scene.AddMesh(builder.Take(), "box", colour, transparent);
+}
+
+Options SmallOptions() {
+    Options options;
+    options.width = WIDTH;
+    options.height = HEIGHT;
+    return options;
+}
+
+// The camera looks along +y from y = -100 at the origin, unless moved.
+Options LookingAlongY() {
+    Options options = SmallOptions();
+    options.eye = MMPoint3d<double>{0, -100, 0};
+    options.target = MMPoint3d<double>{0, 0, 0};
+    return options;
+}
+
+} // namespace
+
+TEST(RendererTest, BackgroundWhereNothingIsAndTheSceneWhereItIs) {
+    Scene scene = BuiltInScene::Make(MUnit::GetIE(), 0.25);
+    FrameRenderer renderer(scene, SmallOptions());
+    renderer.Render(0);
+    EXPECT_EQ(At(renderer, 0, 0), Background());
+    EXPECT_EQ(At(renderer, WIDTH - 1, 0), Background());
+    MMPoint3d<double> centre;
+    ASSERT_TRUE(renderer.Project(0, scene.GetBounds().Centre(), centre));
+    EXPECT_NE(At(renderer, int(centre.x), int(centre.y)), Background());
+}
+
+TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
+    Scene scene;
+    AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
+    AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
+    FrameRenderer renderer(scene, LookingAlongY());
+    renderer.Render(0);
+    // The faces look straight at the camera, so the headlight gives their full colours; the
+    // transparent box's back face (alpha 128 of 255) blends over the red, its front face over that.
+    const Pixel mixed = At(renderer, WIDTH / 2, HEIGHT / 2);
+    const int back_red = (30 * 128 + 220 * 127) / 255, back_blue = (220 * 128 + 30 * 127) / 255;
+    EXPECT_NEAR(mixed[0], (30 * 128 + back_red * 127) / 255, 2);
+    EXPECT_NEAR(mixed[2], (220 * 128 + back_blue * 127) / 255, 2);
+    const Pixel opaque_only = At(renderer, WIDTH / 2 + 25, HEIGHT / 2);
+    EXPECT_NEAR(opaque_only[0], 220, 2);
+    EXPECT_NEAR(opaque_only[2], 30, 2);
+}
+
+TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbit) {
+    Scene scene;
+    AddBox(scene, {-20, -25, -20}, {20, -5, 20}, WithAlpha(RED, 160), true);
+    AddBox(scene, {-20, 5, -20}, {20, 25, 20}, WithAlpha(GREEN, 160), true);
+    Options options = LookingAlongY();
+    options.frames = 2;
+    options.orbit_degrees = 360.0; // frame 1 looks from the other side
+    FrameRenderer renderer(scene, options);
+    EXPECT_TRUE(renderer.Render(0).sorted);
+    const Pixel front = At(renderer, WIDTH / 2, HEIGHT / 2);
+    EXPECT_GT(front[0], front[1] + 60) << "red is nearer from y = -100";
+    EXPECT_TRUE(renderer.Render(1).sorted);
+    const Pixel back = At(renderer, WIDTH / 2, HEIGHT / 2);
+    EXPECT_GT(back[1], back[0] + 60) << "green is nearer from y = +100";
+}
+
+TEST(RendererTest, FisheyeKeepsTheTargetAtTheCentreAndPutsAnglesAtTheirRadius) {
+    Scene scene;
+    AddBox(scene, {-3, -3, -3}, {3, 3, 3}, RED, false);
+    // 45 degrees to the right of the view axis, 40 units away.
+    const double side = 40.0 * std::sqrt(0.5);
+    AddBox(scene, {side - 3, -100 + side - 3, -3}, {side + 3, -100 + side + 3, 3}, GREEN, false);
+    Options options = LookingAlongY();
+    options.projection = Projection::eFisheye;
+    options.fov_degrees = 180.0;
+    FrameRenderer renderer(scene, options);
+    renderer.Render(0);
+    const Pixel centre = At(renderer, WIDTH / 2, HEIGHT / 2);
+    EXPECT_GT(centre[0], 150);
+    EXPECT_LT(centre[1], 60);
+    // An equidistant fisheye of 180 degrees puts 45 degrees halfway to the image's side.
+    const Pixel quarter = At(renderer, WIDTH / 2 + WIDTH / 4, HEIGHT / 2);
+    EXPECT_GT(quarter[1], quarter[0] + 40) << "green box expected at x = " << WIDTH / 2 + WIDTH / 4;
+    EXPECT_EQ(At(renderer, WIDTH / 2 + WIDTH / 4 + 8, HEIGHT / 2), Background());
+    EXPECT_EQ(At(renderer, WIDTH / 2 + WIDTH / 4 - 8, HEIGHT / 2), Background());
+}
+
+TEST(RendererTest, ClippingPlaneRemovesTheExpectedHalf) {
+    Scene scene;
+    AddBox(scene, {-40, 0, -25}, {40, 5, 25}, RED, false);
+    Options options = LookingAlongY();
+    options.clip = std::array<double, 4>{1, 0, 0, 0}; // keeps x >= 0
+    FrameRenderer renderer(scene, options);
+    renderer.Render(0);
+    for (const int offset : {5, 20, 40}) {
+        EXPECT_EQ(At(renderer, WIDTH / 2 - offset, HEIGHT / 2), Background()) << "x < 0 must be clipped";
+        EXPECT_NEAR(At(renderer, WIDTH / 2 + offset, HEIGHT / 2)[0], 220, 2) << "x > 0 must stay";
+    }
+}
+
+TEST(RendererTest, GizmoStrokesAppearAtTheProjectedCorners) {
+    Scene scene;
+    AddBox(scene, {-20, -20, -20}, {20, 20, 20}, WithAlpha(BLUE, 100), true);
+    Options options = SmallOptions();
+    options.eye = MMPoint3d<double>{-60, -90, 50};
+    options.target = MMPoint3d<double>{0, 0, 0};
+    options.gizmo = true;
+    FrameRenderer renderer(scene, options);
+    renderer.Render(0);
+    auto is_stroke = [](const Pixel& pixel) {
+        const Pixel near_colour{255, 255, 255}, far_colour{255, 215, 0};
+        return pixel == near_colour || pixel == far_colour;
+    };
+    int near_corners = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        const MMPoint3d<double> world{corner & 1 ? 20.0 : -20.0, corner & 2 ? 20.0 : -20.0,
+                                      corner & 4 ? 20.0 : -20.0};
+        MMPoint3d<double> window;
+        ASSERT_TRUE(renderer.Project(0, world, window));
+        bool found = false;
+        for (int dy = -2; dy <= 2 && !found; ++dy)
+            for (int dx = -2; dx <= 2 && !found; ++dx)
+                found =
+                    is_stroke(At(renderer, int(std::lround(window.x)) + dx, int(std::lround(window.y)) + dy));
+        EXPECT_TRUE(found) << "no handle stroke near corner " << corner << " at (" << window.x << ", "
+                           << window.y << ")";
+        near_corners += found;
+    }
+    // Without the gizmo none of those pixels has a stroke colour.
+    options.gizmo = false;
+    FrameRenderer plain(scene, options);
+    plain.Render(0);
+    int strokes = 0;
+    for (int y = 0; y < HEIGHT; ++y)
+        for (int x = 0; x < WIDTH; ++x)
+            strokes += is_stroke(At(plain, x, y));
+    EXPECT_EQ(strokes, 0);
+}
+
+TEST(RendererTest, AnimationScaleFollowsTheSequenceAndMovesThePoints) {
+    Scene scene = BuiltInScene::Make(MUnit::GetIE(), 0.25);
+    Options options = SmallOptions();
+    options.frames = 4;
+    options.animate = 3.0;
+    FrameRenderer renderer(scene, options);
+    EXPECT_DOUBLE_EQ(renderer.GetAnimationScale(0), 3.0);
+    EXPECT_NEAR(renderer.GetAnimationScale(2), -3.0, 1e-12);
+    renderer.Render(0);
+    std::vector<uint8_t> first(renderer.GetPixels(), renderer.GetPixels() + WIDTH * HEIGHT * 4);
+    options.frames = 1;
+    options.animate = 0.0;
+    FrameRenderer still(scene, options);
+    still.Render(0);
+    EXPECT_NE(0, std::memcmp(first.data(), still.GetPixels(), first.size()))
+        << "displacement changed nothing";
+}
+
+TEST(RendererTest, WidenDecodesUtf8AndReplacesMalformedBytes) {
+    EXPECT_EQ(Overlay::Widen("a\xC3\xA9\xE2\x82\xAC"), std::wstring(L"a\u00E9\u20AC"));
+    EXPECT_EQ(Overlay::Widen("x\xFFy\xC3"), std::wstring(L"x\uFFFDy\uFFFD"));
+}
