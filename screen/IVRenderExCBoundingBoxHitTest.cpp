@@ -2,6 +2,7 @@
 #include "screen/IVRenderExCBoundingBox.h"
 
 #include "host/win32/WinGdi.h"
+#include "screen/GizmoHitGeometry.h"
 #include "screen/ScreenMath.h"
 
 #include <algorithm>
@@ -9,49 +10,6 @@
 #include <utility>
 
 using namespace VantrelScreen;
-
-namespace {
-
-struct Vector {
-    double x;
-    double y;
-};
-
-int Quadrant(const Vector& p) {
-    if (p.y >= 0.0)
-        return p.x >= 0.0 ? 0 : 1;
-    return p.x < 0.0 ? 2 : 3;
-}
-
-// +1 when p comes before q counter-clockwise from the positive x axis, -1 when after, 0 when the
-// two point the same way (within a small tolerance on the cross product).
-int Compare(const Vector& p, const Vector& q) {
-    const int quadrant_p = Quadrant(p), quadrant_q = Quadrant(q);
-    if (quadrant_p != quadrant_q)
-        return quadrant_p < quadrant_q ? 1 : -1;
-    const double cross = p.x * q.y - p.y * q.x;
-    if (std::fabs(cross) < 3.140185e-15)
-        return 0;
-    return cross > 0.0 ? 1 : -1;
-}
-
-// Whether the mouse vector lies on the stroke from the corner to `stroke`, within `tolerance`:
-// first inside the stroke's box widened by the tolerance, then within the tolerance of the segment
-// itself. The segment distance needs no slope, so vertical, horizontal and zero-length strokes are
-// handled alike.
-bool OnStroke(const Vector& mouse, const Vector& stroke, double tolerance) {
-    if (mouse.x < std::min(0.0, stroke.x) - tolerance || mouse.x > std::max(0.0, stroke.x) + tolerance ||
-        mouse.y < std::min(0.0, stroke.y) - tolerance || mouse.y > std::max(0.0, stroke.y) + tolerance)
-        return false;
-    const double length_squared = stroke.x * stroke.x + stroke.y * stroke.y;
-    double t = 0.0;
-    if (length_squared > 0.0)
-        t = std::clamp((mouse.x * stroke.x + mouse.y * stroke.y) / length_squared, 0.0, 1.0);
-    const double dx = mouse.x - t * stroke.x, dy = mouse.y - t * stroke.y;
-    return dx * dx + dy * dy <= tolerance * tolerance;
-}
-
-} // namespace
 
 void IVRenderEx::CBoundingBox::RenderCenterSpot(CDC& dc) const {
     const CPoint& centre = ma_vertices_on_screen[8];
@@ -102,7 +60,7 @@ bool IVRenderEx::CBoundingBox::WhereIsTheMouseQuickTest(CPoint point) const {
 
 IVRenderEx::CBoundingBox::EMouseType
 IVRenderEx::CBoundingBox::WhereIsTheMouse(EAxis& axis, unsigned int& pointIndex, CPoint mouse) const {
-    // 1. The centre spot, easier to hit on a box that is large on screen.
+    // The centre spot, easier to hit on a box that is large on screen.
     int64_t radius = mo_configuration.mn_center_spot_radius;
     const int64_t width = int64_t(mo_bounds_on_screen.right) - mo_bounds_on_screen.left;
     const int64_t height = int64_t(mo_bounds_on_screen.bottom) - mo_bounds_on_screen.top;
@@ -114,16 +72,16 @@ IVRenderEx::CBoundingBox::WhereIsTheMouse(EAxis& axis, unsigned int& pointIndex,
         return eMouseCenter;
     }
 
-    // 2. The nearest corner, and 3. whether the mouse is within reach of its strokes at all.
+    // The nearest corner, and whether the mouse is within reach of its strokes at all.
     uint64_t distance = 0;
     const unsigned int corner = FindClosestPoint(mouse, &distance);
     pointIndex = corner;
     const int64_t tolerance = mo_configuration.mn_pick_tolerance;
     const CSize& longest = ma_handle_sizes[std::clamp(mn_longest_handle_axis, 0, 2)];
-    if (SquaredLength(longest.cx + tolerance, longest.cy + tolerance) <= distance)
+    if (!WithinReach(longest, tolerance, distance))
         return eMouseOutside;
 
-    // 4. and 5. Mouse and stroke vectors in a y-up frame at the corner.
+    // Mouse and stroke vectors in a y-up frame at the corner.
     const CPoint& vertex = ma_vertices_on_screen[corner];
     const Vector mouse_vector{double(mouse.x) - double(vertex.x), double(vertex.y) - double(mouse.y)};
     Vector strokes[3];
@@ -141,7 +99,7 @@ IVRenderEx::CBoundingBox::WhereIsTheMouse(EAxis& axis, unsigned int& pointIndex,
                             end.y > vertex.y ? -double(size.cy) : double(size.cy)};
     }
 
-    // 7. The three strokes in counter-clockwise order.
+    // The three strokes in counter-clockwise order.
     int order[3] = {0, 1, 2};
     const auto sort_pair = [&](int i, int j) {
         if (Compare(strokes[order[i]], strokes[order[j]]) == -1)
@@ -154,25 +112,10 @@ IVRenderEx::CBoundingBox::WhereIsTheMouse(EAxis& axis, unsigned int& pointIndex,
     const Vector& d1 = strokes[order[1]];
     const Vector& d2 = strokes[order[2]];
 
-    // 8. The sector between two neighbouring strokes that holds the mouse vector.
-    int sector = 2;
-    const int to_d1 = Compare(mouse_vector, d1);
-    const int from_d0 = Compare(d0, mouse_vector);
-    if (from_d0 == 0) {
-        sector = to_d1 == 1 ? 0 : 1;
-    } else if (to_d1 == 0) {
-        sector = 0; // along d1, between sectors 0 and 1: the lower-numbered one
-    } else if (from_d0 == to_d1) {
-        sector = 0;
-    } else {
-        const int to_d2 = Compare(mouse_vector, d2);
-        if (to_d2 == 0)
-            sector = 1; // along d2, between sectors 1 and 2: the lower-numbered one
-        else if (to_d2 == -to_d1)
-            sector = 1;
-    }
+    // The sector between two neighbouring strokes that holds the mouse vector.
+    const int sector = FindSector(mouse_vector, d0, d1, d2);
 
-    // 9. and 10. The strokes at the sector's two sides; a hit reports the third axis.
+    // The strokes at the sector's two sides; a hit reports the third axis.
     const int first_side = order[sector];
     const int second_side = order[(sector + 1) % 3];
     const double widened = double(tolerance) + 0.00034526698;
