@@ -81,9 +81,16 @@ void IVRenderSoftPano::_TransformObjectWindow(float* out, float x, float y, floa
 
 void IVRenderSoftPano::_ProjectTriangle(const float* a, const float* b, const float* c, const float* normal,
                                         float* ra, float* rb, float* rc, float* raster_normal) {
-    _TransformObjectRaster(ra, a[0], a[1], a[2], 1.0f);
-    _TransformObjectRaster(rb, b[0], b[1], b[2], 1.0f);
-    _TransformObjectRaster(rc, c[0], c[1], c[2], 1.0f);
+    if (mp_transform == nullptr) {
+        // Route A's transform-free branch, taken once for the three corners.
+        _Transform(ra, ma_object_raster, a[0], a[1], a[2], 1.0f, true);
+        _Transform(rb, ma_object_raster, b[0], b[1], b[2], 1.0f, true);
+        _Transform(rc, ma_object_raster, c[0], c[1], c[2], 1.0f, true);
+    } else {
+        _TransformObjectRaster(ra, a[0], a[1], a[2], 1.0f);
+        _TransformObjectRaster(rb, b[0], b[1], b[2], 1.0f);
+        _TransformObjectRaster(rc, c[0], c[1], c[2], 1.0f);
+    }
 
     // Winding normal in object space: float differences, double cross product.
     const double u0 = double(b[0] - a[0]), u1 = double(b[1] - a[1]), u2 = double(b[2] - a[2]);

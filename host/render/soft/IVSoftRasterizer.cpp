@@ -19,8 +19,10 @@ bool IsUsable(const float* point) {
            std::fabs(point[1]) < MAX_COORDINATE; // fabs(NaN) < x is false
 }
 
+// Half away from zero, like llround, without the library call; |value| < 2^20 is checked first.
 int64_t Snap(float value) {
-    return std::llround(double(value) * double(SUBPIXEL_ONE));
+    const double scaled = double(value) * double(SUBPIXEL_ONE);
+    return int64_t(scaled + (scaled >= 0.0 ? 0.5 : -0.5));
 }
 
 uint32_t Shade(uint32_t quarter, uint32_t full, float light) {
@@ -102,7 +104,7 @@ void IVSoftRasterizer::ClearClippingPlanes() {
     mb_active = false;
 }
 
-bool IVSoftRasterizer::_IsClipped(float x, float y, float depth) const {
+inline bool IVSoftRasterizer::_IsClipped(float x, float y, float depth) const {
     const size_t count = std::min({mv_z0.size(), mv_gx.size(), mv_gy.size(), mv_side.size()});
     for (size_t k = 0; k < count; ++k) {
         const float plane_depth = (mv_z0[k] + mv_gx[k] * x) + mv_gy[k] * y;
@@ -112,12 +114,12 @@ bool IVSoftRasterizer::_IsClipped(float x, float y, float depth) const {
     return false;
 }
 
-uint32_t IVSoftRasterizer::_FullColour() const {
+inline uint32_t IVSoftRasterizer::_FullColour() const {
     return std::min(mn_red, 255u) | std::min(mn_green, 255u) << 8 | std::min(mn_blue, 255u) << 16 |
            0xFF000000u;
 }
 
-void IVSoftRasterizer::_Plot(size_t index, float depth, uint32_t colour) {
+inline void IVSoftRasterizer::_Plot(size_t index, float depth, uint32_t colour) {
     float& stored = mp_surface->GetDepth()[index];
     if (mb_depth_test && !(depth > stored))
         return;
