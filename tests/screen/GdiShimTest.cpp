@@ -1,4 +1,5 @@
 // The Win32/MFC stand-in itself: Win32 arithmetic, the recording device context and its image.
+#include "ScreenPrinters.h"
 #include "host/win32/Afxwin.h"
 #include "host/win32/GdiDevice.h"
 #include "host/win32/GdiObjects.h"

@@ -3,6 +3,7 @@
 // transform sends the world axes to chosen pixel vectors, so each edge of the box gets the screen
 // extent a test wants. Edges along x follow `along_x`, along y `along_y`, along z `along_z`;
 // corner 0 lands on `origin`; the window depth is depth · (x, y, z, 1).
+#include "ScreenPrinters.h"
 #include "host/framework/MFailingTransform.h"
 #include "host/framework/UIObject.h"
 #include "host/framework/UIWnd3D.h"

@@ -1,0 +1,275 @@
+// The static GDI helpers: text, fonts, conversions, focus rectangles and arrows, on recording
+// device contexts (and an image where pixels matter).
+#include "ScreenPrinters.h"
+#include "host/win32/Afxwin.h"
+#include "host/win32/GdiDevice.h"
+#include "host/win32/GdiObjects.h"
+#include "screen/IVRenderEx.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+namespace {
+
+std::vector<GdiCall> WithoutQueries(const std::vector<GdiCall>& calls) {
+    std::vector<GdiCall> result;
+    for (const GdiCall& call : calls)
+        if (call.name.rfind("Get", 0) != 0)
+            result.push_back(call);
+    return result;
+}
+
+TEST(GdiConversions, MillimetresAndPixelsAtTheDeviceResolution) {
+    GdiDevice device;
+    const HDC dc = device.GetHdc();
+    EXPECT_EQ(IVRenderEx::ConvertMmToPointsInX(dc, 25.4f), 96);
+    EXPECT_EQ(IVRenderEx::ConvertMmToPointsInX(dc, -1.0f), -4);
+    EXPECT_EQ(IVRenderEx::ConvertMmToPointsInY(dc, 1.0f), 4);
+    EXPECT_EQ(IVRenderEx::ConvertPointsToMmInY(dc, 96), 25.4f);
+    device.SetDpi(300, 150);
+    EXPECT_EQ(IVRenderEx::ConvertMmToPointsInX(dc, 10.0f), 118); // 118.11
+    EXPECT_EQ(IVRenderEx::ConvertMmToPointsInY(dc, 10.0f), 59);  // 59.06
+    EXPECT_EQ(IVRenderEx::ConvertPointsToMmInX(dc, 300), 25.4f);
+    EXPECT_EQ(device.GetCallsNamed("GetDeviceCaps").back().args[0], LOGPIXELSX);
+}
+
+TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
+    GdiDevice device;
+    const size_t live = Win32Stub::GetLiveGdiObjectCount();
+    LOGFONTW wanted{};
+    wanted.lfHeight = -5;
+    wanted.lfWidth = 7;
+    wanted.lfWeight = FW_BOLD;
+    CFont font;
+    IVRenderEx::CreateGdiFont(font, device.GetHdc(), wanted, 0.0f); // no height: lfHeight read as millimetres
+    const auto first = GdiObjects::Describe(font.GetSafeHandle());
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->font.lfHeight, 19); // 5 mm at 96 dpi is 18.9 pixels
+    EXPECT_EQ(first->font.lfWidth, 0);
+    EXPECT_EQ(first->font.lfWeight, FW_BOLD);
+
+    const HGDIOBJ old_handle = font.GetSafeHandle();
+    IVRenderEx::CreateGdiFont(font, device.GetHdc(), wanted, 2.0f);
+    EXPECT_EQ(GdiObjects::Describe(font.GetSafeHandle())->font.lfHeight, 8); // 7.56
+    EXPECT_FALSE(GdiObjects::Describe(old_handle).has_value() && old_handle != font.GetSafeHandle());
+    EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live + 1); // the first font was deleted
+    font.DeleteObject();
+    EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live);
+}
+
+TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIs) {
+    GdiDevice device;
+    const GdiDeviceState before = device.GetState();
+    const int height =
+        IVRenderEx::DrawTextDisabled(device.GetHdc(), L"Ok", -1, CRect(1, 2, 50, 30), DT_LEFT, 1);
+    ASSERT_EQ(device.GetCalls().size(), 1u);
+    EXPECT_EQ(device.GetCalls()[0].ToString(), "DrawTextW(2,1,2,50,30,0,\"Ok\")");
+    EXPECT_GT(height, 0);
+    EXPECT_EQ(device.GetState(), before);
+
+    device.ClearCalls();
+    IVRenderEx::DrawTextDisabled(device.GetHdc(), nullptr, -1, CRect(1, 2, 50, 30), DT_LEFT, 1);
+    ASSERT_EQ(device.GetCalls().size(), 1u);
+    EXPECT_EQ(device.GetCalls()[0].args[0], -1); // a null text keeps the count -1
+}
+
+TEST(GdiDisabledText, DisabledTextIsEmbossedAndStateRestored) {
+    GdiDevice device;
+    SetTextColor(device.GetHdc(), RGB(1, 2, 3));
+    device.ClearCalls();
+    const GdiDeviceState before = device.GetState();
+    IVRenderEx::DrawTextDisabled(device.GetHdc(), L"Off", 3, CRect(10, 20, 90, 40), DT_CENTER, 0);
+    const std::vector<GdiCall> calls = WithoutQueries(device.GetCalls());
+    std::vector<std::string> shown;
+    for (const GdiCall& call : calls)
+        shown.push_back(call.ToString());
+    const std::vector<std::string> expected = {
+        "SetTextColor(" + std::to_string(RGB(255, 255, 255)) + ")",
+        "DrawTextW(3,11,21,91,41,1,\"Off\")",
+        "SetTextColor(" + std::to_string(RGB(160, 160, 160)) + ")",
+        "SetBkMode(1)",
+        "DrawTextW(3,10,20,90,40,1,\"Off\")",
+        "SetTextColor(" + std::to_string(RGB(1, 2, 3)) + ")",
+        "SetBkMode(2)",
+    };
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(device.GetState(), before);
+}
+
+TEST(GdiOutlinedText, ThicknessTwoDrawsTwentyFiveTimesAroundThePlace) {
+    GdiDevice device;
+    const HDC dc = device.GetHdc();
+    SetBkColor(dc, RGB(10, 20, 30));
+    SetTextColor(dc, RGB(200, 100, 0));
+    device.ClearCalls();
+    const GdiDeviceState before = device.GetState();
+    IVRenderEx::DrawTextOutlined(dc, 2, L"Halo", RECT{100, 50, 200, 80}, DT_SINGLELINE);
+
+    std::set<std::pair<long long, long long>> offsets;
+    COLORREF colour = before.text_colour;
+    int mode = before.background_mode;
+    size_t draws = 0;
+    for (const GdiCall& call : device.GetCalls()) {
+        if (call.name == "SetTextColor")
+            colour = COLORREF(call.args[0]);
+        else if (call.name == "SetBkMode")
+            mode = int(call.args[0]);
+        if (call.name != "DrawTextW")
+            continue;
+        ++draws;
+        EXPECT_EQ(mode, TRANSPARENT);
+        EXPECT_EQ(call.args[0], 4);
+        EXPECT_EQ(call.args[3] - call.args[1], 100); // the rectangle moves, never resizes
+        if (draws < 25) {
+            EXPECT_EQ(colour, RGB(10, 20, 30)) << "halo draw " << draws;
+            offsets.emplace(call.args[1] - 100, call.args[2] - 50);
+        } else {
+            EXPECT_EQ(colour, RGB(200, 100, 0));
+            EXPECT_EQ(call.ToString(), "DrawTextW(4,100,50,200,80,32,\"Halo\")");
+        }
+    }
+    EXPECT_EQ(draws, 25u);
+    EXPECT_EQ(offsets.size(), 24u); // every place on the rings of half-width 1 and 2, once
+    for (const auto& [dx, dy] : offsets)
+        EXPECT_TRUE(std::max(std::abs(dx), std::abs(dy)) == 1 || std::max(std::abs(dx), std::abs(dy)) == 2);
+    EXPECT_EQ(device.GetState(), before);
+
+    device.ClearCalls();
+    IVRenderEx::DrawTextOutlined(dc, 0, L"Plain", RECT{0, 0, 10, 10}, 0);
+    EXPECT_EQ(device.CountCalls("DrawTextW"), 1u);
+}
+
+TEST(GdiFocusRect, NormalisesAndWidensEmptyRectanglesOnTheOutputHandle) {
+    GdiDevice output, attributes;
+    CDC dc;
+    dc.SetOutputDC(output.GetHdc());
+    dc.SetAttribDC(attributes.GetHdc());
+    IVRenderEx::DrawFocusRectNormalized(dc, CRect(10, 20, 5, 20));
+    IVRenderEx::DrawFocusRectNormalized(dc, CRect(7, 7, 7, 7));
+    IVRenderEx::DrawFocusRectNormalized(dc, CRect(30, 40, 10, 5));
+    const std::vector<GdiCall> calls = output.GetCallsNamed("DrawFocusRect");
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].ToString(), "DrawFocusRect(5,20,10,21)");
+    EXPECT_EQ(calls[1].ToString(), "DrawFocusRect(7,7,8,7)"); // only the extra column
+    EXPECT_EQ(calls[2].ToString(), "DrawFocusRect(10,5,30,40)");
+    EXPECT_TRUE(attributes.GetCalls().empty());
+}
+
+struct ArrowDrawing {
+    std::vector<POINT> polygon;
+    CRect patch;
+};
+
+ArrowDrawing DrawArrow(GdiDevice& device, CPoint from, CPoint to, const CRect* clip) {
+    CDC dc;
+    dc.Attach(device.GetHdc());
+    IVRenderEx::DrawBoldArrow(dc, from, to, clip);
+    ArrowDrawing drawing;
+    const auto polygons = device.GetCallsNamed("Polygon");
+    const auto rectangles = device.GetCallsNamed("Rectangle");
+    EXPECT_EQ(polygons.size(), 1u);
+    EXPECT_EQ(rectangles.size(), 1u);
+    if (polygons.size() == 1 && rectangles.size() == 1) {
+        const auto& args = polygons[0].args;
+        for (size_t i = 1; i + 1 < args.size(); i += 2)
+            drawing.polygon.push_back(POINT{LONG(args[i]), LONG(args[i + 1])});
+        const auto& r = rectangles[0].args;
+        drawing.patch = CRect(int(r[0]), int(r[1]), int(r[2]), int(r[3]));
+    }
+    return drawing;
+}
+
+std::vector<std::pair<int, int>> Pairs(const std::vector<POINT>& points) {
+    std::vector<std::pair<int, int>> result;
+    for (const POINT& p : points)
+        result.emplace_back(p.x, p.y);
+    return result;
+}
+
+TEST(GdiArrow, GeometryAndBackgroundPatch) {
+    GdiDevice device;
+    const ArrowDrawing drawing = DrawArrow(device, CPoint(0, 0), CPoint(70, 0), nullptr);
+    const std::vector<std::pair<int, int>> expected = {{70, 0}, {40, -30}, {40, -10}, {0, -10},
+                                                       {0, 10}, {40, 10},  {40, 30}};
+    EXPECT_EQ(Pairs(drawing.polygon), expected);
+    EXPECT_EQ(drawing.patch, CRect(-1, -31, 72, 32));
+}
+
+TEST(GdiArrow, PointsTheWayItIsDrawnInAnyDirection) {
+    GdiDevice device;
+    const ArrowDrawing drawing = DrawArrow(device, CPoint(100, 100), CPoint(100, 30), nullptr);
+    const std::vector<std::pair<int, int>> expected = {{100, 30},  {70, 60},  {90, 60}, {90, 100},
+                                                       {110, 100}, {110, 60}, {130, 60}};
+    EXPECT_EQ(Pairs(drawing.polygon), expected);
+}
+
+TEST(GdiArrow, ClipShiftMovesTheArrowInside) {
+    GdiDevice device;
+    const CRect clip(5, -100, 200, 100);
+    const ArrowDrawing drawing = DrawArrow(device, CPoint(0, 0), CPoint(70, 0), &clip);
+    EXPECT_EQ(drawing.polygon.front().x, 75);
+    EXPECT_EQ(drawing.polygon[3].x, 5);
+    EXPECT_EQ(drawing.patch, CRect(4, -31, 77, 32));
+
+    device.ClearCalls();
+    const CRect low(-100, -100, 60, 20); // too far right and too low: shifted left and up
+    const ArrowDrawing moved = DrawArrow(device, CPoint(0, 0), CPoint(70, 0), &low);
+    EXPECT_EQ(moved.polygon.front().x, 60);
+    EXPECT_EQ(moved.polygon.back().y, 20);
+}
+
+TEST(GdiArrow, ZeroLengthDrawsPatchAndCollapsedPolygon) {
+    GdiDevice device;
+    const ArrowDrawing drawing = DrawArrow(device, CPoint(20, 30), CPoint(20, 30), nullptr);
+    ASSERT_EQ(drawing.polygon.size(), 7u);
+    for (const POINT& point : drawing.polygon)
+        EXPECT_EQ(CPoint(point), CPoint(20, 30));
+    EXPECT_EQ(drawing.patch, CRect(19, 29, 22, 32));
+}
+
+TEST(GdiArrow, ColoursFromTheAttributeHandleAndEverythingRestored) {
+    GdiDevice output, attributes;
+    output.CreateImage(120, 80, RGB(0, 0, 0));
+    SetBkColor(attributes.GetHdc(), RGB(0, 0, 255));
+    SetTextColor(attributes.GetHdc(), RGB(255, 255, 0));
+    const size_t live = Win32Stub::GetLiveGdiObjectCount();
+    const GdiDeviceState output_before = output.GetState();
+    const GdiDeviceState attributes_before = attributes.GetState();
+    {
+        CDC dc;
+        dc.SetOutputDC(output.GetHdc());
+        dc.SetAttribDC(attributes.GetHdc());
+        IVRenderEx::DrawBoldArrow(dc, CPoint(10, 40), CPoint(80, 40), nullptr);
+    }
+    EXPECT_EQ(output.GetPixel(80, 40), RGB(255, 255, 0)); // the tip, in the text colour
+    EXPECT_EQ(output.GetPixel(30, 40), RGB(255, 255, 0)); // the shaft
+    EXPECT_EQ(output.GetPixel(30, 20), RGB(0, 0, 255));   // the patch beside the shaft
+    EXPECT_EQ(output.GetPixel(9, 40), RGB(0, 0, 255));    // the 0.3 mm margin
+    EXPECT_EQ(output.GetPixel(5, 40), RGB(0, 0, 0));
+    EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live);
+    EXPECT_EQ(output.GetState(), output_before);
+    EXPECT_EQ(attributes.GetState(), attributes_before);
+    EXPECT_EQ(output.CountCalls("SelectObject"), 6u); // two brushes and pens in, the old two back
+}
+
+TEST(GdiText, HelpersRestoreStateWhileDrawingIntoAnImage) {
+    GdiDevice device;
+    device.CreateImage(200, 60, RGB(255, 255, 255));
+    const HDC dc = device.GetHdc();
+    const size_t live = Win32Stub::GetLiveGdiObjectCount();
+    const GdiDeviceState before = device.GetState();
+    IVRenderEx::DrawTextOutlined(dc, 1, L"Label", RECT{10, 10, 190, 50}, DT_SINGLELINE);
+    IVRenderEx::DrawTextDisabled(dc, L"Off", -1, CRect(10, 30, 190, 60), 0, 0);
+    EXPECT_TRUE(device.GetFailures().empty());
+    EXPECT_EQ(device.GetState(), before);
+    EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live);
+    int dark = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 200; ++x)
+            dark += GetRValue(device.GetPixel(x, y)) < 100 ? 1 : 0;
+    EXPECT_GT(dark, 20); // the black label shows on the white image
+}
+
+} // namespace

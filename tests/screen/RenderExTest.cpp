@@ -1,0 +1,204 @@
+// IVRenderEx itself: triangle lists through the device's stream, box reading and point projection.
+#include "GizmoScene.h"
+
+#include "host/framework/MTransformRepository.h"
+#include "tests/support/RecordingRender.h"
+#include "tests/support/RecordingStream.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <stdexcept>
+
+namespace {
+
+using Point = MMPoint3d<double>;
+
+IVVertexPN Vertex(float x, float y, float z, float nx, float ny, float nz) {
+    return IVVertexPN{x, y, z, nx, ny, nz};
+}
+
+TEST(RenderTriangles, EmptyDequeStillOpensAndClosesAStream) {
+    RecordingRender device;
+    RecordingStreamSource source;
+    device.SetVertexStreamSource(&source);
+    IVRenderEx render(&device);
+    std::deque<IVVertexPN> vertices;
+    render.RenderTriangles(vertices, true, true);
+    EXPECT_EQ(device.calls, std::vector<std::string>{"SetBackfaceVisible(1)"});
+    EXPECT_TRUE(device.GetBackfaceVisible());
+    EXPECT_EQ(source.pn->calls, (std::vector<std::string>{"BeginTriangles", "End", "~"}));
+    EXPECT_EQ(source.pn->streams_created, 1);
+    EXPECT_EQ(source.pn->streams_destroyed, 1);
+}
+
+TEST(RenderTriangles, EachTriangleTakesItsFirstVertexNormal) {
+    RecordingRender device;
+    RecordingStreamSource source;
+    device.SetVertexStreamSource(&source);
+    IVRenderEx render(&device);
+    std::deque<IVVertexPN> vertices = {
+        Vertex(0, 0, 0, 0, 0, 1), Vertex(1, 0, 0, 9, 9, 9), Vertex(0, 1, 0, 8, 8, 8),
+        Vertex(5, 5, 5, 1, 0, 0), Vertex(6, 5, 5, 7, 7, 7), Vertex(5, 6, 5, 6, 6, 6),
+        Vertex(9, 9, 9, 0, 1, 0), // left over: ignored
+    };
+    render.RenderTriangles(vertices, false, false);
+    EXPECT_EQ(device.calls, std::vector<std::string>{"SetBackfaceVisible(0)"});
+    EXPECT_EQ(source.pn->calls,
+              (std::vector<std::string>{"BeginTriangles", "AddTriangle", "AddTriangle", "End", "~"}));
+    ASSERT_EQ(source.pn->vertices.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        const IVVertexPN& got = source.pn->vertices[i];
+        const IVVertexPN& position = vertices[i];
+        const IVVertexPN& first = vertices[i / 3 * 3];
+        EXPECT_EQ(got.x, position.x);
+        EXPECT_EQ(got.y, position.y);
+        EXPECT_EQ(got.z, position.z);
+        EXPECT_EQ(got.nx, first.nx) << "vertex " << i;
+        EXPECT_EQ(got.ny, first.ny) << "vertex " << i;
+        EXPECT_EQ(got.nz, first.nz) << "vertex " << i;
+    }
+}
+
+// A stream that throws on its first triangle, to see the stream deleted on the way out.
+class ThrowingStreamSource final : public IVVertexStreamSource {
+public:
+    int destroyed = 0;
+
+    class Stream final : public IIVVertexStream<IVVertexPN> {
+    public:
+        explicit Stream(int& destroyed) : mn_destroyed(destroyed) {}
+        ~Stream() override { ++mn_destroyed; }
+        void BeginTriangles() override {}
+        void BeginLines() override {}
+        void End() override {}
+        void AddTriangle(const IVVertexPN&, const IVVertexPN&, const IVVertexPN&) override {
+            throw std::length_error("stream full");
+        }
+        void AddLine(const IVVertexPN&, const IVVertexPN&) override {}
+        void Render(IVRender&) override {}
+
+    private:
+        int& mn_destroyed;
+    };
+
+    std::unique_ptr<IIVVertexStream<IVVertexP>> CreateStream(const IVVertexP*) override { return nullptr; }
+    std::unique_ptr<IIVVertexStream<IVVertexPN>> CreateStream(const IVVertexPN*) override {
+        return std::make_unique<Stream>(destroyed);
+    }
+    std::unique_ptr<IIVVertexStream<IVVertexPNC>> CreateStream(const IVVertexPNC*) override {
+        return nullptr;
+    }
+    std::unique_ptr<IIVVertexStream<IVVertexPNT>> CreateStream(const IVVertexPNT*) override {
+        return nullptr;
+    }
+};
+
+TEST(RenderTriangles, StreamIsDeletedWhenAnExceptionPasses) {
+    RecordingRender device;
+    ThrowingStreamSource source;
+    device.SetVertexStreamSource(&source);
+    IVRenderEx render(&device);
+    std::deque<IVVertexPN> vertices(3, Vertex(0, 0, 0, 0, 0, 1));
+    EXPECT_THROW(render.RenderTriangles(vertices, true, false), std::length_error);
+    EXPECT_EQ(source.destroyed, 1);
+}
+
+TEST(RenderEx, CopiesShareTheDeviceAndDraw3dBorderIsAHook) {
+    RecordingRender device;
+    const IVRenderEx render(&device);
+    IVRenderEx copy(render);
+    EXPECT_EQ(copy.mp_render, &device);
+
+    struct Derived : IVRenderEx {
+        using IVRenderEx::IVRenderEx;
+        int borders = 0;
+        void Draw3dBorder(M3dBorderFloat&) override { ++borders; }
+    };
+    M3dBorderFloat border;
+    copy.Draw3dBorder(border);
+    EXPECT_TRUE(device.calls.empty());
+    Derived derived(&device);
+    IVRenderEx& base = derived;
+    base.Draw3dBorder(border);
+    EXPECT_EQ(derived.borders, 1);
+}
+
+TEST(RenderExBox, ReadsTheObjectWithoutPresetting) {
+    UIObject empty;
+    M3DBoundingBox<float> box{1, 2, 3, 4, 5, 6};
+    IVRenderEx::GetBoundingBox(box, &empty);
+    EXPECT_EQ(box, (M3DBoundingBox<float>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(empty.GetLastMask(), 0xFFFFFFFFull);
+
+    UIObject filled;
+    filled.SetBox(M3DBoundingBox<float>{-1, 1, -2, 2, -3, 3});
+    IVRenderEx::GetBoundingBox(box, &filled);
+    EXPECT_EQ(box, (M3DBoundingBox<float>{-1, 1, -2, 2, -3, 3}));
+    IVRenderEx::GetBoundingBox(box, nullptr); // nothing to read
+}
+
+struct ProjectionScene {
+    UIObject object;
+    UIWnd3D window{640, 480};
+    std::shared_ptr<MFailingTransform> transform = std::make_shared<MFailingTransform>(
+        MakeWindowMatrix({1, 0}, {0, 1}, {0, 0}, {0.5, -0.5}, {0, 0, 1, 0}));
+    Point in[5] = {{0, 0, 1}, {10, -10, 2}, {20, 20, 3}, {30, 30, 4}, {40, 40, 5}};
+
+    ProjectionScene() { window.SetWorldToWindow(transform); }
+};
+
+TEST(RenderExProjection, RoundsHalfAwayFromZeroAndKeepsDepthInTheDoubleForm) {
+    ProjectionScene scene;
+    CPoint pixels[5];
+    ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, &scene.object, &scene.window, 5));
+    EXPECT_EQ(pixels[1], CPoint(11, -11)); // (10.5, -10.5)
+    EXPECT_EQ(pixels[0], CPoint(1, -1));
+    Point points[5];
+    ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(points, scene.in, &scene.object, &scene.window, 5));
+    EXPECT_EQ(points[1], Point(10.5, -10.5, 2));
+}
+
+TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouched) {
+    ProjectionScene scene;
+    scene.transform->FailOn(scene.in[2]);
+    const CPoint sentinel(INT_MIN, INT_MAX);
+    CPoint pixels[5] = {sentinel, sentinel, sentinel, sentinel, sentinel};
+    EXPECT_FALSE(
+        IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, &scene.object, &scene.window, 5));
+    EXPECT_EQ(pixels[0], CPoint(1, -1));
+    EXPECT_EQ(pixels[1], CPoint(11, -11));
+    for (int i = 2; i < 5; ++i)
+        EXPECT_EQ(pixels[i], sentinel) << "output " << i;
+
+    const Point marker(-7, -7, -7);
+    Point points[5] = {marker, marker, marker, marker, marker};
+    EXPECT_FALSE(
+        IVRenderEx::Get3DPointInWindowCoordinates(points, scene.in, &scene.object, &scene.window, 5));
+    EXPECT_EQ(points[1], Point(10.5, -10.5, 2));
+    EXPECT_EQ(points[3], marker);
+    EXPECT_EQ(points[4], marker);
+}
+
+TEST(RenderExProjection, CountZeroFetchesTheTransformAndWritesNothing) {
+    ProjectionScene scene;
+    const size_t before = MTransformRepository::mgp_instance->GetNumRequests();
+    EXPECT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(static_cast<CPoint*>(nullptr), nullptr,
+                                                          &scene.object, &scene.window, 0));
+    EXPECT_EQ(MTransformRepository::mgp_instance->GetNumRequests(), before + 1);
+    EXPECT_EQ(scene.transform->GetNumCalls(), 0u);
+    CPoint pixels[1];
+    EXPECT_FALSE(IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, nullptr, &scene.window, 1));
+}
+
+TEST(RenderExProjection, FollowsTheObjectsPlacement) {
+    ProjectionScene scene;
+    auto placement = std::make_shared<MMTransformMatrix>();
+    placement->MakeTranslation(Point(100, 200, 0));
+    scene.object.SetCoordinateSystem(MCoordinateSystem::MakePlaced(placement));
+    CPoint pixel;
+    ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(&pixel, scene.in, &scene.object, &scene.window, 1));
+    EXPECT_EQ(pixel, CPoint(101, 200)); // 100.5 and 199.5, away from zero
+}
+
+} // namespace
