@@ -16,7 +16,7 @@ class IVTextureChain;
 
 class IIVRenderFactoryStub {
 public:
-    enum ERenderType {
+    enum ERenderType : int {
         eRenderTypeSoftware = 0,
         eRenderTypeOpenGL = 1,
         eRenderTypeDirect3D = 2,
