@@ -23,6 +23,24 @@ constexpr float CENTROID_FACTOR = 0.33333f;
 // Below this many records the radix passes cost more than a comparison sort of the keys.
 constexpr size_t RADIX_MIN_COUNT = 256;
 
+// How many records ahead the depth loop and the stream fill fetch what they will read.
+constexpr size_t PREFETCH_DISTANCE = 16;
+
+void Prefetch(const void* address) {
+    __builtin_prefetch(address);
+}
+
+// The triangle's corners and owner link, which may straddle two cache lines.
+void PrefetchTriangle(const MStlTriangle* triangle) {
+    Prefetch(triangle);
+    Prefetch(&triangle->mp_owner);
+}
+
+void PrefetchPoints(const MStlTriangle* triangle) {
+    for (const MStlPoint* point : triangle->mp_points)
+        Prefetch(point);
+}
+
 void Normalise(float* vector) {
     const double x = vector[0];
     const double y = vector[1];
@@ -40,6 +58,20 @@ void Normalise(float* vector) {
 int32_t WrappingSum(int32_t a, int32_t b, int32_t c) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b) +
                                 static_cast<uint32_t>(c));
+}
+
+// Depth of a triangle's centroid along a view direction, both in the mesh's coordinates.
+float Depth(const MStlTriangle& triangle, const float* eye, const float* direction) {
+    const MStlPoint& a = *triangle.mp_points[0];
+    const MStlPoint& b = *triangle.mp_points[1];
+    const MStlPoint& c = *triangle.mp_points[2];
+    const double x = static_cast<double>(static_cast<float>(WrappingSum(a.x, b.x, c.x)) * CENTROID_FACTOR);
+    const double y = static_cast<double>(static_cast<float>(WrappingSum(a.y, b.y, c.y)) * CENTROID_FACTOR);
+    const double z = static_cast<double>(static_cast<float>(WrappingSum(a.z, b.z, c.z)) * CENTROID_FACTOR);
+    const double depth = (y - static_cast<double>(eye[1])) * static_cast<double>(direction[1]) +
+                         (x - static_cast<double>(eye[0])) * static_cast<double>(direction[0]) +
+                         (z - static_cast<double>(eye[2])) * static_cast<double>(direction[2]);
+    return static_cast<float>(depth);
 }
 
 // Maps a depth to an unsigned key whose ascending order is the order of decreasing depth. -0 and +0
@@ -86,12 +118,6 @@ private:
 
 } // namespace
 
-const MStlBase* IVTransparencyCache::_GetOwnerStl(const MStlTriangle* triangle) {
-    if (triangle == nullptr || triangle->mp_owner == nullptr)
-        return nullptr;
-    return triangle->mp_owner->mp_stl;
-}
-
 IVTransparencyCache::IVTransparencyCache(IVRender* render) : mp_render(render) {}
 
 IVTransparencyCache::IVTransparencyCache(IVTransparencyCache& other)
@@ -127,6 +153,8 @@ IVTransparencyCache& IVTransparencyCache::operator=(IVTransparencyCache& other) 
 
     boost::ptr_vector<IVVBTranspTriangle> duplicates(other.mv_triangles);
     mv_triangles.swap(duplicates); // the previous records die with `duplicates`
+    mv_visit_records.clear();      // named the previous records
+    mv_visit_position.clear();
     return *this;
 }
 
@@ -245,6 +273,7 @@ void IVTransparencyCache::_PrepareTriangles() {
     if (counted != 0 || walked != 0)
         mv_triangles.erase(mv_triangles.begin() + static_cast<std::ptrdiff_t>(walked), mv_triangles.end());
     mn_num_triangles = static_cast<int32_t>(walked);
+    _ResetVisitOrder();
 }
 
 void IVTransparencyCache::_CalculateObjectWorldTransformForTriangle(const TStlReference& stl,
@@ -352,40 +381,98 @@ void IVTransparencyCache::_Sort() {
     if (mn_num_triangles == 0 || _IsSorted())
         return;
     const size_t count = static_cast<size_t>(mn_num_triangles);
-    void* const* pointers = mv_triangles.base().data();
+    if (mv_visit_records.size() != count)
+        _ResetVisitOrder();
     mv_sort_keys.resize(count);
+    uint64_t* keys = mv_sort_keys.data();
 
-    const MStlBase* previous_stl = nullptr;
-    double eye[3] = {0.0, 0.0, 0.0};
-    double direction[3] = {0.0, 0.0, 0.0};
-    for (size_t i = 0; i < count; ++i) {
-        IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[i]);
-        const MStlTriangle& triangle = *record.mp_triangle;
-        const MStlBase* stl = _GetOwnerStl(&triangle);
-        if (stl != previous_stl) {
-            if (const TStlReference* reference = _FindSTL(stl)) {
-                for (int axis = 0; axis < 3; ++axis) {
-                    eye[axis] = reference->ma_eye[axis];
-                    direction[axis] = reference->ma_view_dir[axis];
-                }
+    mv_visit_stl.resize(count);
+    mv_sort_stls.clear();
+    bool stls_indexed = true;
+    // Index of `stl` in mv_sort_stls, appended when new; false once the index would not fit.
+    const auto index_stl = [&](const MStlBase* stl, uint16_t& index) {
+        auto found = std::find(mv_sort_stls.begin(), mv_sort_stls.end(), stl);
+        if (found == mv_sort_stls.end()) {
+            if (mv_sort_stls.size() > std::numeric_limits<uint16_t>::max()) {
+                stls_indexed = false;
+                return;
             }
-            previous_stl = stl;
+            mv_sort_stls.push_back(stl);
+            found = std::prev(mv_sort_stls.end());
         }
-        const MStlPoint& a = *triangle.mp_points[0];
-        const MStlPoint& b = *triangle.mp_points[1];
-        const MStlPoint& c = *triangle.mp_points[2];
-        const double x =
-            static_cast<double>(static_cast<float>(WrappingSum(a.x, b.x, c.x)) * CENTROID_FACTOR);
-        const double y =
-            static_cast<double>(static_cast<float>(WrappingSum(a.y, b.y, c.y)) * CENTROID_FACTOR);
-        const double z =
-            static_cast<double>(static_cast<float>(WrappingSum(a.z, b.z, c.z)) * CENTROID_FACTOR);
-        const double depth =
-            (y - eye[1]) * direction[1] + (x - eye[0]) * direction[0] + (z - eye[2]) * direction[2];
-        record.mf_depth = static_cast<float>(depth);
-        mv_sort_keys[i] = uint64_t(DescendingDepthKey(record.mf_depth)) << 32 | i;
+        index = static_cast<uint16_t>(found - mv_sort_stls.begin());
+    };
+
+    // Visit order: while every record's mesh is registered, each depth depends on its own record
+    // only, so any order gives the same depths.
+    bool all_registered = true;
+    {
+        void* const* records = mv_visit_records.data();
+        const uint32_t* positions = mv_visit_position.data();
+        const MStlBase* previous_stl = nullptr;
+        const TStlReference* reference = nullptr;
+        uint16_t stl_index = 0;
+        for (size_t v = 0; v < count; ++v) {
+            if (v + PREFETCH_DISTANCE < count)
+                Prefetch(records[v + PREFETCH_DISTANCE]);
+            IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(records[v]);
+            const MStlBase* stl = _GetOwnerStl(record.mp_triangle);
+            if (stl != previous_stl || reference == nullptr) {
+                reference = _FindSTL(stl);
+                previous_stl = stl;
+                if (reference == nullptr) {
+                    all_registered = false;
+                    break;
+                }
+                index_stl(stl, stl_index);
+            }
+            mv_visit_stl[v] = stl_index;
+            record.mf_depth = Depth(*record.mp_triangle, reference->ma_eye, reference->ma_view_dir);
+            keys[positions[v]] = uint64_t(DescendingDepthKey(record.mf_depth)) << 32 | v;
+        }
     }
-    _SortByKeys();
+
+    // Current order: a record without a registration takes the viewpoint of the last one found
+    // before it in this order, so here the order matters.
+    if (!all_registered) {
+        mv_sort_keys_scratch.resize(count);
+        for (size_t v = 0; v < count; ++v)
+            mv_sort_keys_scratch[mv_visit_position[v]] = v;
+        void* const* pointers = mv_triangles.base().data();
+        const MStlBase* previous_stl = nullptr;
+        uint16_t stl_index = 0;
+        index_stl(nullptr, stl_index);
+        float eye[3] = {0.0f, 0.0f, 0.0f};
+        float direction[3] = {0.0f, 0.0f, 0.0f};
+        for (size_t i = 0; i < count; ++i) {
+            if (i + 3 * PREFETCH_DISTANCE < count)
+                Prefetch(pointers[i + 3 * PREFETCH_DISTANCE]);
+            if (i + 2 * PREFETCH_DISTANCE < count)
+                PrefetchTriangle(
+                    static_cast<const IVVBTranspTriangle*>(pointers[i + 2 * PREFETCH_DISTANCE])->mp_triangle);
+            if (i + PREFETCH_DISTANCE < count)
+                PrefetchPoints(
+                    static_cast<const IVVBTranspTriangle*>(pointers[i + PREFETCH_DISTANCE])->mp_triangle);
+            IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[i]);
+            const MStlBase* stl = _GetOwnerStl(record.mp_triangle);
+            if (stl != previous_stl) {
+                if (const TStlReference* reference = _FindSTL(stl)) {
+                    std::copy(reference->ma_eye, reference->ma_eye + 3, eye);
+                    std::copy(reference->ma_view_dir, reference->ma_view_dir + 3, direction);
+                }
+                previous_stl = stl;
+                index_stl(stl, stl_index);
+            }
+            record.mf_depth = Depth(*record.mp_triangle, eye, direction);
+            keys[i] = uint64_t(DescendingDepthKey(record.mf_depth)) << 32 | mv_sort_keys_scratch[i];
+            mv_visit_stl[mv_sort_keys_scratch[i]] = stl_index;
+        }
+    }
+    const uint64_t* sorted = _SortByKeys();
+    mv_position_stl.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        mv_position_stl[i] = mv_visit_stl[static_cast<uint32_t>(sorted[i])];
+    mb_position_stls_valid = stls_indexed;
 
     if (mp_container != nullptr)
         mp_container->DestroyRenderOptimisations();
@@ -393,47 +480,68 @@ void IVTransparencyCache::_Sort() {
 
 void IVTransparencyCache::_SortByDepth() {
     const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
+    mb_position_stls_valid = false;
+    _ResetVisitOrder();
     mv_sort_keys.resize(count);
     for (size_t i = 0; i < count; ++i)
         mv_sort_keys[i] = uint64_t(DescendingDepthKey(mv_triangles[i].mf_depth)) << 32 | i;
     _SortByKeys();
 }
 
-void IVTransparencyCache::_SortByKeys() {
-    // Each key holds the depth key above the record's current position, so equal depths keep their
-    // previous relative order whatever the algorithm: the sort is stable by construction.
+void IVTransparencyCache::_ResetVisitOrder() {
+    const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
+    void* const* pointers = mv_triangles.base().data();
+    mv_visit_records.assign(pointers, pointers + count);
+    mv_visit_position.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        mv_visit_position[i] = static_cast<uint32_t>(i);
+}
+
+const uint64_t* IVTransparencyCache::_SortByKeys() {
+    // The keys are laid out in current order and every algorithm below is stable, so equal depths
+    // keep their previous relative order.
     const size_t count = mv_sort_keys.size();
     uint64_t* keys = mv_sort_keys.data();
     if (count < RADIX_MIN_COUNT) {
-        std::sort(keys, keys + count);
+        std::stable_sort(keys, keys + count, [](uint64_t a, uint64_t b) { return a >> 32 < b >> 32; });
     } else {
-        // LSD radix sort on the 32-bit depth key in three digits of 11, 11 and 10 bits.
-        constexpr int DIGIT_SHIFT[3] = {32, 43, 54};
-        constexpr uint64_t DIGIT_MASK = 0x7FF;
-        std::array<std::array<uint32_t, 2048>, 3> histograms{};
-        for (size_t i = 0; i < count; ++i)
-            for (int digit = 0; digit < 3; ++digit)
-                ++histograms[digit][(keys[i] >> DIGIT_SHIFT[digit]) & DIGIT_MASK];
+        // LSD radix sort on the 32-bit depth key, a byte per pass: 256 buckets keep the scatter's
+        // write streams few enough for the caches.
+        constexpr int DIGITS = 4;
+        constexpr uint64_t DIGIT_MASK = 0xFF;
+        std::array<std::array<uint32_t, 256>, DIGITS> histograms{};
+        for (size_t i = 0; i < count; ++i) {
+            const uint64_t key = keys[i] >> 32;
+            for (int digit = 0; digit < DIGITS; ++digit)
+                ++histograms[digit][(key >> (8 * digit)) & DIGIT_MASK];
+        }
         mv_sort_keys_scratch.resize(count);
         uint64_t* scratch = mv_sort_keys_scratch.data();
-        for (int digit = 0; digit < 3; ++digit) {
-            std::array<uint32_t, 2048>& buckets = histograms[digit];
-            const uint64_t first = (keys[0] >> DIGIT_SHIFT[digit]) & DIGIT_MASK;
-            if (buckets[first] == count)
+        for (int digit = 0; digit < DIGITS; ++digit) {
+            const int shift = 32 + 8 * digit;
+            std::array<uint32_t, 256>& buckets = histograms[digit];
+            if (buckets[(keys[0] >> shift) & DIGIT_MASK] == count)
                 continue; // every key has this digit: the pass would not move anything
             uint32_t offset = 0;
             for (uint32_t& bucket : buckets)
                 offset += std::exchange(bucket, offset);
-            for (size_t i = 0; i < count; ++i)
-                scratch[buckets[(keys[i] >> DIGIT_SHIFT[digit]) & DIGIT_MASK]++] = keys[i];
+            for (size_t i = 0; i < count; ++i) {
+                const uint64_t key = keys[i];
+                scratch[buckets[(key >> shift) & DIGIT_MASK]++] = key;
+            }
             std::swap(keys, scratch);
         }
     }
 
-    std::vector<void*>& pointers = mv_triangles.base();
-    mv_sort_pointers.assign(pointers.begin(), pointers.begin() + static_cast<std::ptrdiff_t>(count));
-    for (size_t i = 0; i < count; ++i)
-        pointers[i] = mv_sort_pointers[static_cast<uint32_t>(keys[i])];
+    void** pointers = mv_triangles.base().data();
+    void* const* records = mv_visit_records.data();
+    uint32_t* positions = mv_visit_position.data();
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t visit = static_cast<uint32_t>(keys[i]);
+        pointers[i] = records[visit];
+        positions[visit] = static_cast<uint32_t>(i);
+    }
+    return keys;
 }
 
 bool IVTransparencyCache::IVVBTranspTriangleCompare(const IVVBTranspTriangle& a,
@@ -442,6 +550,7 @@ bool IVTransparencyCache::IVVBTranspTriangleCompare(const IVVBTranspTriangle& a,
 }
 
 void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
+    mb_position_stls_valid = false;
     if (mv_new_stls.empty()) {
         Clear();
         return;
@@ -450,8 +559,10 @@ void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
     if (mn_num_triangles == 0)
         return;
     _Sort();
-    if (render == nullptr)
+    if (render == nullptr) {
+        mb_position_stls_valid = false;
         return;
+    }
 
     render->StartTransparency(false);
     render->EnableZBuffer(true, true);
@@ -475,5 +586,6 @@ void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
     mp_container->mp_target_render = render;
     mp_container->SetModeDynamic(false);
     mp_container->RenderTriangles(*render, true, false, 0);
+    mb_position_stls_valid = false;
     render->EndTransparency();
 }

@@ -15,6 +15,8 @@
 // Threading: none; used from the host's rendering thread only.
 #include "host/math/MMPoint3d.h"
 #include "host/math/MMTransformMatrix.h"
+#include "host/mesh/MStlSurface.h"
+#include "host/mesh/MStlTriangle.h"
 #include "host/render/IVRender.h"
 #include "host/render/IVVertex.h"
 #include "module/VantrelExport.h"
@@ -28,7 +30,6 @@
 #include <vector>
 
 class MStlBase;
-class MStlTriangle;
 struct MStlPoint;
 class IVVertexContainerTransparency;
 
@@ -91,7 +92,16 @@ private:
     friend class IVTransparencyCacheTest;
 
     // The mesh a triangle belongs to, through its owner link; null without an owner.
-    static const MStlBase* _GetOwnerStl(const MStlTriangle* triangle);
+    static const MStlBase* _GetOwnerStl(const MStlTriangle* triangle) {
+        return triangle == nullptr || triangle->mp_owner == nullptr ? nullptr : triangle->mp_owner->mp_stl;
+    }
+    // The mesh of the record at `position`: from the sort of this pass when there was one, else
+    // through the owner link (the same answer, without touching the triangle).
+    const MStlBase* _GetRecordStl(size_t position) const {
+        if (mb_position_stls_valid)
+            return mv_sort_stls[mv_position_stl[position]];
+        return _GetOwnerStl(mv_triangles[position].mp_triangle);
+    }
     const TStlReference* _FindSTL(const MStlBase* stl) const;
     void _PrepareTriangles();
     void _CalculateObjectWorldTransformForTriangle(const TStlReference& stl, IVVBTranspTriangle& triangle);
@@ -102,9 +112,11 @@ private:
     // Orders the first mn_num_triangles records by their mf_depth: greatest first, equal depths in
     // their previous relative order, NaN depths last. Moves record pointers only.
     void _SortByDepth();
-    // Orders the records by mv_sort_keys (depth key above current position) and permutes the
-    // record pointers accordingly.
-    void _SortByKeys();
+    // Orders the records by mv_sort_keys (depth key above visit index, laid out in current order)
+    // and moves the record pointers accordingly. Returns the sorted keys, valid until the next sort.
+    const uint64_t* _SortByKeys();
+    // Makes the visit order the current order.
+    void _ResetVisitOrder();
     static bool IVVBTranspTriangleCompare(const IVVBTranspTriangle& a, const IVVBTranspTriangle& b);
 
     std::unique_ptr<IVVertexContainerTransparency> mp_container; // moves on copy
@@ -118,9 +130,21 @@ private:
     bool mb_gouraud_shading = false;
     boost::ptr_vector<IVVBTranspTriangle> mv_triangles;
 
-    // Sort scratch, kept between passes so that a sort does not allocate: (key << 32 | position)
-    // twice for the radix passes, and the record pointers in their previous order.
+    // The depth pass visits the records in their build order, in which records, triangles and
+    // points lie close together in memory, instead of the scattered draw order. mv_visit_records
+    // holds the records in that order, mv_visit_position each one's current position; both are
+    // reset at a rebuild, and are empty (reset at the next sort) in a copy.
+    std::vector<void*> mv_visit_records;
+    std::vector<uint32_t> mv_visit_position;
+    // The mesh of every record as the depth pass found it: an index into mv_sort_stls per visit
+    // index and, after the sort, per position. Valid from a sort to the end of its pass only, so
+    // that the stream fill of that pass need not touch the scattered mesh triangles again.
+    std::vector<const MStlBase*> mv_sort_stls;
+    std::vector<uint16_t> mv_visit_stl;
+    std::vector<uint16_t> mv_position_stl;
+    bool mb_position_stls_valid = false;
+    // Sort scratch, kept between passes so that a sort does not allocate: (depth key << 32 | visit
+    // index) per current position, and a second buffer for the radix passes.
     std::vector<uint64_t> mv_sort_keys;
     std::vector<uint64_t> mv_sort_keys_scratch;
-    std::vector<void*> mv_sort_pointers;
 };

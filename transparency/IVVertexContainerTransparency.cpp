@@ -14,6 +14,15 @@ uint8_t ColourByte(float component) {
     return static_cast<uint8_t>(static_cast<int64_t>(component * 255.0f + 0.5f));
 }
 
+constexpr size_t PREFETCH_DISTANCE = 16;
+
+void PrefetchRecord(const void* record) {
+    const char* bytes = static_cast<const char*>(record);
+    for (size_t offset = 0; offset < sizeof(IVTransparencyCache::IVVBTranspTriangle); offset += 64)
+        __builtin_prefetch(bytes + offset, 1);
+    __builtin_prefetch(bytes + sizeof(IVTransparencyCache::IVVBTranspTriangle) - 1, 1);
+}
+
 } // namespace
 
 IVVertexContainerTransparency::IVVertexContainerTransparency() = default;
@@ -39,8 +48,11 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
     const size_t count =
         std::min(static_cast<size_t>(std::max(mp_cache->mn_num_triangles, 0)), mp_cache->mv_triangles.size());
     for (size_t i = 0; i < count; ++i) {
+        // The records lie scattered over the heap in draw order: fetch them ahead of their use.
+        if (i + PREFETCH_DISTANCE < count)
+            PrefetchRecord(pointers[i + PREFETCH_DISTANCE]);
         Record& record = *static_cast<Record*>(pointers[i]);
-        const MStlBase* stl = IVTransparencyCache::_GetOwnerStl(record.mp_triangle);
+        const MStlBase* stl = mp_cache->_GetRecordStl(i);
         if (stl != previous_stl) {
             previous_stl = stl;
             if (const IVTransparencyCache::TStlReference* reference = mp_cache->_FindSTL(stl)) {
