@@ -165,6 +165,23 @@ TEST_F(SoftPixels, NonFiniteOrHugePrimitivesDrawNothing) {
     EXPECT_EQ(std::count(picture.begin(), picture.end(), '#'), 8) << picture;
 }
 
+TEST(SoftDevice, PlainDeviceClipsThroughTheInverseWorldToRasterMatrix) {
+    // Window = 2 x world: the world plane x = 2 (keeping x >= 2) cuts at pixel x = 4.
+    IVDisplaySurfaceSoft surface(8, 2);
+    surface.Clear(BLACK);
+    IVRenderSoft device;
+    const float eye_window[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    device.SetTransformEyeWindow(eye_window);
+    device.SetClippingPlane(0, 1, 0, 0, -2);
+    device.EnableClippingPlane(0, true);
+    device.StartFrame(&surface, nullptr);
+    const float a[3] = {-4, -4, 0}, b[3] = {12, -4, 0}, c[3] = {-4, 12, 0};
+    device.DrawTriangle(a, b, c, UP);
+    device.StopFrame();
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(surface.GetPixel(x, 1) != BLACK, x >= 4) << x;
+}
+
 TEST(SoftDevice, PlainDeviceDrawsTheSamePixelsAsThePanoramicOne) {
     IVDisplaySurfaceSoft plain_surface(16, 16), pano_surface(16, 16);
     IVRenderSoft plain;
