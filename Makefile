@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 
-.PHONY: all deps build test test-sanitize bench clean
+.PHONY: all deps build test test-sanitize bench clean render fuzz
 
 all: build
 
@@ -29,3 +29,22 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) build-release
+
+# Builds in Release and renders the built-in scene to out/scene.png.
+render: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-release -j $(JOBS) --target vantrel-render
+	mkdir -p out
+	build-release/bin/vantrel-render -o out/scene.png
+	@echo "wrote out/scene.png"
+
+# Builds the STL reader's libFuzzer target with clang and runs it for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@bash scripts/install-deps fuzz
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DVANTREL_FUZZ=ON -DVANTREL_TESTS=OFF -DVANTREL_BENCHMARKS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target stl_reader_fuzzer
+	mkdir -p build-fuzz/corpus
+	cp fuzz/corpus/* build-fuzz/corpus/
+	build-fuzz/bin/stl_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -print_final_stats=1 build-fuzz/corpus
