@@ -1,6 +1,7 @@
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVRenderSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
+#include "host/render/soft/IVTextureSoft.h"
 #include "tests/pano/PanoTestDevice.h"
 #include "tests/support/PointTransforms.h"
 
@@ -199,6 +200,45 @@ TEST(SoftDevice, PlainDeviceDrawsTheSamePixelsAsThePanoramicOne) {
             ASSERT_EQ(plain_surface.GetPixel(x, y), pano_surface.GetPixel(x, y)) << x << "," << y;
             ASSERT_EQ(plain_surface.GetDepthAt(x, y), pano_surface.GetDepthAt(x, y)) << x << "," << y;
         }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SoftSurface, PixelsAreRgbaBytesRowMajorTopRowFirst) {
+    IVDisplaySurfaceSoft surface(3, 2);
+    surface.Clear(0x44332211u, 7.0f);
+    surface.GetColourWords()[1 * 3 + 2] = 0xDDCCBBAAu; // x = 2, y = 1
+    const uint8_t* bytes = surface.GetPixels();
+    EXPECT_EQ(bytes[0], 0x11);
+    EXPECT_EQ(bytes[3], 0x44);
+    EXPECT_EQ(bytes[(1 * 3 + 2) * 4 + 0], 0xAA) << "red first";
+    EXPECT_EQ(bytes[(1 * 3 + 2) * 4 + 3], 0xDD) << "alpha last";
+    EXPECT_EQ(surface.GetDepth()[5], 7.0f);
+    EXPECT_EQ(surface.GetPixelRect().right, 2);
+    EXPECT_EQ(surface.GetPixelRect().bottom, 1);
+    EXPECT_EQ(surface.GetPixel(3, 0), 0u) << "outside";
+    IVDisplaySurfaceSoft empty(-4, 5);
+    EXPECT_EQ(empty.GetWidth(), 0);
+    EXPECT_EQ(empty.GetPixels(), nullptr);
+}
+
+TEST(SoftTexture, ScalesByNearestSamplingAndClipsToTheSurface) {
+    const uint8_t texels[16] = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0}; // 2 x 2, red 1..4
+    IVTextureSoft texture;
+    texture.SetImage(2, 2, texels, sizeof texels);
+    IVDisplaySurfaceSoft surface(5, 5);
+    const float rect[4] = {1, 5, -1, 3}; // x0, x1, y0, y1: the top rows fall off the surface
+    texture.DrawIntoSurface(surface, rect);
+    const uint32_t expected[5][5] = {
+        {0, 1, 1, 2, 2}, {0, 3, 3, 4, 4}, {0, 3, 3, 4, 4}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}};
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(surface.GetPixel(x, y), expected[y][x]) << x << "," << y;
+
+    texture.SetImage(2, 2, texels, 15); // short buffer: an empty image that draws nothing
+    EXPECT_EQ(texture.GetWidth(), 0);
 }
 
 } // namespace
