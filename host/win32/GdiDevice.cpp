@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <iterator>
+#include <limits>
 #include <utility>
 
 std::string GdiCall::ToString() const {
@@ -253,10 +254,15 @@ void GdiDevice::_PenDot(int x, int y, COLORREF colour, int width) {
         _Plot(x, y, colour);
         return;
     }
-    const int low = -(width / 2);
-    for (int dy = low; dy < low + width; ++dy)
-        for (int dx = low; dx < low + width; ++dx)
-            _Plot(x + dx, y + dy, colour);
+    // Only the part of the square that can land on the image.
+    const long long low = -(width / 2);
+    const long long first_y = std::max<long long>(y + low, 0),
+                    last_y = std::min<long long>(y + low + width, mn_height);
+    const long long first_x = std::max<long long>(x + low, 0),
+                    last_x = std::min<long long>(x + low + width, mn_width);
+    for (long long row = first_y; row < last_y; ++row)
+        for (long long column = first_x; column < last_x; ++column)
+            _Plot(int(column), int(row), colour);
 }
 
 void GdiDevice::_Stroke(int x0, int y0, int x1, int y1) {
@@ -264,23 +270,31 @@ void GdiDevice::_Stroke(int x0, int y0, int x1, int y1) {
     int width = 1;
     if (mp_pixels == nullptr || !_PenColour(colour, width))
         return;
-    // Bresenham in 64 bits, the end point excluded as GDI's LineTo does.
-    long long x = x0, y = y0;
-    const long long dx = std::llabs((long long)x1 - x0), dy = -std::llabs((long long)y1 - y0);
-    const int step_x = x0 < x1 ? 1 : -1, step_y = y0 < y1 ? 1 : -1;
-    long long error = dx + dy;
-    const long long limit = (long long)(mn_width + mn_height) * 4 + std::max(dx, -dy);
-    for (long long n = 0; n <= limit && (x != x1 || y != y1); ++n) {
-        _PenDot(int(x), int(y), colour, width);
-        const long long twice = 2 * error;
-        if (twice >= dy) {
-            error += dy;
-            x += step_x;
-        }
-        if (twice <= dx) {
-            error += dx;
-            y += step_y;
-        }
+    // A DDA along the major axis, the end point excluded as GDI's LineTo does. Only the steps that
+    // can reach the image are walked, so far-away end points cost nothing.
+    const long long dx = (long long)x1 - x0, dy = (long long)y1 - y0;
+    if (dx == 0 && dy == 0)
+        return;
+    const bool x_major = std::llabs(dx) >= std::llabs(dy);
+    const long long major = x_major ? dx : dy;
+    const long long step = major > 0 ? 1 : -1;
+    const long long start = x_major ? x0 : y0;
+    const long long last = start + major - step;
+    const long long pad = width;
+    const long long extent = x_major ? mn_width : mn_height;
+    const long long low = std::max(std::min(start, last), -pad);
+    const long long high = std::min(std::max(start, last), extent - 1 + pad);
+    const double slope = double(x_major ? dy : dx) / double(major);
+    const double minor_start = x_major ? y0 : x0;
+    for (long long position = low; position <= high; ++position) {
+        const double minor = std::floor(minor_start + double(position - start) * slope + 0.5);
+        const double minor_extent = x_major ? mn_height : mn_width;
+        if (minor < -double(pad) || minor > minor_extent + double(pad))
+            continue;
+        if (x_major)
+            _PenDot(int(position), int(minor), colour, width);
+        else
+            _PenDot(int(minor), int(position), colour, width);
     }
 }
 
@@ -301,10 +315,15 @@ BOOL GdiDevice::LineTo(int x, int y) {
     return TRUE;
 }
 
-BOOL GdiDevice::Rectangle(int left, int top, int right, int bottom) {
-    _Record("Rectangle", {left, top, right, bottom});
+BOOL GdiDevice::Rectangle(int left_value, int top_value, int right_value, int bottom_value) {
+    _Record("Rectangle", {left_value, top_value, right_value, bottom_value});
     if (mp_pixels == nullptr)
         return TRUE;
+    // In 64 bits and clipped to a pixel beyond the image, so no edge arithmetic can overflow.
+    const auto clip = [](long long value, long long extent) {
+        return std::clamp<long long>(value, -1, extent + 1);
+    };
+    long long left = left_value, top = top_value, right = right_value, bottom = bottom_value;
     if (left > right)
         std::swap(left, right);
     if (top > bottom)
@@ -313,17 +332,21 @@ BOOL GdiDevice::Rectangle(int left, int top, int right, int bottom) {
     int width = 1;
     const bool has_pen = _PenColour(pen, width);
     // Without a pen GDI leaves the last column and row unpainted.
-    const int fill_right = has_pen ? right : right - 1;
-    const int fill_bottom = has_pen ? bottom : bottom - 1;
+    const long long fill_right = clip(has_pen ? right : right - 1, mn_width);
+    const long long fill_bottom = clip(has_pen ? bottom : bottom - 1, mn_height);
+    const long long fill_left = clip(left, mn_width);
     if (_BrushColour(brush))
-        for (int y = std::max(top, 0); y < std::min(fill_bottom, mn_height); ++y)
-            _FillSpan(y, left, fill_right, brush);
+        for (long long y = std::max(top, 0LL); y < fill_bottom; ++y)
+            _FillSpan(int(y), int(fill_left), int(fill_right), brush);
     if (has_pen && right > left && bottom > top) {
-        _FillSpan(top, left, right, pen);
-        _FillSpan(bottom - 1, left, right, pen);
-        for (int y = std::max(top, 0); y < std::min(bottom, mn_height); ++y) {
-            _Plot(left, y, pen);
-            _Plot(right - 1, y, pen);
+        const long long span_right = clip(right, mn_width);
+        if (top < mn_height)
+            _FillSpan(int(clip(top, mn_height)), int(fill_left), int(span_right), pen);
+        if (bottom - 1 >= 0)
+            _FillSpan(int(clip(bottom - 1, mn_height)), int(fill_left), int(span_right), pen);
+        for (long long y = std::max(top, 0LL); y < std::min<long long>(bottom, mn_height); ++y) {
+            _Plot(int(clip(left, mn_width)), int(y), pen);
+            _Plot(int(clip(right - 1, mn_width)), int(y), pen);
         }
     }
     return TRUE;
@@ -337,7 +360,7 @@ BOOL GdiDevice::Ellipse(int left, int top, int right, int bottom) {
         std::swap(left, right);
     if (top > bottom)
         std::swap(top, bottom);
-    if (right - left < 1 || bottom - top < 1)
+    if (right <= left || bottom <= top)
         return TRUE;
     const double centre_x = (double(left) + double(right) - 1.0) * 0.5;
     const double centre_y = (double(top) + double(bottom) - 1.0) * 0.5;
@@ -394,7 +417,8 @@ BOOL GdiDevice::Polygon(const POINT* points, int count) {
                 if ((a.y <= centre) == (b.y <= centre))
                     continue;
                 const double t = (centre - a.y) / (double(b.y) - a.y);
-                mv_crossings.push_back(int(std::ceil(a.x + t * (double(b.x) - a.x) - 0.5)));
+                const double crossing = std::ceil(a.x + t * (double(b.x) - a.x) - 0.5);
+                mv_crossings.push_back(int(std::clamp(crossing, -1.0, double(mn_width) + 1.0)));
             }
             std::sort(mv_crossings.begin(), mv_crossings.end());
             for (size_t i = 0; i + 1 < mv_crossings.size(); i += 2)
@@ -484,38 +508,49 @@ int GdiDevice::DrawTextW(LPCWSTR text, int count, LPRECT rect, UINT format) {
     }
     const int line_height = metrics.front().ascent + metrics.front().descent;
     const int height = line_height * int(lines.size());
+    // Positions in 64 bits: a rectangle near the ends of the int range must not overflow.
+    const auto to_int = [](long long value) {
+        return int(
+            std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    };
     if ((format & DT_CALCRECT) != 0) {
-        rect->right = rect->left + widest;
-        rect->bottom = rect->top + height;
+        rect->right = to_int((long long)rect->left + widest);
+        rect->bottom = to_int((long long)rect->top + height);
         return height;
     }
     if (mp_pixels == nullptr)
         return height;
 
-    int top = rect->top;
+    long long top = rect->top;
     if ((format & DT_SINGLELINE) != 0 && (format & DT_VCENTER) != 0)
-        top = int((static_cast<long long>(rect->top) + rect->bottom - height) / 2);
+        top = ((long long)rect->top + rect->bottom - height) / 2;
     else if ((format & DT_SINGLELINE) != 0 && (format & DT_BOTTOM) != 0)
-        top = rect->bottom - height;
+        top = (long long)rect->bottom - height;
     const bool clip = (format & DT_NOCLIP) == 0;
-    const auto visible = [&](int x, int y) {
+    const auto visible = [&](long long x, long long y) {
         return !clip || (x >= rect->left && x < rect->right && y >= rect->top && y < rect->bottom);
     };
     for (size_t i = 0; i < lines.size(); ++i) {
-        int left = rect->left;
+        long long left = rect->left;
         if ((format & DT_CENTER) != 0)
-            left = int((static_cast<long long>(rect->left) + rect->right - metrics[i].width) / 2);
+            left = ((long long)rect->left + rect->right - metrics[i].width) / 2;
         else if ((format & DT_RIGHT) != 0)
-            left = rect->right - metrics[i].width;
-        const int line_top = top + int(i) * line_height;
+            left = (long long)rect->right - metrics[i].width;
+        const long long line_top = top + (long long)i * line_height;
+        // Lines wholly off the image draw nothing (and keep the glyph arithmetic in int range).
+        if (left >= mn_width || line_top >= mn_height || left + metrics[i].width < 0 ||
+            line_top + line_height < 0)
+            continue;
         if (mn_background_mode == OPAQUE)
-            for (int y = line_top; y < line_top + line_height; ++y)
-                for (int x = left; x < left + metrics[i].width; ++x)
+            for (long long y = std::max(line_top, 0LL);
+                 y < std::min<long long>(line_top + line_height, mn_height); ++y)
+                for (long long x = std::max(left, 0LL);
+                     x < std::min<long long>(left + metrics[i].width, mn_width); ++x)
                     if (visible(x, y))
-                        _Plot(x, y, mn_background_colour);
+                        _Plot(int(x), int(y), mn_background_colour);
         const COLORREF colour = mn_text_colour;
         const bool drawn = GdiText::Render(
-            font, lines[i], left, line_top + metrics[i].ascent,
+            font, lines[i], int(left), int(line_top + metrics[i].ascent),
             [&](int x, int y, unsigned coverage) {
                 if (visible(x, y))
                     _Blend(x, y, colour, coverage);

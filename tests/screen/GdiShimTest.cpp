@@ -132,6 +132,24 @@ TEST(GdiImage, DrawsShapesAndUndoesFocusRectangles) {
     SelectObject(dc, old_pen);
 }
 
+TEST(GdiImage, ClipsFarAwayGeometryToTheImage) {
+    GdiDevice device;
+    device.CreateImage(20, 20, RGB(255, 255, 255));
+    const HDC dc = device.GetHdc();
+    CPen pen(PS_SOLID, 3, RGB(0, 0, 0));
+    const HGDIOBJ old_pen = SelectObject(dc, pen);
+    MoveToEx(dc, -2147483647, 10, nullptr);
+    LineTo(dc, 2147483647, 10); // walks only the visible part
+    EXPECT_EQ(device.GetPixel(0, 10), RGB(0, 0, 0));
+    EXPECT_EQ(device.GetPixel(19, 11), RGB(0, 0, 0)); // three pixels wide
+    EXPECT_EQ(device.GetPixel(19, 12), RGB(255, 255, 255));
+    const POINT huge[3] = {{-2000000000, -2000000000}, {2000000000, 0}, {0, 2000000000}};
+    Polygon(dc, huge, 3);
+    Ellipse(dc, -2000000000, -2000000000, 2000000000, 2000000000);
+    SelectObject(dc, old_pen);
+    EXPECT_EQ(device.CountCalls("Polygon"), 1u);
+}
+
 TEST(GdiImage, OverlaysOntoCallerPixelsAndDrawsText) {
     std::vector<uint8_t> frame(64 * 32 * 4, 0);
     GdiDevice device;
