@@ -7,7 +7,7 @@
 // scene objects) or its view (world to system, for windows: world points to window pixels, x right,
 // y down, z a depth). The other direction is the transform's inverse. The world system itself
 // has neither. The transforms are shared and must not change while a repository transform built
-// from them is in use; make a new system instead.
+// from them is in use; make a new system instead. Copying and reading are thread-safe.
 #include "host/math/MMTransform.h"
 
 #include <cstdint>

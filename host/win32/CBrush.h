@@ -1,5 +1,5 @@
 #pragma once
-// CBrush: MFC's brush wrapper (see CGdiObject for ownership).
+// CBrush: MFC's brush wrapper (see CGdiObject for ownership and threading).
 #include "host/win32/CGdiObject.h"
 #include "host/win32/WinGdi.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// CFont: MFC's font wrapper (see CGdiObject for ownership).
+// CFont: MFC's font wrapper (see CGdiObject for ownership and threading).
 #include "host/win32/CGdiObject.h"
 #include "host/win32/WinGdi.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// CPen: MFC's pen wrapper (see CGdiObject for ownership).
+// CPen: MFC's pen wrapper (see CGdiObject for ownership and threading).
 #include "host/win32/CGdiObject.h"
 #include "host/win32/WinGdi.h"
 

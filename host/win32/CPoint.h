@@ -1,6 +1,6 @@
 #pragma once
 // CPoint: MFC's point, a POINT with constructors and arithmetic. A value type; x to the right, y
-// downwards, 32-bit pixels.
+// downwards, 32-bit pixels. No shared state: safe to use from any thread.
 #include "host/win32/Windef.h"
 
 class CPoint : public tagPOINT {

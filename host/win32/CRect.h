@@ -1,7 +1,8 @@
 #pragma once
 // CRect: MFC's rectangle, a RECT with MFC's helpers. Right and bottom are exclusive in the Win32
 // sense (Width is right - left); nothing is normalised unless NormalizeRect is called. Unlike MFC
-// the default constructor gives (0, 0, 0, 0) instead of leaving the fields undefined.
+// the default constructor gives (0, 0, 0, 0) instead of leaving the fields undefined. A value type;
+// no shared state.
 #include "host/win32/CPoint.h"
 #include "host/win32/CSize.h"
 #include "host/win32/WinGdi.h"

@@ -1,5 +1,6 @@
 #pragma once
-// CSize: MFC's extent, a SIZE with constructors and comparison. A value type in pixels.
+// CSize: MFC's extent, a SIZE with constructors and comparison. A value type in pixels; no shared
+// state, safe to use from any thread.
 #include "host/win32/Windef.h"
 
 class CSize : public tagSIZE {

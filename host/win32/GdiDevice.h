@@ -27,6 +27,8 @@
 //
 // Defaults as a fresh Win32 memory DC: black text, white opaque background, BLACK_PEN, WHITE_BRUSH,
 // SYSTEM_FONT, position (0, 0), 96 dpi. Not thread-safe: one thread per device at a time.
+#include "host/win32/GdiCall.h"
+#include "host/win32/GdiDeviceState.h"
 #include "host/win32/Windef.h"
 
 #include <cstddef>
@@ -37,27 +39,6 @@
 
 // What an HDC points at; only GdiDevice derives from it.
 struct HDC__ {};
-
-struct GdiCall {
-    std::string name;            // the Win32 function, e.g. "Rectangle"
-    std::vector<long long> args; // its arguments after the HDC (handles as integers, rectangles spread)
-    std::wstring text;           // DrawTextW only: the characters drawn
-
-    // "Rectangle(-1,-31,72,32)"; DrawTextW adds the text in quotes after the numbers.
-    std::string ToString() const;
-};
-
-struct GdiDeviceState {
-    COLORREF text_colour = 0;
-    COLORREF background_colour = 0;
-    int background_mode = 0;
-    POINT position{};
-    HGDIOBJ pen = nullptr;
-    HGDIOBJ brush = nullptr;
-    HGDIOBJ font = nullptr;
-
-    bool operator==(const GdiDeviceState& other) const;
-};
 
 class GdiDevice : public HDC__ {
 public:
