@@ -24,7 +24,7 @@ constexpr float CENTROID_FACTOR = 0.33333f;
 constexpr size_t RADIX_MIN_COUNT = 256;
 
 // How many records ahead the depth loop and the stream fill fetch what they will read.
-constexpr size_t PREFETCH_DISTANCE = 16;
+constexpr size_t PREFETCH_DISTANCE = 8;
 
 void Prefetch(const void* address) {
     __builtin_prefetch(address);
@@ -413,8 +413,14 @@ void IVTransparencyCache::_Sort() {
         const TStlReference* reference = nullptr;
         uint16_t stl_index = 0;
         for (size_t v = 0; v < count; ++v) {
+            if (v + 3 * PREFETCH_DISTANCE < count)
+                Prefetch(records[v + 3 * PREFETCH_DISTANCE]);
+            if (v + 2 * PREFETCH_DISTANCE < count)
+                PrefetchTriangle(
+                    static_cast<const IVVBTranspTriangle*>(records[v + 2 * PREFETCH_DISTANCE])->mp_triangle);
             if (v + PREFETCH_DISTANCE < count)
-                Prefetch(records[v + PREFETCH_DISTANCE]);
+                PrefetchPoints(
+                    static_cast<const IVVBTranspTriangle*>(records[v + PREFETCH_DISTANCE])->mp_triangle);
             IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(records[v]);
             const MStlBase* stl = _GetOwnerStl(record.mp_triangle);
             if (stl != previous_stl || reference == nullptr) {

@@ -111,6 +111,32 @@ TEST_F(Pass, VertexColourBytesAreTheDiffuseBytes) {
     }
 }
 
+// Every streamed vertex carries the diffuse colour of its own record's mesh.
+void ExpectMeshColours(const IVTransparencyCache& cache, const std::vector<IVVertexPNC>& streamed) {
+    ASSERT_GE(streamed.size(), 3 * cache.GetNumTriangle());
+    const size_t first = streamed.size() - 3 * cache.GetNumTriangle();
+    for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i) {
+        const uint32_t diffuse = cache.FindMemento(cache.GetStl(i))->GetMaterial().GetDiffuse();
+        const std::array<uint8_t, 4> bytes = {uint8_t(diffuse), uint8_t(diffuse >> 8), uint8_t(diffuse >> 16),
+                                              uint8_t(diffuse >> 24)};
+        for (size_t k = 0; k < 3; ++k)
+            EXPECT_EQ(Colour(streamed[first + 3 * i + k]), bytes) << "record " << i;
+    }
+}
+
+TEST_F(Pass, InterleavedMeshesKeepTheirOwnColours) {
+    auto a = Strip(4);
+    auto b = Strip(4);
+    IVTransparencyCache cache(&constructor_device);
+    constructor_device.SetMaterialFront(MMaterial(0x10203040u));
+    Register(cache, *a);
+    constructor_device.SetMaterialFront(MMaterial(0x50607080u));
+    Register(cache, *b, {1, 0, 0}, {-5, 0, 0});
+    cache.RenderStlTransparentPN(&pass_device);
+    ASSERT_NE(cache.GetStl(0), cache.GetStl(1)) << "precondition: the meshes interleave";
+    ExpectMeshColours(cache, streams.pnc->vertices);
+}
+
 TEST_F(Pass, KeepsTheOldColoursWhileTheOrderStands) {
     auto mesh = Strip(2);
     IVTransparencyCache cache(&constructor_device);
@@ -219,12 +245,21 @@ TEST_F(Pass, CopyAndAssignmentTakeTheContainer) {
     source.RenderStlTransparentPN(&pass_device);
     EXPECT_NE(Container(source), nullptr);
     EXPECT_EQ(StreamFills(), 2) << "the source builds a new container";
+    ExpectMeshColours(source, streams.pnc->vertices);
+
+    Register(copy, *mesh, {0, 1, 0});
+    copy.RenderStlTransparentPN(&pass_device); // a sort: the copy's own records are in use
+    EXPECT_EQ(StreamFills(), 3);
 
     IVVertexContainerTransparency* taken = Container(source);
     copy = source;
     EXPECT_EQ(Container(copy), taken);
     EXPECT_EQ(Container(source), nullptr);
-    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the copy's previous container is gone with its stream";
+    EXPECT_EQ(streams.pnc->streams_destroyed, 2) << "the copy's previous container is gone with its stream";
+    copy.ForceReSort();
+    Register(copy, *mesh, {0, 1, 0});
+    copy.RenderStlTransparentPN(&pass_device); // sorts the assigned records only
+    EXPECT_EQ(StreamFills(), 4);
 
     const Record* record = &copy.GetTriangle(0);
     IVTransparencyCache& same = copy;
