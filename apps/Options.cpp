@@ -105,37 +105,56 @@ std::optional<Options> Options::Parse(int argc, const char* const* argv, std::os
                  "vantrel-render");
     app.get_formatter()->column_width(30);
     app.add_option("meshes", options.meshes,
-                   "STL files, binary or ASCII; each becomes one mesh (default: the built-in scene)");
+                   "STL files, binary or ASCII; each becomes one mesh [default: the built-in scene]")
+        ->type_name("FILE");
     app.add_option("-o,--output", options.output,
-                   "output PNG; with --frames N > 1, NAME_0000.png ... [default: out.png]");
-    app.add_option("--size", size, "image size WIDTHxHEIGHT, each 1..16384 [default: 1280x720]");
+                   "output PNG; with --frames N > 1, NAME_0000.png ... [default: out.png]")
+        ->type_name("PATH");
+    app.add_option("--size", size, "image size WIDTHxHEIGHT, each 1..16384 [default: 1280x720]")
+        ->type_name("WxH");
     app.add_option("--projection", projection, "none|fisheye|cylindrical|equirect [default: none]")
-        ->check(CLI::IsMember({"none", "fisheye", "cylindrical", "equirect"}));
+        ->check(CLI::IsMember({"none", "fisheye", "cylindrical", "equirect"}))
+        ->type_name("NAME");
     CLI::Option* fov_option = app.add_option(
         "--fov", fov,
         "horizontal field of view in degrees [default: 60 none, 180 fisheye and cylindrical, 360 equirect]");
+    fov_option->type_name("DEG");
     app.add_option("--alpha", options.alpha,
                    "opacity of the mesh files' meshes, 0 < A <= 1; below 1 they are drawn transparent, "
-                   "sorted back to front [default: 1]");
+                   "sorted back to front [default: 1]")
+        ->type_name("A");
     CLI::Option* animate_option =
         app.add_option("--animate", animate,
                        "displace points along their normals by SCALE model units (in a sequence, "
                        "SCALE x cos(2 pi frame / N)) [default: 0 for files, 1 for the built-in scene]");
-    app.add_flag("--gouraud", options.gouraud, "smooth (Gouraud) normals for transparent meshes");
-    app.add_option("--clip", clip, "clip the world at the plane A x + B y + C z + D = 0, as A,B,C,D");
-    app.add_flag("--gizmo", options.gizmo, "overlay the bounding-box gizmo of the transparent objects");
-    app.add_option("--label", options.label, "overlay TEXT with a bold arrow pointing at the scene centre");
-    app.add_option("--frames", options.frames, "number of frames of an orbit sequence [default: 1]");
+    animate_option->type_name("SCALE");
+    app.add_flag("--gouraud", options.gouraud,
+                 "smooth (Gouraud) normals for transparent meshes [default: off]");
+    app.add_option("--clip", clip,
+                   "clip the world at a plane, keeping A x + B y + C z + D >= 0 [default: none]")
+        ->type_name("A,B,C,D");
+    app.add_flag("--gizmo", options.gizmo,
+                 "overlay the bounding-box gizmo of the transparent objects [default: off]");
+    app.add_option("--label", options.label,
+                   "overlay TEXT with a bold arrow pointing at the centre of the gizmo's box [default: none]")
+        ->type_name("TEXT");
+    app.add_option("--frames", options.frames, "number of frames of an orbit sequence [default: 1]")
+        ->type_name("N");
     app.add_option("--orbit", options.orbit_degrees,
                    "total angle in degrees the camera turns about the vertical axis over the sequence "
-                   "[default: 0]");
+                   "[default: 0]")
+        ->type_name("DEG");
     app.add_option("--skip-sort-deg", options.skip_sort_degrees,
                    "skip-sort tolerance T: the transparent triangles are re-sorted only once the view "
-                   "has turned by T/2 degrees since the last sort [default: 0]");
-    app.add_flag("--stats", options.stats,
-                 "print one line per frame: triangles, sorted or skipped, milliseconds per stage");
-    app.add_option("--eye", eye, "camera position X,Y,Z in model units [default: framed automatically]");
-    app.add_option("--target", target, "point looked at, X,Y,Z [default: the centre of the scene]");
+                   "has turned by T/2 degrees since the last sort [default: 0]")
+        ->type_name("T");
+    app.add_flag(
+        "--stats", options.stats,
+        "print one line per frame: triangles, sorted or skipped, milliseconds per stage [default: off]");
+    app.add_option("--eye", eye, "camera position X,Y,Z in model units [default: framed automatically]")
+        ->type_name("X,Y,Z");
+    app.add_option("--target", target, "point looked at, X,Y,Z [default: the centre of the scene]")
+        ->type_name("X,Y,Z");
     app.add_flag("--version", version, "print the library's information string and exit");
 
     try {
