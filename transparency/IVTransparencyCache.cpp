@@ -23,6 +23,9 @@ constexpr float CENTROID_FACTOR = 0.33333f;
 // Below this many records the radix passes cost more than a comparison sort of the keys.
 constexpr size_t RADIX_MIN_COUNT = 256;
 
+// Registration index of a record whose mesh has none.
+constexpr uint16_t NO_REGISTRATION = std::numeric_limits<uint16_t>::max();
+
 // How many records ahead the depth loop and the stream fill fetch what they will read.
 constexpr size_t PREFETCH_DISTANCE = 8;
 
@@ -155,6 +158,7 @@ IVTransparencyCache& IVTransparencyCache::operator=(IVTransparencyCache& other) 
     mv_triangles.swap(duplicates); // the previous records die with `duplicates`
     mv_visit_records.clear();      // named the previous records
     mv_visit_position.clear();
+    mb_position_stls_valid = false;
     return *this;
 }
 
@@ -247,27 +251,35 @@ void IVTransparencyCache::_PrepareTriangles() {
     int64_t counted = 0;
     for (const TStlReference& reference : mv_stls)
         counted += CountTriangles(*reference.mp_stl);
-    mv_triangles.reserve(
-        static_cast<size_t>(std::clamp<int64_t>(counted, 0, std::numeric_limits<int32_t>::max())));
 
     size_t walked = 0;
     const size_t limit = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-    for (const TStlReference& reference : mv_stls) {
-        const NeighbourInfoScope neighbours(reference.mp_stl->GetCompact(), mb_gouraud_shading);
-        for (MStlTriangle* triangle : IVStlTriangleRange{reference.mp_stl->GetRootFeature()}) {
-            if (!triangle->IsActive())
-                continue;
-            // FIXME: more than 2^31 - 1 active triangles cannot be counted in 32 bits; the rest
-            // are left out.
-            if (walked == limit)
-                break;
-            if (walked == mv_triangles.size())
-                mv_triangles.push_back(std::make_unique<IVVBTranspTriangle>());
-            IVVBTranspTriangle& record = mv_triangles[walked];
-            record.mp_triangle = triangle;
-            _CalculateObjectWorldTransformForTriangle(reference, record);
-            ++walked;
+    try {
+        mv_triangles.reserve(
+            static_cast<size_t>(std::clamp<int64_t>(counted, 0, std::numeric_limits<int32_t>::max())));
+        for (const TStlReference& reference : mv_stls) {
+            const NeighbourInfoScope neighbours(reference.mp_stl->GetCompact(), mb_gouraud_shading);
+            for (MStlTriangle* triangle : IVStlTriangleRange{reference.mp_stl->GetRootFeature()}) {
+                if (!triangle->IsActive())
+                    continue;
+                // FIXME: more than 2^31 - 1 active triangles cannot be counted in 32 bits; the rest
+                // are left out.
+                if (walked == limit)
+                    break;
+                if (walked == mv_triangles.size())
+                    mv_triangles.push_back(std::make_unique<IVVBTranspTriangle>());
+                IVVBTranspTriangle& record = mv_triangles[walked];
+                record.mp_triangle = triangle;
+                _CalculateObjectWorldTransformForTriangle(reference, record);
+                ++walked;
+            }
         }
+    } catch (...) {
+        // Half-built records must not be drawn, and the next pass must build them again.
+        mn_num_triangles = 0;
+        mv_stls.clear();
+        _ResetVisitOrder();
+        throw;
     }
     // With nothing counted and nothing walked the records are left alone, as after an empty frame.
     if (counted != 0 || walked != 0)
@@ -381,26 +393,26 @@ void IVTransparencyCache::_Sort() {
     if (mn_num_triangles == 0 || _IsSorted())
         return;
     const size_t count = static_cast<size_t>(mn_num_triangles);
-    if (mv_visit_records.size() != count)
-        _ResetVisitOrder();
-    mv_sort_keys.resize(count);
+    // Every buffer is sized before anything changes, so that an allocation failure leaves the
+    // records as they were and only makes the next pass sort again.
+    try {
+        if (mv_visit_records.size() != count)
+            _ResetVisitOrder();
+        mv_sort_keys.resize(count);
+        mv_sort_keys_scratch.resize(count);
+        mv_visit_stl.resize(count);
+        mv_position_stl.resize(count);
+    } catch (...) {
+        ForceReSort();
+        throw;
+    }
     uint64_t* keys = mv_sort_keys.data();
 
-    mv_visit_stl.resize(count);
-    mv_sort_stls.clear();
-    bool stls_indexed = true;
-    // Index of `stl` in mv_sort_stls, appended when new; false once the index would not fit.
-    const auto index_stl = [&](const MStlBase* stl, uint16_t& index) {
-        auto found = std::find(mv_sort_stls.begin(), mv_sort_stls.end(), stl);
-        if (found == mv_sort_stls.end()) {
-            if (mv_sort_stls.size() > std::numeric_limits<uint16_t>::max()) {
-                stls_indexed = false;
-                return;
-            }
-            mv_sort_stls.push_back(stl);
-            found = std::prev(mv_sort_stls.end());
-        }
-        index = static_cast<uint16_t>(found - mv_sort_stls.begin());
+    // Registration index of each record's mesh, for the stream fill of this pass.
+    const bool stls_indexed = mv_stls.size() < NO_REGISTRATION;
+    const auto index_of = [&](const TStlReference* reference) {
+        return reference == nullptr || !stls_indexed ? NO_REGISTRATION
+                                                     : static_cast<uint16_t>(reference - mv_stls.data());
     };
 
     // Visit order: while every record's mesh is registered, each depth depends on its own record
@@ -430,7 +442,7 @@ void IVTransparencyCache::_Sort() {
                     all_registered = false;
                     break;
                 }
-                index_stl(stl, stl_index);
+                stl_index = index_of(reference);
             }
             mv_visit_stl[v] = stl_index;
             record.mf_depth = Depth(*record.mp_triangle, reference->ma_eye, reference->ma_view_dir);
@@ -441,13 +453,11 @@ void IVTransparencyCache::_Sort() {
     // Current order: a record without a registration takes the viewpoint of the last one found
     // before it in this order, so here the order matters.
     if (!all_registered) {
-        mv_sort_keys_scratch.resize(count);
         for (size_t v = 0; v < count; ++v)
             mv_sort_keys_scratch[mv_visit_position[v]] = v;
         void* const* pointers = mv_triangles.base().data();
         const MStlBase* previous_stl = nullptr;
-        uint16_t stl_index = 0;
-        index_stl(nullptr, stl_index);
+        uint16_t stl_index = NO_REGISTRATION;
         float eye[3] = {0.0f, 0.0f, 0.0f};
         float direction[3] = {0.0f, 0.0f, 0.0f};
         for (size_t i = 0; i < count; ++i) {
@@ -462,12 +472,13 @@ void IVTransparencyCache::_Sort() {
             IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[i]);
             const MStlBase* stl = _GetOwnerStl(record.mp_triangle);
             if (stl != previous_stl) {
-                if (const TStlReference* reference = _FindSTL(stl)) {
+                const TStlReference* reference = _FindSTL(stl);
+                if (reference != nullptr) {
                     std::copy(reference->ma_eye, reference->ma_eye + 3, eye);
                     std::copy(reference->ma_view_dir, reference->ma_view_dir + 3, direction);
                 }
                 previous_stl = stl;
-                index_stl(stl, stl_index);
+                stl_index = index_of(reference);
             }
             record.mf_depth = Depth(*record.mp_triangle, eye, direction);
             keys[i] = uint64_t(DescendingDepthKey(record.mf_depth)) << 32 | mv_sort_keys_scratch[i];
@@ -475,7 +486,6 @@ void IVTransparencyCache::_Sort() {
         }
     }
     const uint64_t* sorted = _SortByKeys();
-    mv_position_stl.resize(count);
     for (size_t i = 0; i < count; ++i)
         mv_position_stl[i] = mv_visit_stl[static_cast<uint32_t>(sorted[i])];
     mb_position_stls_valid = stls_indexed;

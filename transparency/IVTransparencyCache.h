@@ -95,11 +95,15 @@ private:
     static const MStlBase* _GetOwnerStl(const MStlTriangle* triangle) {
         return triangle == nullptr || triangle->mp_owner == nullptr ? nullptr : triangle->mp_owner->mp_stl;
     }
-    // The mesh of the record at `position`: from the sort of this pass when there was one, else
-    // through the owner link (the same answer, without touching the triangle).
+    // The mesh of the record at `position`: as the sort of this pass found it when there was one
+    // (the same answer as the owner link, without touching the scattered triangle again), else
+    // through the owner link. Only registered meshes are told apart; others read as null, which
+    // gives the same colours.
     const MStlBase* _GetRecordStl(size_t position) const {
-        if (mb_position_stls_valid)
-            return mv_sort_stls[mv_position_stl[position]];
+        if (mb_position_stls_valid) {
+            const uint16_t index = mv_position_stl[position];
+            return index < mv_stls.size() ? mv_stls[index].mp_stl : nullptr;
+        }
         return _GetOwnerStl(mv_triangles[position].mp_triangle);
     }
     const TStlReference* _FindSTL(const MStlBase* stl) const;
@@ -136,10 +140,9 @@ private:
     // reset at a rebuild, and are empty (reset at the next sort) in a copy.
     std::vector<void*> mv_visit_records;
     std::vector<uint32_t> mv_visit_position;
-    // The mesh of every record as the depth pass found it: an index into mv_sort_stls per visit
-    // index and, after the sort, per position. Valid from a sort to the end of its pass only, so
-    // that the stream fill of that pass need not touch the scattered mesh triangles again.
-    std::vector<const MStlBase*> mv_sort_stls;
+    // The registration index of every record's mesh as the depth pass found it (the largest
+    // value: none), per visit index and, after the sort, per position. Valid from a sort to the
+    // end of its pass only, and only with fewer registrations than that value.
     std::vector<uint16_t> mv_visit_stl;
     std::vector<uint16_t> mv_position_stl;
     bool mb_position_stls_valid = false;
