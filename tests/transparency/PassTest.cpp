@@ -207,6 +207,24 @@ TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
     EXPECT_EQ(Container(cache), nullptr);
 }
 
+TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
+    auto mesh = Strip(2);
+    IVTransparencyCache cache(nullptr);
+    float eye[3] = {0, 0, 0}, direction[3] = {1, 0, 0};
+    cache.AddSTL(nullptr, eye, direction, MMTransformMatrix());
+    cache.AddSTL(mesh.get(), nullptr, direction, MMTransformMatrix());
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(nullptr);
+    EXPECT_EQ(cache.GetNumTriangle(), 2u) << "prepared and sorted, nothing drawn";
+    EXPECT_EQ(StreamFills(), 0);
+
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(streams.pnc->vertices.size(), 6u);
+    EXPECT_EQ(Colour(streams.pnc->vertices[0]), (std::array<uint8_t, 4>{255, 255, 255, 255}))
+        << "default memento";
+}
+
 TEST_F(Pass, ContainerOpensTheStreamOnlyWithACacheAndADevice) {
     IVTransparencyCache cache(&constructor_device);
     ExposedContainer container;
