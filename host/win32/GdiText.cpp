@@ -17,20 +17,27 @@ struct FontLibrary {
     FT_Library library = nullptr;
     FT_Face regular = nullptr;
     FT_Face bold = nullptr;
+    std::string directory = "/usr/share/fonts";
 
-    ~FontLibrary() {
+    ~FontLibrary() { Reset(); }
+
+    void Reset() {
         if (regular != nullptr)
             FT_Done_Face(regular);
         if (bold != nullptr)
             FT_Done_Face(bold);
         if (library != nullptr)
             FT_Done_FreeType(library);
+        regular = bold = nullptr;
+        library = nullptr;
+        initialised = false;
+        error.clear();
     }
 };
 
-std::string FindFontFile(const char* name) {
+std::string FindFontFile(const std::string& directory, const char* name) {
     std::error_code code;
-    const std::filesystem::path root("/usr/share/fonts");
+    const std::filesystem::path root(directory);
     for (auto it = std::filesystem::recursive_directory_iterator(root, code);
          !code && it != std::filesystem::recursive_directory_iterator(); it.increment(code)) {
         if (it->path().filename() == name)
@@ -52,11 +59,11 @@ FT_Face PrepareFace(FontLibrary& fonts, const LOGFONTW& font, std::string& error
             fonts.library = nullptr;
             fonts.error = "FreeType could not be initialised";
         } else {
-            const std::string regular = FindFontFile("DejaVuSans.ttf");
-            const std::string bold = FindFontFile("DejaVuSans-Bold.ttf");
+            const std::string regular = FindFontFile(fonts.directory, "DejaVuSans.ttf");
+            const std::string bold = FindFontFile(fonts.directory, "DejaVuSans-Bold.ttf");
             if (regular.empty() || FT_New_Face(fonts.library, regular.c_str(), 0, &fonts.regular) != 0) {
                 fonts.regular = nullptr;
-                fonts.error = "DejaVuSans.ttf not found or unreadable under /usr/share/fonts";
+                fonts.error = "DejaVuSans.ttf not found or unreadable under " + fonts.directory;
             }
             if (!bold.empty() && FT_New_Face(fonts.library, bold.c_str(), 0, &fonts.bold) != 0)
                 fonts.bold = nullptr;
@@ -84,6 +91,13 @@ FT_Face PrepareFace(FontLibrary& fonts, const LOGFONTW& font, std::string& error
 } // namespace
 
 namespace GdiText {
+
+void SetFontDirectory(const std::string& directory) {
+    FontLibrary& fonts = GetLibrary();
+    const std::lock_guard lock(fonts.mutex);
+    fonts.Reset();
+    fonts.directory = directory;
+}
 
 bool Measure(const LOGFONTW& font, std::wstring_view line, Metrics& metrics, std::string& error) {
     FontLibrary& fonts = GetLibrary();

@@ -20,6 +20,10 @@ struct Metrics {
     int width = 0;   // advance width of the measured line
 };
 
+// Where the font files are looked for from now on (/usr/share/fonts at first); the faces already
+// loaded are dropped. For tests of the missing-font path.
+void SetFontDirectory(const std::string& directory);
+
 bool Measure(const LOGFONTW& font, std::wstring_view line, Metrics& metrics, std::string& error);
 
 // Calls plot(x, y, coverage) with coverage 1 to 255 for every pixel the line covers, its pen

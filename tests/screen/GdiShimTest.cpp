@@ -3,6 +3,7 @@
 #include "host/win32/Afxwin.h"
 #include "host/win32/GdiDevice.h"
 #include "host/win32/GdiObjects.h"
+#include "host/win32/GdiText.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,22 @@ TEST(GdiImage, OverlaysOntoCallerPixelsAndDrawsText) {
     EXPECT_GT(lit, 10);
     ASSERT_EQ(device.CountCalls("DrawTextW"), 1u);
     EXPECT_EQ(device.GetCallsNamed("DrawTextW")[0].text, L"HH");
+}
+
+TEST(GdiImage, MissingFontDrawsNothingAndRecordsTheFailure) {
+    GdiText::SetFontDirectory("/nonexistent-font-directory");
+    GdiDevice device;
+    device.CreateImage(40, 20, RGB(255, 255, 255));
+    SetTextColor(device.GetHdc(), RGB(0, 0, 0));
+    RECT rect{0, 0, 40, 20};
+    EXPECT_EQ(DrawTextW(device.GetHdc(), L"x", 1, &rect, 0), 0);
+    GdiText::SetFontDirectory("/usr/share/fonts");
+    ASSERT_EQ(device.GetFailures().size(), 1u);
+    EXPECT_NE(device.GetFailures()[0].find("DejaVuSans.ttf"), std::string::npos);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(device.GetPixel(x, y), RGB(255, 255, 255));
+    EXPECT_EQ(device.CountCalls("DrawTextW"), 1u);
 }
 
 } // namespace
