@@ -23,6 +23,9 @@ constexpr float CENTROID_FACTOR = 0.33333f;
 // Below this many records the radix passes cost more than a comparison sort of the keys.
 constexpr size_t RADIX_MIN_COUNT = 256;
 
+// The radix sort's histograms at most: three passes of 11 bits.
+constexpr size_t SORT_HISTOGRAM_SIZE = 3 << 11;
+
 // Registration index of a record whose mesh has none.
 constexpr uint16_t NO_REGISTRATION = std::numeric_limits<uint16_t>::max();
 
@@ -400,6 +403,7 @@ void IVTransparencyCache::_Sort() {
             _ResetVisitOrder();
         mv_sort_keys.resize(count);
         mv_sort_keys_scratch.resize(count);
+        mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
         mv_visit_stl.resize(count);
         mv_position_stl.resize(count);
     } catch (...) {
@@ -499,6 +503,8 @@ void IVTransparencyCache::_SortByDepth() {
     mb_position_stls_valid = false;
     _ResetVisitOrder();
     mv_sort_keys.resize(count);
+    mv_sort_keys_scratch.resize(count);
+    mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
     for (size_t i = 0; i < count; ++i)
         mv_sort_keys[i] = uint64_t(DescendingDepthKey(mv_triangles[i].mf_depth)) << 32 | i;
     _SortByKeys();
@@ -521,31 +527,41 @@ const uint64_t* IVTransparencyCache::_SortByKeys() {
     if (count < RADIX_MIN_COUNT) {
         std::stable_sort(keys, keys + count, [](uint64_t a, uint64_t b) { return a >> 32 < b >> 32; });
     } else {
-        // LSD radix sort on the 32-bit depth key, a byte per pass: 256 buckets keep the scatter's
-        // write streams few enough for the caches.
-        constexpr int DIGITS = 4;
-        constexpr uint64_t DIGIT_MASK = 0xFF;
-        std::array<std::array<uint32_t, 256>, DIGITS> histograms{};
+        // LSD radix sort on the depth key less the smallest one: as few passes of at most 11 bits
+        // (2048 buckets, still few enough write streams for the caches) as that range needs.
+        uint32_t lowest = std::numeric_limits<uint32_t>::max();
+        uint32_t highest = 0;
         for (size_t i = 0; i < count; ++i) {
-            const uint64_t key = keys[i] >> 32;
-            for (int digit = 0; digit < DIGITS; ++digit)
-                ++histograms[digit][(key >> (8 * digit)) & DIGIT_MASK];
+            const uint32_t key = static_cast<uint32_t>(keys[i] >> 32);
+            lowest = std::min(lowest, key);
+            highest = std::max(highest, key);
         }
-        mv_sort_keys_scratch.resize(count);
-        uint64_t* scratch = mv_sort_keys_scratch.data();
-        for (int digit = 0; digit < DIGITS; ++digit) {
-            const int shift = 32 + 8 * digit;
-            std::array<uint32_t, 256>& buckets = histograms[digit];
-            if (buckets[(keys[0] >> shift) & DIGIT_MASK] == count)
-                continue; // every key has this digit: the pass would not move anything
-            uint32_t offset = 0;
-            for (uint32_t& bucket : buckets)
-                offset += std::exchange(bucket, offset);
+        const int bits = std::bit_width(highest - lowest);
+        const int passes = (bits + 10) / 11;
+        if (passes > 0) {
+            const int digit_bits = (bits + passes - 1) / passes;
+            const uint64_t mask = (uint64_t(1) << digit_bits) - 1;
+            const uint64_t offset_key = uint64_t(lowest) << 32;
+            std::vector<uint32_t>& histograms = mv_sort_histograms;
+            histograms.assign(size_t(passes) << digit_bits, 0);
             for (size_t i = 0; i < count; ++i) {
-                const uint64_t key = keys[i];
-                scratch[buckets[(key >> shift) & DIGIT_MASK]++] = key;
+                const uint64_t key = (keys[i] - offset_key) >> 32;
+                for (int pass = 0; pass < passes; ++pass)
+                    ++histograms[(size_t(pass) << digit_bits) + ((key >> (digit_bits * pass)) & mask)];
             }
-            std::swap(keys, scratch);
+            uint64_t* scratch = mv_sort_keys_scratch.data();
+            for (int pass = 0; pass < passes; ++pass) {
+                uint32_t* buckets = histograms.data() + (size_t(pass) << digit_bits);
+                const int shift = 32 + digit_bits * pass;
+                uint32_t offset = 0;
+                for (size_t bucket = 0; bucket <= mask; ++bucket)
+                    offset += std::exchange(buckets[bucket], offset);
+                for (size_t i = 0; i < count; ++i) {
+                    const uint64_t key = keys[i];
+                    scratch[buckets[((key - offset_key) >> shift) & mask]++] = key;
+                }
+                std::swap(keys, scratch);
+            }
         }
     }
 

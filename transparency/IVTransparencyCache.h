@@ -150,4 +150,5 @@ private:
     // index) per current position, and a second buffer for the radix passes.
     std::vector<uint64_t> mv_sort_keys;
     std::vector<uint64_t> mv_sort_keys_scratch;
+    std::vector<uint32_t> mv_sort_histograms;
 };
