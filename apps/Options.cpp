@@ -136,7 +136,7 @@ std::optional<Options> Options::Parse(int argc, const char* const* argv, std::os
     app.add_flag("--gizmo", options.gizmo,
                  "overlay the bounding-box gizmo of the transparent objects [default: off]");
     app.add_option("--label", options.label,
-                   "overlay TEXT with a bold arrow pointing at the centre of the gizmo's box [default: none]")
+                   "overlay TEXT with a bold arrow pointing at the top of the gizmo's box [default: none]")
         ->type_name("TEXT");
     app.add_option("--frames", options.frames, "number of frames of an orbit sequence [default: 1]")
         ->type_name("N");

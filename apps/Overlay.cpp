@@ -112,13 +112,16 @@ void Overlay::Draw(uint8_t* rgba, int width, int height, const Scene& scene,
     }
 
     if (!mo_label.empty()) {
+        // The arrow points at the middle of the box's top face, clear of the gizmo's centre spot.
+        const MMPoint3d<double> top{bounds.Centre().x, bounds.Centre().y, bounds.maximum.z};
         MMPoint3d<double> centre;
-        if (projection.Transform(centre, bounds.Centre(), false)) {
+        if (projection.Transform(centre, top, false)) {
             const int arrow = std::max(12, height / 12);
             const CPoint tip(int(std::lround(centre.x)), int(std::lround(centre.y)));
             const CPoint tail(tip.x - arrow, tip.y - arrow);
             dc.SetTextColor(RGB(255, 255, 255));
-            dc.SetBkColor(RGB(0, 0, 0));
+            // The arrow's patch and the text's halo in the frame's background colour.
+            dc.SetBkColor(OUTLINE_COLOUR);
             const CRect clip(0, 0, width, height);
             IVRenderEx::DrawBoldArrow(dc, tail, tip, &clip);
 

@@ -4,7 +4,7 @@
 // (IVRenderEx::CBoundingBox built from a scene object and a 3D window whose world-to-window
 // transform is the frame's projection: centre spot, then the handle strokes at the nearest corner
 // and those of the other corners in two colours) and a label (IVRenderEx::DrawBoldArrow and
-// DrawTextOutlined) pointing at the centre of the same box.
+// DrawTextOutlined) pointing at the middle of the same box's top face.
 // Keeps nothing between frames apart from the options. Single-threaded.
 #include "apps/Options.h"
 #include "apps/WindowProjection.h"
@@ -19,6 +19,7 @@ public:
     static constexpr uint32_t NEAR_HANDLE_COLOUR = 0x00FFFFFFu; // COLORREF: white
     static constexpr uint32_t FAR_HANDLE_COLOUR = 0x0000D7FFu;  // COLORREF: amber
     static constexpr uint32_t SPOT_COLOUR = 0x00FFC800u;        // COLORREF: sky blue
+    static constexpr uint32_t OUTLINE_COLOUR = 0x00342C28u;     // COLORREF: the frame's background
 
     explicit Overlay(const Options& options);
 

@@ -245,8 +245,12 @@ StlMesh StlReader::ReadMemory(std::span<const uint8_t> bytes, const std::string&
         if (BINARY_HEADER_SIZE + BINARY_RECORD_SIZE * uint64_t(count) == bytes.size())
             return _ReadBinary(bytes, name);
     }
-    if (StartsWithSolid(bytes) && LooksLikeText(bytes))
-        return _ReadAscii(bytes, name);
+    // Some editors save text with a UTF-8 byte order mark in front.
+    std::span<const uint8_t> text = bytes;
+    if (text.size() >= 3 && text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF)
+        text = text.subspan(3);
+    if (StartsWithSolid(text) && LooksLikeText(text))
+        return _ReadAscii(text, name);
     return _ReadBinary(bytes, name);
 }
 

@@ -101,7 +101,8 @@ void BM_ReadMillionTriangleStl(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMillionTriangleStl)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// arg 0: opaque animated mesh; arg 1: transparent (alpha 0.5) Gouraud mesh through the cache.
+// transparent 0: opaque animated mesh; 1: transparent (alpha 0.5) Gouraud mesh through the cache.
+// fisheye 0 draws through the linear camera alone, to show what the panoramic transform costs.
 void BM_MillionTriangleFrame(benchmark::State& state) {
     Scene scene;
     const bool transparent = state.range(0) != 0;
@@ -109,13 +110,19 @@ void BM_MillionTriangleFrame(benchmark::State& state) {
                   transparent ? 0x8028A0E6u : 0xFF288CE6u, transparent);
     Options options = AllFeatures(double(state.range(1)));
     options.animate = 2.0;
+    if (state.range(2) == 0) {
+        options.projection = Projection::eNone;
+        options.fov_degrees.reset();
+    }
     RunFrames(state, scene, options);
 }
 BENCHMARK(BM_MillionTriangleFrame)
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({1, 10})
-    ->ArgNames({"transparent", "skip_sort_deg"})
+    ->Args({0, 0, 1})
+    ->Args({1, 0, 1})
+    ->Args({1, 10, 1})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
+    ->ArgNames({"transparent", "skip_sort_deg", "fisheye"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 

@@ -85,6 +85,7 @@ TEST(StlReaderTest, AsciiAcceptsSeveralSolidsSignsAndExponents) {
         "facet normal 0 0 1 outer loop vertex 0 0 1 vertex 1 0 1 vertex 1 1 1 endloop endfacet\n"
         "endsolid\n";
     EXPECT_EQ(ReadText(text).triangles.size(), 2u);
+    EXPECT_EQ(ReadText("\xEF\xBB\xBF" + text).triangles.size(), 2u) << "byte order mark";
 }
 
 TEST(StlReaderTest, LeavesOutTrianglesWhoseCornersWeldTogether) {
