@@ -161,6 +161,7 @@ IVTransparencyCache& IVTransparencyCache::operator=(IVTransparencyCache& other) 
     mv_triangles.swap(duplicates); // the previous records die with `duplicates`
     mv_visit_records.clear();      // named the previous records
     mv_visit_position.clear();
+    mv_visit_triangles.clear();
     mb_position_stls_valid = false;
     return *this;
 }
@@ -404,8 +405,8 @@ void IVTransparencyCache::_Sort() {
         mv_sort_keys.resize(count);
         mv_sort_keys_scratch.resize(count);
         mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
-        mv_visit_stl.resize(count);
-        mv_position_stl.resize(count);
+        mv_visit_facts.resize(count);
+        mv_position_facts.resize(count);
     } catch (...) {
         ForceReSort();
         throw;
@@ -423,22 +424,18 @@ void IVTransparencyCache::_Sort() {
     // only, so any order gives the same depths.
     bool all_registered = true;
     {
-        void* const* records = mv_visit_records.data();
+        const MStlTriangle* const* triangles = mv_visit_triangles.data();
         const uint32_t* positions = mv_visit_position.data();
         const MStlBase* previous_stl = nullptr;
         const TStlReference* reference = nullptr;
         uint16_t stl_index = 0;
         for (size_t v = 0; v < count; ++v) {
-            if (v + 3 * PREFETCH_DISTANCE < count)
-                Prefetch(records[v + 3 * PREFETCH_DISTANCE]);
             if (v + 2 * PREFETCH_DISTANCE < count)
-                PrefetchTriangle(
-                    static_cast<const IVVBTranspTriangle*>(records[v + 2 * PREFETCH_DISTANCE])->mp_triangle);
+                PrefetchTriangle(triangles[v + 2 * PREFETCH_DISTANCE]);
             if (v + PREFETCH_DISTANCE < count)
-                PrefetchPoints(
-                    static_cast<const IVVBTranspTriangle*>(records[v + PREFETCH_DISTANCE])->mp_triangle);
-            IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(records[v]);
-            const MStlBase* stl = _GetOwnerStl(record.mp_triangle);
+                PrefetchPoints(triangles[v + PREFETCH_DISTANCE]);
+            const MStlTriangle& triangle = *triangles[v];
+            const MStlBase* stl = _GetOwnerStl(&triangle);
             if (stl != previous_stl || reference == nullptr) {
                 reference = _FindSTL(stl);
                 previous_stl = stl;
@@ -448,9 +445,9 @@ void IVTransparencyCache::_Sort() {
                 }
                 stl_index = index_of(reference);
             }
-            mv_visit_stl[v] = stl_index;
-            record.mf_depth = Depth(*record.mp_triangle, reference->ma_eye, reference->ma_view_dir);
-            keys[positions[v]] = uint64_t(DescendingDepthKey(record.mf_depth)) << 32 | v;
+            const float depth = Depth(triangle, reference->ma_eye, reference->ma_view_dir);
+            mv_visit_facts[v] = {depth, stl_index};
+            keys[positions[v]] = uint64_t(DescendingDepthKey(depth)) << 32 | v;
         }
     }
 
@@ -484,15 +481,17 @@ void IVTransparencyCache::_Sort() {
                 previous_stl = stl;
                 stl_index = index_of(reference);
             }
-            record.mf_depth = Depth(*record.mp_triangle, eye, direction);
-            keys[i] = uint64_t(DescendingDepthKey(record.mf_depth)) << 32 | mv_sort_keys_scratch[i];
-            mv_visit_stl[mv_sort_keys_scratch[i]] = stl_index;
+            const float depth = Depth(*record.mp_triangle, eye, direction);
+            const uint64_t visit = mv_sort_keys_scratch[i];
+            keys[i] = uint64_t(DescendingDepthKey(depth)) << 32 | visit;
+            mv_visit_facts[visit] = {depth, stl_index};
         }
     }
-    const uint64_t* sorted = _SortByKeys();
-    for (size_t i = 0; i < count; ++i)
-        mv_position_stl[i] = mv_visit_stl[static_cast<uint32_t>(sorted[i])];
+    _SortByKeys(true);
     mb_position_stls_valid = stls_indexed;
+    // The stream fill of this pass reads every record in draw order anyway and stores the depths
+    // then; whatever it leaves is stored at the end of the pass.
+    mb_depths_pending = true;
 
     if (mp_container != nullptr)
         mp_container->DestroyRenderOptimisations();
@@ -507,19 +506,22 @@ void IVTransparencyCache::_SortByDepth() {
     mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
     for (size_t i = 0; i < count; ++i)
         mv_sort_keys[i] = uint64_t(DescendingDepthKey(mv_triangles[i].mf_depth)) << 32 | i;
-    _SortByKeys();
+    _SortByKeys(false);
 }
 
 void IVTransparencyCache::_ResetVisitOrder() {
     const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
     void* const* pointers = mv_triangles.base().data();
     mv_visit_records.assign(pointers, pointers + count);
+    mv_visit_triangles.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        mv_visit_triangles[i] = static_cast<const IVVBTranspTriangle*>(pointers[i])->mp_triangle;
     mv_visit_position.resize(count);
     for (size_t i = 0; i < count; ++i)
         mv_visit_position[i] = static_cast<uint32_t>(i);
 }
 
-const uint64_t* IVTransparencyCache::_SortByKeys() {
+void IVTransparencyCache::_SortByKeys(bool facts) {
     // The keys are laid out in current order and every algorithm below is stable, so equal depths
     // keep their previous relative order.
     const size_t count = mv_sort_keys.size();
@@ -573,16 +575,26 @@ const uint64_t* IVTransparencyCache::_SortByKeys() {
         pointers[i] = records[visit];
         positions[visit] = static_cast<uint32_t>(i);
     }
-    return keys;
+    if (facts)
+        for (size_t i = 0; i < count; ++i)
+            mv_position_facts[i] = mv_visit_facts[static_cast<uint32_t>(keys[i])];
 }
-
 bool IVTransparencyCache::IVVBTranspTriangleCompare(const IVVBTranspTriangle& a,
                                                     const IVVBTranspTriangle& b) {
     return a.mf_depth > b.mf_depth;
 }
 
 void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
-    mb_position_stls_valid = false;
+    // What the sort leaves for the stream fill lasts for this pass only: depths the fill did not
+    // store are stored on the way out, also when a device call throws.
+    struct PassEnd {
+        IVTransparencyCache& mr_cache;
+        ~PassEnd() {
+            mr_cache._StorePendingDepths();
+            mr_cache.mb_position_stls_valid = false;
+        }
+    } pass_end{*this};
+
     if (mv_new_stls.empty()) {
         Clear();
         return;
@@ -591,10 +603,8 @@ void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
     if (mn_num_triangles == 0)
         return;
     _Sort();
-    if (render == nullptr) {
-        mb_position_stls_valid = false;
+    if (render == nullptr)
         return;
-    }
 
     render->StartTransparency(false);
     render->EnableZBuffer(true, true);
@@ -618,6 +628,18 @@ void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
     mp_container->mp_target_render = render;
     mp_container->SetModeDynamic(false);
     mp_container->RenderTriangles(*render, true, false, 0);
-    mb_position_stls_valid = false;
     render->EndTransparency();
+}
+
+void IVTransparencyCache::_StorePendingDepths() {
+    if (!mb_depths_pending)
+        return;
+    mb_depths_pending = false;
+    void* const* pointers = mv_triangles.base().data();
+    const size_t count = std::min(mv_position_facts.size(), mv_triangles.size());
+    for (size_t i = 0; i < count; ++i) {
+        if (i + PREFETCH_DISTANCE < count)
+            Prefetch(pointers[i + PREFETCH_DISTANCE]);
+        static_cast<IVVBTranspTriangle*>(pointers[i])->mf_depth = mv_position_facts[i].mf_depth;
+    }
 }

@@ -101,7 +101,7 @@ private:
     // gives the same colours.
     const MStlBase* _GetRecordStl(size_t position) const {
         if (mb_position_stls_valid) {
-            const uint16_t index = mv_position_stl[position];
+            const uint16_t index = mv_position_facts[position].mn_stl;
             return index < mv_stls.size() ? mv_stls[index].mp_stl : nullptr;
         }
         return _GetOwnerStl(mv_triangles[position].mp_triangle);
@@ -117,10 +117,13 @@ private:
     // their previous relative order, NaN depths last. Moves record pointers only.
     void _SortByDepth();
     // Orders the records by mv_sort_keys (depth key above visit index, laid out in current order)
-    // and moves the record pointers accordingly. Returns the sorted keys, valid until the next sort.
-    const uint64_t* _SortByKeys();
+    // and moves the record pointers accordingly; with `facts`, also moves mv_visit_facts into
+    // mv_position_facts.
+    void _SortByKeys(bool facts);
     // Makes the visit order the current order.
     void _ResetVisitOrder();
+    // Stores in the records the depths of the last sort that the stream fill has not stored.
+    void _StorePendingDepths();
     static bool IVVBTranspTriangleCompare(const IVVBTranspTriangle& a, const IVVBTranspTriangle& b);
 
     std::unique_ptr<IVVertexContainerTransparency> mp_container; // moves on copy
@@ -134,18 +137,28 @@ private:
     bool mb_gouraud_shading = false;
     boost::ptr_vector<IVVBTranspTriangle> mv_triangles;
 
-    // The depth pass visits the records in their build order, in which records, triangles and
-    // points lie close together in memory, instead of the scattered draw order. mv_visit_records
-    // holds the records in that order, mv_visit_position each one's current position; both are
-    // reset at a rebuild, and are empty (reset at the next sort) in a copy.
+    // The depth pass visits the records in their build order, in which triangles and points lie
+    // close together in memory, instead of the scattered draw order, and reads the triangles
+    // without touching the records. mv_visit_records holds the records in that order,
+    // mv_visit_triangles their triangles and mv_visit_position each one's current position; all
+    // are reset at a rebuild, and are empty (reset at the next sort) in a copy.
     std::vector<void*> mv_visit_records;
+    std::vector<const MStlTriangle*> mv_visit_triangles;
     std::vector<uint32_t> mv_visit_position;
-    // The registration index of every record's mesh as the depth pass found it (the largest
-    // value: none), per visit index and, after the sort, per position. Valid from a sort to the
-    // end of its pass only, and only with fewer registrations than that value.
-    std::vector<uint16_t> mv_visit_stl;
-    std::vector<uint16_t> mv_position_stl;
+    // What the depth pass found per visit index and, after the sort, per position: the
+    // registration index of the record's mesh (the largest value: none) and the depth. The stream
+    // fill of the same pass uses the first instead of the triangles' owner links, and stores the
+    // depths in the records while it reads them anyway (mb_depths_pending until then; the pass
+    // stores what is left at its end). Both last only until the end of the pass; the indices are
+    // used only with fewer registrations than the largest value.
+    struct TSortFacts {
+        float mf_depth;
+        uint16_t mn_stl;
+    };
+    std::vector<TSortFacts> mv_visit_facts;
+    std::vector<TSortFacts> mv_position_facts;
     bool mb_position_stls_valid = false;
+    bool mb_depths_pending = false;
     // Sort scratch, kept between passes so that a sort does not allocate: (depth key << 32 | visit
     // index) per current position, and a second buffer for the radix passes.
     std::vector<uint64_t> mv_sort_keys;

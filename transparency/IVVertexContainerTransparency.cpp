@@ -47,6 +47,8 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
     void* const* pointers = mp_cache->mv_triangles.base().data();
     const size_t count =
         std::min(static_cast<size_t>(std::max(mp_cache->mn_num_triangles, 0)), mp_cache->mv_triangles.size());
+    // The sort of this pass left the depths for this loop to store, as it reads every record anyway.
+    const bool depths_pending = mp_cache->mb_depths_pending && mp_cache->mv_position_facts.size() >= count;
     for (size_t i = 0; i < count; ++i) {
         // The records lie scattered over the heap in draw order: fetch them ahead of their use.
         if (i + PREFETCH_DISTANCE < count)
@@ -62,6 +64,8 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
                 convert();
             }
         }
+        if (depths_pending)
+            record.mf_depth = mp_cache->mv_position_facts[i].mf_depth;
         for (IVVertexPNC& vertex : record.ma_vertices) {
             vertex.r = bytes[0];
             vertex.g = bytes[1];
@@ -70,5 +74,7 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
         }
         stream.AddTriangle(record.ma_vertices[0], record.ma_vertices[1], record.ma_vertices[2]);
     }
+    if (depths_pending)
+        mp_cache->mb_depths_pending = false;
     stream.End();
 }

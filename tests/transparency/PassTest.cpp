@@ -216,6 +216,7 @@ TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
     Register(cache, *mesh);
     cache.RenderStlTransparentPN(nullptr);
     EXPECT_EQ(cache.GetNumTriangle(), 2u) << "prepared and sorted, nothing drawn";
+    EXPECT_EQ(cache.GetTriangle(0).mf_depth, 40.0f * 0.33333f) << "depths stored without a stream fill";
     EXPECT_EQ(StreamFills(), 0);
 
     Register(cache, *mesh);
