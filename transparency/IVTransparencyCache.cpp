@@ -259,8 +259,11 @@ void IVTransparencyCache::_PrepareTriangles() {
     size_t walked = 0;
     const size_t limit = static_cast<size_t>(std::numeric_limits<int32_t>::max());
     try {
-        mv_triangles.reserve(
-            static_cast<size_t>(std::clamp<int64_t>(counted, 0, std::numeric_limits<int32_t>::max())));
+        const size_t expected =
+            static_cast<size_t>(std::clamp<int64_t>(counted, 0, std::numeric_limits<int32_t>::max()));
+        mv_triangles.reserve(expected);
+        mv_visit_triangles.clear(); // filled by the walk: the visit order is the build order
+        mv_visit_triangles.reserve(expected);
         for (const TStlReference& reference : mv_stls) {
             const NeighbourInfoScope neighbours(reference.mp_stl->GetCompact(), mb_gouraud_shading);
             for (MStlTriangle* triangle : IVStlTriangleRange{reference.mp_stl->GetRootFeature()}) {
@@ -274,6 +277,7 @@ void IVTransparencyCache::_PrepareTriangles() {
                     mv_triangles.push_back(std::make_unique<IVVBTranspTriangle>());
                 IVVBTranspTriangle& record = mv_triangles[walked];
                 record.mp_triangle = triangle;
+                mv_visit_triangles.push_back(triangle);
                 _CalculateObjectWorldTransformForTriangle(reference, record);
                 ++walked;
             }
@@ -282,14 +286,14 @@ void IVTransparencyCache::_PrepareTriangles() {
         // Half-built records must not be drawn, and the next pass must build them again.
         mn_num_triangles = 0;
         mv_stls.clear();
-        _ResetVisitOrder();
+        _ResetVisitOrder(true);
         throw;
     }
     // With nothing counted and nothing walked the records are left alone, as after an empty frame.
     if (counted != 0 || walked != 0)
         mv_triangles.erase(mv_triangles.begin() + static_cast<std::ptrdiff_t>(walked), mv_triangles.end());
     mn_num_triangles = static_cast<int32_t>(walked);
-    _ResetVisitOrder();
+    _ResetVisitOrder(false);
 }
 
 void IVTransparencyCache::_CalculateObjectWorldTransformForTriangle(const TStlReference& stl,
@@ -401,7 +405,7 @@ void IVTransparencyCache::_Sort() {
     // records as they were and only makes the next pass sort again.
     try {
         if (mv_visit_records.size() != count)
-            _ResetVisitOrder();
+            _ResetVisitOrder(true);
         mv_sort_keys.resize(count);
         mv_sort_keys_scratch.resize(count);
         mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
@@ -500,7 +504,7 @@ void IVTransparencyCache::_Sort() {
 void IVTransparencyCache::_SortByDepth() {
     const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
     mb_position_stls_valid = false;
-    _ResetVisitOrder();
+    _ResetVisitOrder(true);
     mv_sort_keys.resize(count);
     mv_sort_keys_scratch.resize(count);
     mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
@@ -509,13 +513,15 @@ void IVTransparencyCache::_SortByDepth() {
     _SortByKeys(false);
 }
 
-void IVTransparencyCache::_ResetVisitOrder() {
+void IVTransparencyCache::_ResetVisitOrder(bool read_triangles) {
     const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
     void* const* pointers = mv_triangles.base().data();
     mv_visit_records.assign(pointers, pointers + count);
-    mv_visit_triangles.resize(count);
-    for (size_t i = 0; i < count; ++i)
-        mv_visit_triangles[i] = static_cast<const IVVBTranspTriangle*>(pointers[i])->mp_triangle;
+    if (read_triangles) {
+        mv_visit_triangles.resize(count);
+        for (size_t i = 0; i < count; ++i)
+            mv_visit_triangles[i] = static_cast<const IVVBTranspTriangle*>(pointers[i])->mp_triangle;
+    }
     mv_visit_position.resize(count);
     for (size_t i = 0; i < count; ++i)
         mv_visit_position[i] = static_cast<uint32_t>(i);

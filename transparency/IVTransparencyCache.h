@@ -120,8 +120,9 @@ private:
     // and moves the record pointers accordingly; with `facts`, also moves mv_visit_facts into
     // mv_position_facts.
     void _SortByKeys(bool facts);
-    // Makes the visit order the current order.
-    void _ResetVisitOrder();
+    // Makes the visit order the current order; without `read_triangles`, mv_visit_triangles
+    // already holds the records' triangles in that order.
+    void _ResetVisitOrder(bool read_triangles);
     // Stores in the records the depths of the last sort that the stream fill has not stored.
     void _StorePendingDepths();
     static bool IVVBTranspTriangleCompare(const IVVBTranspTriangle& a, const IVVBTranspTriangle& b);
