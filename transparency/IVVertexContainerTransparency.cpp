@@ -8,12 +8,12 @@
 
 namespace {
 
-// The conversion the host's transparent pass uses: rounded, then the low eight bits, so that a
-// component of -1 (no colour found yet) gives 2.
+// Rounded, then the low eight bits: a component of -1 (no colour found yet) gives 2.
 uint8_t ColourByte(float component) {
     return static_cast<uint8_t>(static_cast<int64_t>(component * 255.0f + 0.5f));
 }
 
+// How many records ahead the fill fetches a record (all its cache lines, for writing).
 constexpr size_t PREFETCH_DISTANCE = 16;
 
 void PrefetchRecord(const void* record) {
