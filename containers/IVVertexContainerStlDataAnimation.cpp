@@ -1,5 +1,6 @@
 #include "containers/IVVertexContainerStlDataAnimation.h"
 
+#include "containers/IVDisplacedPoint.h"
 #include "containers/IVStlTriangleIterator.h"
 #include "host/mesh/MStlBase.h"
 #include "host/mesh/MStlVectorMaskPoints.h"
@@ -8,7 +9,8 @@ IVVertexContainerStlDataAnimation::IVVertexContainerStlDataAnimation(MStlBase* s
                                                                      MStlVectorMaskPoints* mask_points)
     : IVVertexContainerSTLData<IVVertexPN>(stl), mp_mask_points(mask_points) {}
 
-IVVertexContainerStlDataAnimation::IVVertexContainerStlDataAnimation(const IVVertexContainerStlDataAnimation& other)
+IVVertexContainerStlDataAnimation::IVVertexContainerStlDataAnimation(
+    const IVVertexContainerStlDataAnimation& other)
     : IVVertexContainerSTLData<IVVertexPN>(other), mf_animation_scale(other.mf_animation_scale),
       mp_mask_points(other.mp_mask_points), mb_skip_textures(other.mb_skip_textures) {}
 
@@ -21,11 +23,17 @@ IVVertexContainerStlDataAnimation::operator=(const IVVertexContainerStlDataAnima
     return *this;
 }
 
-IVVertexContainerStlDataAnimation::~IVVertexContainerStlDataAnimation() { DestroyRenderOptimisations(); }
+IVVertexContainerStlDataAnimation::~IVVertexContainerStlDataAnimation() {
+    DestroyRenderOptimisations();
+}
 
-void IVVertexContainerStlDataAnimation::SetAnimationScale(float scale) { mf_animation_scale = scale; }
+void IVVertexContainerStlDataAnimation::SetAnimationScale(float scale) {
+    mf_animation_scale = scale;
+}
 
-void IVVertexContainerStlDataAnimation::SetSkipTextures(bool skip) { mb_skip_textures = skip; }
+void IVVertexContainerStlDataAnimation::SetSkipTextures(bool skip) {
+    mb_skip_textures = skip;
+}
 
 void IVVertexContainerStlDataAnimation::_Optimise(IIVVertexStream<IVVertexPN>& stream) {
     if (mp_mask_points == nullptr)
@@ -44,12 +52,10 @@ void IVVertexContainerStlDataAnimation::_Optimise(IIVVertexStream<IVVertexPN>& s
         }
         IVVertexPN corners[3];
         for (int k = 0; k < 3; ++k) {
-            const MStlPoint& point = *triangle->mp_points[k];
-            const float* displacement = mp_mask_points->Get(point.mn_index);
-            // Single precision, displacement first: (d x scale) + float(coordinate).
-            corners[k] = {displacement[0] * mf_animation_scale + static_cast<float>(point.x),
-                          displacement[1] * mf_animation_scale + static_cast<float>(point.y),
-                          displacement[2] * mf_animation_scale + static_cast<float>(point.z),
+            const IVDisplacedPoint position(*triangle->mp_points[k], *mp_mask_points, mf_animation_scale);
+            corners[k] = {position.x,
+                          position.y,
+                          position.z,
                           triangle->ma_normal[0],
                           triangle->ma_normal[1],
                           triangle->ma_normal[2]};

@@ -1,5 +1,6 @@
 #include "containers/IVVertexContainerStlDataTexturedAnimation.h"
 
+#include "containers/IVDisplacedPoint.h"
 #include "host/mesh/MStlPoint.h"
 #include "host/mesh/MStlTexture.h"
 #include "host/mesh/MStlTextureCoordinates.h"
@@ -46,14 +47,12 @@ void IVVertexContainerStlDataTexturedAnimation::_Optimise(IIVVertexStream<IVVert
         const bool covered = mp_texture->GetCoordinates(triangle, coordinates, true);
         IVVertexPNT corners[3];
         for (int k = 0; k < 3; ++k) {
-            const MStlPoint& point = *triangle->mp_points[k];
-            const float* displacement = mp_mask_points->Get(point.mn_index);
-            // Single precision, displacement first: (d x scale) + float(coordinate). A triangle the
-            // texture answers false for gets (0, 0) at every corner rather than whatever the
-            // previous triangle left, so each triangle's look depends on itself only.
-            corners[k] = {displacement[0] * mf_animation_scale + static_cast<float>(point.x),
-                          displacement[1] * mf_animation_scale + static_cast<float>(point.y),
-                          displacement[2] * mf_animation_scale + static_cast<float>(point.z),
+            // A triangle the texture answers false for gets (0, 0) at every corner rather than
+            // whatever the previous triangle left, so each triangle's look depends on itself only.
+            const IVDisplacedPoint position(*triangle->mp_points[k], *mp_mask_points, mf_animation_scale);
+            corners[k] = {position.x,
+                          position.y,
+                          position.z,
                           triangle->ma_normal[0],
                           triangle->ma_normal[1],
                           triangle->ma_normal[2],
