@@ -276,10 +276,12 @@ StlMesh StlReader::_ReadBinary(std::span<const uint8_t> bytes, const std::string
         std::array<std::array<int32_t, 3>, 3> corners{};
         for (int corner = 0; corner < 3; ++corner)
             for (int axis = 0; axis < 3; ++axis) {
-                const float value = ReadFloat(record + 12 + 12 * corner + 4 * axis);
-                if (!std::isfinite(value) || std::fabs(double(value) * md_internal_units) > 2147483647.0)
-                    ToInternal(value, md_internal_units, name + ": triangle " + std::to_string(triangle + 1));
-                corners[corner][axis] = int32_t(std::nearbyint(double(value) * md_internal_units));
+                const double value = ReadFloat(record + 12 + 12 * corner + 4 * axis);
+                const double scaled = std::nearbyint(value * md_internal_units);
+                corners[corner][axis] = scaled >= -2147483648.0 && scaled <= 2147483647.0
+                                            ? int32_t(scaled)
+                                            : ToInternal(value, md_internal_units,
+                                                         name + ": triangle " + std::to_string(triangle + 1));
             }
         collector.Add(corners, normal);
     }
@@ -321,7 +323,11 @@ StlMesh StlReader::_ReadAscii(std::span<const uint8_t> bytes, const std::string&
             tokens.Expect("vertex");
             for (int32_t& coordinate : corner) {
                 const double value = tokens.Number();
-                coordinate = ToInternal(value, md_internal_units, tokens.Where());
+                const double scaled = std::nearbyint(value * md_internal_units);
+                // The message, with its place, is only built for a bad value.
+                coordinate = scaled >= -2147483648.0 && scaled <= 2147483647.0
+                                 ? int32_t(scaled)
+                                 : ToInternal(value, md_internal_units, tokens.Where());
             }
         }
         tokens.Expect("endloop");
