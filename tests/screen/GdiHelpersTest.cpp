@@ -188,21 +188,29 @@ std::vector<std::pair<int, int>> Pairs(const std::vector<POINT>& points) {
     return result;
 }
 
-TEST(GdiArrow, GeometryAndBackgroundPatch) {
-    GdiDevice device;
-    const ArrowDrawing drawing = DrawArrow(device, CPoint(0, 0), CPoint(70, 0), nullptr);
-    const std::vector<std::pair<int, int>> expected = {{70, 0}, {40, -30}, {40, -10}, {0, -10},
-                                                       {0, 10}, {40, 10},  {40, 30}};
-    EXPECT_EQ(Pairs(drawing.polygon), expected);
-    EXPECT_EQ(drawing.patch, CRect(-1, -31, 72, 32));
-}
-
-TEST(GdiArrow, PointsTheWayItIsDrawnInAnyDirection) {
-    GdiDevice device;
-    const ArrowDrawing drawing = DrawArrow(device, CPoint(100, 100), CPoint(100, 30), nullptr);
-    const std::vector<std::pair<int, int>> expected = {{100, 30},  {70, 60},  {90, 60}, {90, 100},
-                                                       {110, 100}, {110, 60}, {130, 60}};
-    EXPECT_EQ(Pairs(drawing.polygon), expected);
+TEST(GdiArrow, GeometryAndBackgroundPatchInAnyDirection) {
+    struct Case {
+        CPoint from, to;
+        std::vector<std::pair<int, int>> polygon;
+        CRect patch;
+    };
+    const Case cases[] = {
+        {{0, 0},
+         {70, 0},
+         {{70, 0}, {40, -30}, {40, -10}, {0, -10}, {0, 10}, {40, 10}, {40, 30}},
+         {-1, -31, 72, 32}},
+        {{100, 100},
+         {100, 30},
+         {{100, 30}, {70, 60}, {90, 60}, {90, 100}, {110, 100}, {110, 60}, {130, 60}},
+         {69, 29, 132, 102}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "to " << c.to.x << "," << c.to.y);
+        GdiDevice device;
+        const ArrowDrawing drawing = DrawArrow(device, c.from, c.to, nullptr);
+        EXPECT_EQ(Pairs(drawing.polygon), c.polygon);
+        EXPECT_EQ(drawing.patch, c.patch);
+    }
 }
 
 TEST(GdiArrow, ClipShiftMovesTheArrowInside) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <stdexcept>
 
@@ -14,15 +15,17 @@ namespace {
 
 using Point = MMPoint3d<double>;
 
-IVVertexPN Vertex(float x, float y, float z, float nx, float ny, float nz) {
-    return IVVertexPN{x, y, z, nx, ny, nz};
-}
+// A device whose streams record what IVRenderEx sends them.
+class RenderTriangles : public ::testing::Test {
+protected:
+    RenderTriangles() { device.SetVertexStreamSource(&source); }
 
-TEST(RenderTriangles, EmptyDequeStillOpensAndClosesAStream) {
     RecordingRender device;
     RecordingStreamSource source;
-    device.SetVertexStreamSource(&source);
-    IVRenderEx render(&device);
+    IVRenderEx render{&device};
+};
+
+TEST_F(RenderTriangles, EmptyDequeStillOpensAndClosesAStream) {
     std::deque<IVVertexPN> vertices;
     render.RenderTriangles(vertices, true, true);
     EXPECT_EQ(device.calls, std::vector<std::string>{"SetBackfaceVisible(1)"});
@@ -32,15 +35,10 @@ TEST(RenderTriangles, EmptyDequeStillOpensAndClosesAStream) {
     EXPECT_EQ(source.pn->streams_destroyed, 1);
 }
 
-TEST(RenderTriangles, EachTriangleTakesItsFirstVertexNormal) {
-    RecordingRender device;
-    RecordingStreamSource source;
-    device.SetVertexStreamSource(&source);
-    IVRenderEx render(&device);
+TEST_F(RenderTriangles, EachTriangleTakesItsFirstVertexNormal) {
     std::deque<IVVertexPN> vertices = {
-        Vertex(0, 0, 0, 0, 0, 1), Vertex(1, 0, 0, 9, 9, 9), Vertex(0, 1, 0, 8, 8, 8),
-        Vertex(5, 5, 5, 1, 0, 0), Vertex(6, 5, 5, 7, 7, 7), Vertex(5, 6, 5, 6, 6, 6),
-        Vertex(9, 9, 9, 0, 1, 0), // left over: ignored
+        {0, 0, 0, 0, 0, 1}, {1, 0, 0, 9, 9, 9}, {0, 1, 0, 8, 8, 8}, {5, 5, 5, 1, 0, 0},
+        {6, 5, 5, 7, 7, 7}, {5, 6, 5, 6, 6, 6}, {9, 9, 9, 0, 1, 0}, // left over: ignored
     };
     render.RenderTriangles(vertices, false, false);
     EXPECT_EQ(device.calls, std::vector<std::string>{"SetBackfaceVisible(0)"});
@@ -48,15 +46,10 @@ TEST(RenderTriangles, EachTriangleTakesItsFirstVertexNormal) {
               (std::vector<std::string>{"BeginTriangles", "AddTriangle", "AddTriangle", "End", "~"}));
     ASSERT_EQ(source.pn->vertices.size(), 6u);
     for (size_t i = 0; i < 6; ++i) {
-        const IVVertexPN& got = source.pn->vertices[i];
-        const IVVertexPN& position = vertices[i];
-        const IVVertexPN& first = vertices[i / 3 * 3];
-        EXPECT_EQ(got.x, position.x);
-        EXPECT_EQ(got.y, position.y);
-        EXPECT_EQ(got.z, position.z);
-        EXPECT_EQ(got.nx, first.nx) << "vertex " << i;
-        EXPECT_EQ(got.ny, first.ny) << "vertex " << i;
-        EXPECT_EQ(got.nz, first.nz) << "vertex " << i;
+        const IVVertexPN &got = source.pn->vertices[i], &position = vertices[i], &first = vertices[i / 3 * 3];
+        EXPECT_EQ((std::array{got.x, got.y, got.z, got.nx, got.ny, got.nz}),
+                  (std::array{position.x, position.y, position.z, first.nx, first.ny, first.nz}))
+            << "vertex " << i;
     }
 }
 
@@ -94,34 +87,14 @@ public:
     }
 };
 
-TEST(RenderTriangles, StreamIsDeletedWhenAnExceptionPasses) {
+TEST(RenderTrianglesThrow, StreamIsDeletedWhenAnExceptionPasses) {
     RecordingRender device;
     ThrowingStreamSource source;
     device.SetVertexStreamSource(&source);
     IVRenderEx render(&device);
-    std::deque<IVVertexPN> vertices(3, Vertex(0, 0, 0, 0, 0, 1));
+    std::deque<IVVertexPN> vertices(3, IVVertexPN{0, 0, 0, 0, 0, 1});
     EXPECT_THROW(render.RenderTriangles(vertices, true, false), std::length_error);
     EXPECT_EQ(source.destroyed, 1);
-}
-
-TEST(RenderEx, CopiesShareTheDeviceAndDraw3dBorderIsAHook) {
-    RecordingRender device;
-    const IVRenderEx render(&device);
-    IVRenderEx copy(render);
-    EXPECT_EQ(copy.mp_render, &device);
-
-    struct Derived : IVRenderEx {
-        using IVRenderEx::IVRenderEx;
-        int borders = 0;
-        void Draw3dBorder(M3dBorderFloat&) override { ++borders; }
-    };
-    M3dBorderFloat border;
-    copy.Draw3dBorder(border);
-    EXPECT_TRUE(device.calls.empty());
-    Derived derived(&device);
-    IVRenderEx& base = derived;
-    base.Draw3dBorder(border);
-    EXPECT_EQ(derived.borders, 1);
 }
 
 TEST(RenderExBox, ReadsTheObjectWithoutPresetting) {
