@@ -22,7 +22,8 @@ public:
 class AnimationContainer : public ::testing::Test {
 protected:
     void SetUp() override {
-        mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1000, 0, 0}, {0, 1000, 0}, {1000, 1000, 7}}, {{0, 1, 2}, {1, 3, 2}});
+        mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1000, 0, 0}, {0, 1000, 0}, {1000, 1000, 7}},
+                                     {{0, 1, 2}, {1, 3, 2}});
         mask.Resize(4);
         for (uint64_t i = 0; i < 4; ++i)
             mask.Set(i, 0.1f * float(i + 1), -0.3f * float(i + 1), 3.0f + float(i));
@@ -74,15 +75,12 @@ TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
     EXPECT_EQ(log.vertices[1].x, expected);
 }
 
-TEST_F(AnimationContainer, NullMaskIsANoOp) {
-    ExposedAnimation container(mesh.get(), nullptr);
-    EXPECT_TRUE(Optimise(container).calls.empty());
-}
-
-TEST_F(AnimationContainer, MeshWithoutTrianglesGivesAnEmptyFrame) {
+TEST_F(AnimationContainer, NullMaskIsANoOpAndAMeshWithoutTrianglesAnEmptyFrame) {
+    ExposedAnimation without_mask(mesh.get(), nullptr);
+    EXPECT_TRUE(Optimise(without_mask).calls.empty());
     MStlBase empty;
-    ExposedAnimation container(&empty, &mask);
-    EXPECT_EQ(Optimise(container).calls, (std::vector<std::string>{"BeginTriangles", "End"}));
+    ExposedAnimation without_triangles(&empty, &mask);
+    EXPECT_EQ(Optimise(without_triangles).calls, (std::vector<std::string>{"BeginTriangles", "End"}));
 }
 
 TEST_F(AnimationContainer, SkipsOnlyTrianglesCoveredByTheFirstTexture) {
@@ -137,17 +135,6 @@ TEST_F(AnimationContainer, DeviceFillsOnceAndReplaysUntilOptimisationsAreDestroy
     }
     EXPECT_EQ(streams.pn->streams_destroyed, 2) << "the destructor drops the stream";
     EXPECT_EQ(std::count(streams.pn->calls.begin(), streams.pn->calls.end(), "Render"), 3);
-}
-
-TEST_F(AnimationContainer, BuiltInStreamReplaysEveryTriangleOnTheDevice) {
-    RecordingRender device;
-    ExposedAnimation container(mesh.get(), &mask);
-    container.SetAnimationScale(0.0f);
-    container.SetSkipTextures(false);
-    container.RenderTriangles(device, true, false, 0);
-    container.RenderTriangles(device, true, false, 0);
-    ASSERT_EQ(device.triangles.size(), 4u);
-    EXPECT_EQ(device.triangles[3].b[2], 7.0f);
 }
 
 } // namespace

@@ -115,20 +115,4 @@ TEST(TriangleWalk, EndsAtTheStartingFeatureWithoutVisitingItsSiblings) {
     EXPECT_EQ(tree.Walk(root).size(), 7u);
 }
 
-TEST(TriangleWalk, EndIteratorHoldsTheEndCursor) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    tree.Surface(root, 1);
-    tree.Surface(root, 1);
-    const IVStlTriangleIterator end = IVStlTriangleIterator::End(root);
-    EXPECT_EQ(end.mp_triangle, nullptr);
-    EXPECT_EQ(end.mo_position, (IVStlSurfaceCursor{root, root, 2}));
-
-    IVStlTriangleIterator iterator = IVStlTriangleIterator::Begin(root);
-    ++iterator;
-    ++iterator;
-    EXPECT_TRUE(iterator == end);
-    EXPECT_EQ(iterator.mo_position, end.mo_end);
-}
-
 } // namespace
