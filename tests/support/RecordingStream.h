@@ -10,38 +10,46 @@
 #include <vector>
 
 template <class V> struct RecordedStreamLog {
-    std::vector<std::string> calls;     // "BeginTriangles", "AddTriangle", "End", "Render", "~"
-    std::vector<V> vertices;            // every vertex added, in order
+    std::vector<std::string> calls; // "BeginTriangles", "AddTriangle", "End", "Render", "~"
+    std::vector<V> vertices;        // every vertex added, in order
     int streams_created = 0;
     int streams_destroyed = 0;
+    std::vector<std::string>* echo = nullptr; // when set, calls are also appended here (a device's log)
 };
 
 template <class V> class RecordingStream final : public IIVVertexStream<V> {
 public:
-    explicit RecordingStream(std::shared_ptr<RecordedStreamLog<V>> log = std::make_shared<RecordedStreamLog<V>>())
+    explicit RecordingStream(
+        std::shared_ptr<RecordedStreamLog<V>> log = std::make_shared<RecordedStreamLog<V>>())
         : mp_log(std::move(log)) {
         ++mp_log->streams_created;
     }
     ~RecordingStream() override {
-        mp_log->calls.push_back("~");
+        _Call("~");
         ++mp_log->streams_destroyed;
     }
-    void BeginTriangles() override { mp_log->calls.push_back("BeginTriangles"); }
-    void BeginLines() override { mp_log->calls.push_back("BeginLines"); }
-    void End() override { mp_log->calls.push_back("End"); }
+    void BeginTriangles() override { _Call("BeginTriangles"); }
+    void BeginLines() override { _Call("BeginLines"); }
+    void End() override { _Call("End"); }
     void AddTriangle(const V& a, const V& b, const V& c) override {
-        mp_log->calls.push_back("AddTriangle");
+        _Call("AddTriangle");
         mp_log->vertices.insert(mp_log->vertices.end(), {a, b, c});
     }
     void AddLine(const V& a, const V& b) override {
-        mp_log->calls.push_back("AddLine");
+        _Call("AddLine");
         mp_log->vertices.insert(mp_log->vertices.end(), {a, b});
     }
-    void Render(IVRender&) override { mp_log->calls.push_back("Render"); }
+    void Render(IVRender&) override { _Call("Render"); }
 
     const RecordedStreamLog<V>& Log() const { return *mp_log; }
 
 private:
+    void _Call(const char* name) {
+        mp_log->calls.push_back(name);
+        if (mp_log->echo != nullptr)
+            mp_log->echo->push_back(name);
+    }
+
     std::shared_ptr<RecordedStreamLog<V>> mp_log;
 };
 

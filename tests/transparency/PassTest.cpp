@@ -5,40 +5,6 @@
 
 namespace {
 
-// Streams that write their calls into the pass device's own call list, so that stream and device
-// calls appear in one order.
-class DeviceLoggedStream final : public IIVVertexStream<IVVertexPNC> {
-public:
-    explicit DeviceLoggedStream(std::vector<std::string>& calls) : mr_calls(calls) {}
-    void BeginTriangles() override { mr_calls.push_back("BeginTriangles"); }
-    void BeginLines() override { mr_calls.push_back("BeginLines"); }
-    void End() override { mr_calls.push_back("End"); }
-    void AddTriangle(const IVVertexPNC&, const IVVertexPNC&, const IVVertexPNC&) override {
-        mr_calls.push_back("AddTriangle");
-    }
-    void AddLine(const IVVertexPNC&, const IVVertexPNC&) override { mr_calls.push_back("AddLine"); }
-    void Render(IVRender&) override { mr_calls.push_back("Render"); }
-
-private:
-    std::vector<std::string>& mr_calls;
-};
-
-class DeviceLoggedSource final : public IVVertexStreamSource {
-public:
-    explicit DeviceLoggedSource(std::vector<std::string>& calls) : mr_calls(calls) {}
-    std::unique_ptr<IIVVertexStream<IVVertexP>> CreateStream(const IVVertexP*) override { return nullptr; }
-    std::unique_ptr<IIVVertexStream<IVVertexPN>> CreateStream(const IVVertexPN*) override { return nullptr; }
-    std::unique_ptr<IIVVertexStream<IVVertexPNC>> CreateStream(const IVVertexPNC*) override {
-        return std::make_unique<DeviceLoggedStream>(mr_calls);
-    }
-    std::unique_ptr<IIVVertexStream<IVVertexPNT>> CreateStream(const IVVertexPNT*) override {
-        return nullptr;
-    }
-
-private:
-    std::vector<std::string>& mr_calls;
-};
-
 class ExposedContainer : public IVVertexContainerTransparency {
 public:
     using IVVertexContainerTransparency::_Optimise;
@@ -53,8 +19,7 @@ std::array<uint8_t, 4> Colour(const IVVertexPNC& vertex) {
 
 TEST_F(Pass, CallsEachDeviceInItsRoleAndOrder) {
     MUnit::SetIE(4);
-    DeviceLoggedSource logged(pass_device.calls);
-    pass_device.SetVertexStreamSource(&logged);
+    streams.pnc->echo = &pass_device.calls; // stream and device calls in one order
     auto near = Strip(1);
     auto far = Strip(1);
     const MMaterial near_material(0x80FF0000u), far_material(0x400000FFu);
@@ -90,7 +55,6 @@ TEST_F(Pass, CallsEachDeviceInItsRoleAndOrder) {
     EXPECT_EQ(constructor_device.object_world_matrices.back(),
               (std::array<float, 16>{0.25f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 1}));
     EXPECT_EQ(constructor_device.GetMaterialFront(), far_material);
-    pass_device.SetVertexStreamSource(nullptr);
 }
 
 TEST_F(Pass, VertexColourBytesAreTheDiffuseBytes) {
