@@ -1,6 +1,5 @@
 // The stand-in host's mesh and math pieces whose behaviour the library relies on.
 #include "host/math/MMTransformMatrix.h"
-#include "host/mesh/MRegisteredHandle.h"
 #include "host/mesh/MStlMeshBuilder.h"
 #include "host/mesh/MStlVectorMaskPoints.h"
 
@@ -27,7 +26,8 @@ TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidation) {
 
 TEST(HostMesh, NeighbourInfoListsEveryTreeTriangleUsingThePointAndIsDropped) {
     // A fan of three triangles around point 0, in a second surface too.
-    auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {-10, 0, 0}}, {{0, 1, 2}, {0, 2, 3}});
+    auto mesh =
+        MStlMeshBuilder::Make({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {-10, 0, 0}}, {{0, 1, 2}, {0, 2, 3}});
     MStlSurface* extra = mesh->AddSurface(mesh->GetRootFeature());
     MStlTriangle* third = mesh->AddTriangle(extra, mesh->GetPoint(0), mesh->GetPoint(3), mesh->GetPoint(1));
     const MStlCompact& compact = *mesh->GetCompact();
@@ -77,13 +77,6 @@ TEST(HostMesh, TextureListIsRebuiltInCoordinateOrderAfterAChange) {
     EXPECT_EQ(coordinates.ma_v[2], 6.0f);
     MStlTriangle stranger;
     EXPECT_FALSE(texture->GetCoordinates(&stranger, coordinates, true));
-}
-
-TEST(HostMesh, RegisteredHandleResolvesThroughItsRecord) {
-    MStlBase mesh;
-    MRegisteredHandle<MRegisteredID<MStlBase>, MStlBase>::Record record{&mesh};
-    EXPECT_EQ((MRegisteredHandle<MRegisteredID<MStlBase>, MStlBase>(&record).GetRegisteredObject()), &mesh);
-    EXPECT_EQ((MRegisteredHandle<MRegisteredID<MStlBase>, MStlBase>().GetRegisteredObject()), nullptr);
 }
 
 TEST(HostMath, Float16ReadOutIsTheExactCounterpartOfMakeFromFloat16) {

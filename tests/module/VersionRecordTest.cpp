@@ -9,21 +9,18 @@ namespace {
 using Vantrel_XX_xx_00_00::__g_version;
 using Vantrel_XX_xx_00_00::__g_zellibrary_info;
 
-TEST(VersionRecord, FieldsHoldTheModuleIdentity) {
-    EXPECT_EQ(std::wstring(__g_version.mp_version_1), L"XX");
-    EXPECT_EQ(std::wstring(__g_version.mp_version_2), L"xx");
-    EXPECT_EQ(std::wstring(__g_version.mp_version_3), L"00");
-    EXPECT_EQ(std::wstring(__g_version.mp_version_4), L"00");
-    EXPECT_EQ(std::wstring(__g_version.mp_module_name), L"Vantrel");
-    EXPECT_EQ(std::wstring(__g_version.mp_timestamp), L"Mar 22 2019::16:24:38");
-    EXPECT_EQ(__g_version.mn_record_word, 0x01010001u);
-}
-
-TEST(VersionRecord, InformationStringIsSharedWithTheRecord) {
+TEST(VersionRecord, RecordAndInformationStringHoldTheModuleIdentity) {
     EXPECT_EQ(__g_version.mp_info, __g_zellibrary_info);
     EXPECT_EQ(std::wstring(__g_zellibrary_info),
               L"<ZelLibrary::Dynamic::Vantrel::XX::xx::00::00::Unicode-x64-Release::Timestamp::Mar 22 "
               L"2019::16:24:38>");
+    // The record's own fields are the pieces of that string.
+    EXPECT_EQ(std::wstring(__g_version.mp_module_name) + L"::" + __g_version.mp_version_1 + L"::" +
+                  __g_version.mp_version_2 + L"::" + __g_version.mp_version_3 + L"::" +
+                  __g_version.mp_version_4,
+              L"Vantrel::XX::xx::00::00");
+    EXPECT_EQ(std::wstring(__g_version.mp_timestamp), L"Mar 22 2019::16:24:38");
+    EXPECT_EQ(__g_version.mn_record_word, 0x01010001u);
 }
 
 // Load and unload in one test: the unload step empties the list that load filled.
