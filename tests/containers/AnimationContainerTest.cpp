@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 namespace {
@@ -48,15 +49,12 @@ TEST_F(AnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndFacetNormals) {
     EXPECT_EQ(log.calls, (std::vector<std::string>{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 6u);
     const IVVertexPN& corner = log.vertices[4]; // second triangle, corner 1: point 3
-    EXPECT_EQ(corner.x, 1000.0f);
-    EXPECT_EQ(corner.y, 1000.0f);
-    EXPECT_EQ(corner.z, 7.0f);
-    const MStlTriangle* second = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle->mp_next;
-    for (int k = 3; k < 6; ++k) {
-        EXPECT_EQ(log.vertices[k].nx, second->ma_normal[0]);
-        EXPECT_EQ(log.vertices[k].ny, second->ma_normal[1]);
-        EXPECT_EQ(log.vertices[k].nz, second->ma_normal[2]);
-    }
+    EXPECT_EQ((std::array{corner.x, corner.y, corner.z}), (std::array{1000.0f, 1000.0f, 7.0f}));
+    const float* normal = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle->mp_next->ma_normal;
+    for (int k = 3; k < 6; ++k)
+        EXPECT_EQ((std::array{log.vertices[k].nx, log.vertices[k].ny, log.vertices[k].nz}),
+                  (std::array{normal[0], normal[1], normal[2]}))
+            << "corner " << k;
 }
 
 TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,12 +84,10 @@ TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOn
     EXPECT_EQ(log.vertices[1].x, displacement[0] * 1.0f + 1000.0f);
     EXPECT_EQ(log.vertices[1].y, displacement[1] * 1.0f + 1000.0f);
     EXPECT_EQ(log.vertices[1].z, 6.0f + 7.0f);
-    const MStlTriangle* triangle = TriangleAt(*mesh, 1);
-    for (const IVVertexPNT& corner : log.vertices) {
-        EXPECT_EQ(corner.nx, triangle->ma_normal[0]);
-        EXPECT_EQ(corner.ny, triangle->ma_normal[1]);
-        EXPECT_EQ(corner.nz, triangle->ma_normal[2]);
-    }
+    const float* normal = TriangleAt(*mesh, 1)->ma_normal;
+    for (const IVVertexPNT& corner : log.vertices)
+        EXPECT_EQ((std::array{corner.nx, corner.ny, corner.nz}),
+                  (std::array{normal[0], normal[1], normal[2]}));
 }
 
 TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheRecord) {
@@ -244,11 +243,10 @@ TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleW
     const MStlTriangle* active = TriangleAt(*mesh, 0);
     EXPECT_EQ(log.vertices[2].nz, active->ma_normal[2]);
     EXPECT_EQ(log.vertices[3].z, 9000.0f); // the compact pass follows the tree pass
-    for (int k = 3; k < 6; ++k) {
-        EXPECT_EQ(log.vertices[k].nx, 1.0f);
-        EXPECT_EQ(log.vertices[k].ny, 0.0f);
-        EXPECT_EQ(log.vertices[k].nz, -1.0f);
-    }
+    for (int k = 3; k < 6; ++k)
+        EXPECT_EQ((std::array{log.vertices[k].nx, log.vertices[k].ny, log.vertices[k].nz}),
+                  (std::array{1.0f, 0.0f, -1.0f}))
+            << "corner " << k;
     EXPECT_EQ(log.vertices[6].nx, -128.0f / 127.0f);
     EXPECT_EQ(log.vertices[6].ny, 1.0f / 127.0f);
 }
