@@ -13,20 +13,6 @@ namespace {
 
 using Point = std::array<float, 3>;
 
-// Records the colour words that reach the colour-word triangle through the virtual table.
-class ColourWordDevice : public PanoTestDevice {
-public:
-    std::vector<unsigned long> words;
-
-protected:
-    using PanoTestDevice::_DrawTriangle;
-    void _DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
-                       unsigned long colour) override {
-        words.push_back(colour);
-        PanoTestDevice::_DrawTriangle(a, b, c, normal, colour);
-    }
-};
-
 class PanoDrawing : public ::testing::Test {
 protected:
     PanoDrawing() : recorder(device.Record()) {}
@@ -36,7 +22,7 @@ protected:
         return recorder.primitives.back();
     }
 
-    ColourWordDevice device; // identity matrices: raster = object coordinates
+    PanoTestDevice device; // identity matrices: raster = object coordinates
     RecordingRasterizer& recorder;
 };
 

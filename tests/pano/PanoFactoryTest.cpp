@@ -3,6 +3,7 @@
 #include "host/render/soft/IVTextureSoft.h"
 #include "pano/IVRenderFactoryStubSoftPano.h"
 #include "pano/IVRenderSoftPano.h"
+#include "tests/pano/PanoTestDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -72,48 +73,24 @@ TEST(PanoFactory, BaseFactoryMakesSurfacesTexturesAndStreams) {
               nullptr);
 }
 
-// Counts the triangles and lines that reach the device through its virtual table.
-class CountingPano : public IVRenderSoftPano {
-public:
-    int triangles = 0;
-    int lines = 0;
-    unsigned long last_colour = 0;
-
-protected:
-    using IVRenderSoftPano::_DrawTriangle;
-    void _DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
-                       unsigned long colour) override {
-        ++triangles;
-        last_colour = colour;
-        IVRenderSoftPano::_DrawTriangle(a, b, c, normal, colour);
-    }
-
-public:
-    using IVRenderSoftPano::DrawLine;
-    void DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) override {
-        ++lines;
-        IVRenderSoftPano::DrawLine(x0, y0, z0, x1, y1, z1);
-    }
-};
-
 TEST(PanoFactory, FactoryStreamsReplayEveryPrimitiveThroughTheDevice) {
     IVRenderFactoryStubSoftPano factory;
-    CountingPano device;
+    PanoTestDevice device;
     std::unique_ptr<IIVVertexStream<IVVertexPN>> pn(factory.CreateNewIVVertexStreamPN(false, false));
     pn->BeginTriangles();
     pn->AddTriangle({0, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 1});
     pn->AddTriangle({0, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 1});
     pn->End();
     pn->Render(device);
-    EXPECT_EQ(device.triangles, 2);
+    EXPECT_EQ(device.words.size(), 2u);
 
     std::unique_ptr<IIVVertexStream<IVVertexPC>> pc(factory.CreateNewIVVertexStreamPC(false, false));
     pc->BeginTriangles();
     pc->AddTriangle({0, 0, 0, 9, 8, 7, 6}, {1, 0, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0, 0});
     pc->End();
     pc->Render(device);
-    EXPECT_EQ(device.triangles, 3);
-    EXPECT_EQ(device.last_colour, 0x06070809ul);
+    ASSERT_EQ(device.words.size(), 3u);
+    EXPECT_EQ(device.words.back(), 0x06070809ul);
 
     std::unique_ptr<IIVVertexStream<IVVertexPT>> pt(factory.CreateNewIVVertexStreamPT(false, false));
     pt->BeginLines();
