@@ -53,48 +53,11 @@ TEST_F(RenderTriangles, EachTriangleTakesItsFirstVertexNormal) {
     }
 }
 
-// A stream that throws on its first triangle, to see the stream deleted on the way out.
-class ThrowingStreamSource final : public IVVertexStreamSource {
-public:
-    int destroyed = 0;
-
-    class Stream final : public IIVVertexStream<IVVertexPN> {
-    public:
-        explicit Stream(int& destroyed) : mn_destroyed(destroyed) {}
-        ~Stream() override { ++mn_destroyed; }
-        void BeginTriangles() override {}
-        void BeginLines() override {}
-        void End() override {}
-        void AddTriangle(const IVVertexPN&, const IVVertexPN&, const IVVertexPN&) override {
-            throw std::length_error("stream full");
-        }
-        void AddLine(const IVVertexPN&, const IVVertexPN&) override {}
-        void Render(IVRender&) override {}
-
-    private:
-        int& mn_destroyed;
-    };
-
-    std::unique_ptr<IIVVertexStream<IVVertexP>> CreateStream(const IVVertexP*) override { return nullptr; }
-    std::unique_ptr<IIVVertexStream<IVVertexPN>> CreateStream(const IVVertexPN*) override {
-        return std::make_unique<Stream>(destroyed);
-    }
-    std::unique_ptr<IIVVertexStream<IVVertexPNC>> CreateStream(const IVVertexPNC*) override {
-        return nullptr;
-    }
-    std::unique_ptr<IIVVertexStream<IVVertexPNT>> CreateStream(const IVVertexPNT*) override {
-        return nullptr;
-    }
-};
-
-TEST(RenderTrianglesThrow, StreamIsDeletedWhenAnExceptionPasses) {
-    RecordingRender device;
-    ThrowingStreamSource source;
-    device.SetVertexStreamSource(&source);
-    IVRenderEx render(&device);
+TEST_F(RenderTriangles, StreamIsDeletedWhenAnExceptionPasses) {
+    source.pn->throw_on_add = true;
     std::deque<IVVertexPN> vertices(3, IVVertexPN{0, 0, 0, 0, 0, 1});
     EXPECT_THROW(render.RenderTriangles(vertices, true, false), std::length_error);
-    EXPECT_EQ(source.destroyed, 1);
+    EXPECT_EQ(source.pn->streams_destroyed, 1);
 }
 
 TEST(RenderExBox, ReadsTheObjectWithoutPresetting) {

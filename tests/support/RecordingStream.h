@@ -6,6 +6,7 @@
 #include "host/render/IVVertexStreamSource.h"
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ template <class V> struct RecordedStreamLog {
     int streams_created = 0;
     int streams_destroyed = 0;
     std::vector<std::string>* echo = nullptr; // when set, calls are also appended here (a device's log)
+    bool throw_on_add = false;                // AddTriangle throws std::length_error, as a full stream might
 };
 
 template <class V> class RecordingStream final : public IIVVertexStream<V> {
@@ -33,6 +35,8 @@ public:
     void End() override { _Call("End"); }
     void AddTriangle(const V& a, const V& b, const V& c) override {
         _Call("AddTriangle");
+        if (mp_log->throw_on_add)
+            throw std::length_error("stream full");
         mp_log->vertices.insert(mp_log->vertices.end(), {a, b, c});
     }
     void AddLine(const V& a, const V& b) override {
