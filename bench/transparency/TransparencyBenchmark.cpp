@@ -187,14 +187,19 @@ void FirstPass(benchmark::State& state) {
     state.counters["record_bytes"] = double(sizeof(IVTransparencyCache::IVVBTranspTriangle));
 }
 
+// A cache with a 10-degree skip tolerance, after one full pass at angle 0.
+void PrimeCache(Scene& scene, IVTransparencyCache& cache, Devices& devices) {
+    cache.SetSkipSortTolerance(10.0f);
+    scene.Register(cache, 0.0);
+    cache.RenderStlTransparentPN(&devices.pass);
+}
+
 void TurnedView(benchmark::State& state) {
     MUnit::SetIE(1000);
     Scene& scene = SceneOf(state.range(0));
     Devices devices;
     IVTransparencyCache cache(&devices.constructor);
-    cache.SetSkipSortTolerance(10.0f);
-    scene.Register(cache, 0.0);
-    cache.RenderStlTransparentPN(&devices.pass);
+    PrimeCache(scene, cache, devices);
     double angle = 0.0;
     for (auto _ : state) {
         angle += 20.0;
@@ -208,9 +213,7 @@ void SkippedSort(benchmark::State& state) {
     Scene& scene = SceneOf(state.range(0));
     Devices devices;
     IVTransparencyCache cache(&devices.constructor);
-    cache.SetSkipSortTolerance(10.0f);
-    scene.Register(cache, 0.0);
-    cache.RenderStlTransparentPN(&devices.pass);
+    PrimeCache(scene, cache, devices);
     int64_t frame = 0;
     for (auto _ : state) {
         scene.Register(cache, (++frame % 2) * 1.0);
