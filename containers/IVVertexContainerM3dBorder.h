@@ -3,8 +3,15 @@
 // count n yields n segments, each from a point to the point its link leads to, starting at the
 // contour's first point; a ring of n points is thus closed. A count of 0 or below draws nothing.
 //
-// The border is borrowed (copies share it) and read afresh at every fill. A link that ends early
-// (null) cuts that contour short rather than being followed. Host rendering thread only.
+// Call order: default-construct; SetBorder(border); draw with the host's RenderLines(device).
+// After editing the border or setting another, call DestroyRenderOptimisations() so that the
+// next draw refills. A null border draws nothing at all.
+//
+// Units and frames: the border's float points are drawn as they are, in the frame and units of
+// the device's current object-to-world transform. Ownership: the border is borrowed (copies share
+// it) and read afresh at every fill; it must outlive every draw. A link that ends early (null)
+// cuts that contour short rather than being followed. Threading: the host's rendering thread;
+// nothing is locked.
 #include "host/mesh/M3dBorder.h"
 #include "host/render/IVVertex.h"
 #include "host/render/IVVertexContainer.h"

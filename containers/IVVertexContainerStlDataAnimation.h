@@ -1,10 +1,27 @@
 #pragma once
-// IVVertexContainerStlDataAnimation: draws a mesh whose points are displaced along a per-point
-// vector field (MStlVectorMaskPoints) times an animation scale, as position-normal triangles.
+// IVVertexContainerStlDataAnimation: draws every triangle of a mesh's feature tree as
+// position-normal triangles, each point moved along its own displacement vector times an
+// animation scale. Optionally leaves out the triangles the mesh's first texture covers, so that an
+// IVVertexContainerStlDataTexturedAnimation beside it can draw those with their texture.
 //
-// Optionally leaves out the triangles covered by the mesh's first texture, so that a textured
-// container can draw those. Set the scale and the skip flag before the first draw; setters do not
-// invalidate a stream already filled (call DestroyRenderOptimisations). Borrowed pointers only.
+// Call order: construct with the mesh and the displacement field; SetAnimationScale and
+// SetSkipTextures (0 and false until then); draw with the host's RenderTriangles(device, ...),
+// which fills the container's stream at the first draw and replays it afterwards. After changing
+// the scale or the flag, or editing the mesh or the field, call DestroyRenderOptimisations() so
+// that the next draw fills again: the setters alone change nothing already drawn.
+//
+// Units and frames: positions are the mesh's own coordinates in internal units (the integer
+// point coordinates converted to float, no unit conversion) plus displacement x scale, so the
+// displacement vectors are internal units per unit of scale (a scale of 0 draws the mesh as it
+// is). Give the device an object-to-world transform that scales by 1 / MUnit::GetIE() to draw in
+// model units. Normals are the triangles' facet normals (unit vectors in the mesh frame),
+// not recomputed for displaced points. The field holds one vector of three floats per point index
+// and must cover every index the mesh's triangles use; a null field draws nothing at all. Only the
+// feature tree is drawn (not the compact store), active or not.
+//
+// Ownership: mesh, field and textures are borrowed and must outlive every draw; copies share them.
+// Threading: the host's rendering thread; nothing is locked, and the mesh, field and textures must
+// not change while a draw fills the stream.
 #include "containers/IVVertexContainerSTLData.h"
 #include "module/VantrelExport.h"
 

@@ -1,6 +1,15 @@
 #pragma once
-// The module's version record and information string, filled and entered in the module's
-// version-record list during static initialisation, and taken out again at unload.
+// The module's identity: the version record __g_version and the information string
+// __g_zellibrary_info (both exported), filled and entered in the module's version-record list
+// during static initialisation when the library is loaded, and taken out again at unload.
+//
+// Clients only read them, at any time after load: the record's fields are constant wide strings
+// (the four version parts, the module name "Vantrel", the information string, the build
+// timestamp) and a record word; the information string reads
+// "<ZelLibrary::Dynamic::Vantrel::XX::xx::00::00::...>". The library owns both; they live until
+// unload. Threading: read-only after load; the list below is created once, thread-safely.
+//
+// The Vantrel namespace holds the list's internals, which the shared library does not export.
 #include "module/VantrelExport.h"
 #include "module/ZelLibraryVersion.h"
 

@@ -1,5 +1,8 @@
 #pragma once
-// ZelLibraryVersion: the record through which a module identifies itself to the application.
+// ZelLibraryVersion: the record through which a module identifies itself to the application:
+// seven pointers to constant wide strings (version parts 1 to 4, module name, information string,
+// build timestamp) and a 32-bit record word. A plain aggregate; the module that fills it owns the
+// strings. Read-only once filled, so any thread may read it.
 #include <cstdint>
 
 struct ZelLibraryVersion {

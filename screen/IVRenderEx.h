@@ -2,17 +2,31 @@
 // IVRenderEx: screen-space helpers for the host's render devices and views.
 //
 // - RenderTriangles draws position-normal triangles held in a deque through the device given at
-//   construction (borrowed, never freed; copies share it).
-// - GetBoundingBox and the two Get3DPointInWindowCoordinates read a scene object's box and project
-//   its points into a 3D window's pixels through the application's transform repository.
+//   construction. Positions and normals are in the device's object frame (its current
+//   object-to-world transform applies); three consecutive vertices make a triangle, drawn with
+//   its first vertex's normal on all three corners. It sets the device's back-face flag (which
+//   stays set) and takes a stream from the device for the length of the call only.
+// - GetBoundingBox reads a scene object's box (x min, x max, y min, y max, z min, z max, in the
+//   object's own coordinate system) without presetting it. The two
+//   Get3DPointInWindowCoordinates project points given in the object's own coordinate system
+//   into the 3D window: to pixels (x right, y down, rounded half away from zero) or to window
+//   coordinates as doubles (x, y in pixels, z the window depth). They go through the application's
+//   transform repository (MTransformRepository::mgp_instance must be set).
 // - The static GDI helpers draw 2D overlays on a device context: embossed (disabled) and outlined
-//   text, fonts sized in millimetres, millimetre/pixel conversion, normalised focus rectangles and
-//   bold arrows on a background patch. Each deletes the GDI objects it creates and restores the text
-//   colour, background mode, pen and brush it changes.
+//   text, fonts sized in millimetres, millimetre/pixel conversion at the context's LOGPIXELSX/Y
+//   resolution (25.4 mm to the inch; millimetres as float, pixels as long), normalised focus
+//   rectangles and bold arrows on a background patch. Rectangles and points are pixels of the
+//   context. Each deletes the GDI objects it creates and restores the text colour, background
+//   mode, pen and brush it changes.
 // - CBoundingBox (IVRenderExCBoundingBox.h) is the on-screen box gizmo.
 //
-// Draw3dBorder is the one virtual hook, for derived classes; here it does nothing. Everything runs
-// on the caller's thread; nothing is locked, and a device must not be drawn on from two threads.
+// Call order: construct with a device, then RenderTriangles between the device's StartFrame and
+// StopFrame, as often as wanted; the static helpers need no object. Draw3dBorder is the one
+// virtual hook, for derived classes; here it does nothing.
+//
+// Ownership: the device, objects, windows and device contexts are borrowed, never freed; copies
+// share the device. Threading: everything runs on the caller's thread; nothing is locked, and a
+// device must not be drawn on from two threads.
 #include "host/framework/M3DBoundingBox.h"
 #include "host/math/MMPoint3d.h"
 #include "host/mesh/M3dBorder.h"

@@ -9,11 +9,19 @@
 //
 // Corners 0 to 7 come from the two building corners a and b by a fixed table; point 8 is the
 // centre. mga_lines_indeces lists the twelve edges ("lines"), four per axis: axis 0 holds the edges
-// along z, axis 1 those along y, axis 2 those along x. Screen values are window pixels, x to the
-// right, y downwards.
+// along z, axis 1 those along y, axis 2 those along x.
 //
-// A gizmo owns nothing; copies are independent. Not thread-safe: do not build a gizmo while
-// another thread reads it.
+// Units and frames: the 3D points are doubles. Build(a, b) takes them in whatever frame the
+// caller uses; Build(object, window) reads the object's box in the object's own coordinate system
+// and projects through the application's transform repository (MTransformRepository::mgp_instance
+// must be set) into the window. Screen values (points, bounds, handle sizes, mouse positions and
+// every Configuration field) are window pixels, x to the right, y downwards; the window's depth
+// only picks the corner nearest the viewer. Drawing goes to the device context's output with its
+// current pen and brush, which the gizmo neither selects nor restores.
+//
+// Ownership: a gizmo owns nothing and keeps no pointer: the object, window and device context are
+// used for the call only. Copies are independent. Threading: nothing is locked; do not build a
+// gizmo while another thread reads it (reads may run together).
 #include "screen/IVRenderEx.h"
 
 #include "host/win32/CSize.h"
