@@ -37,8 +37,8 @@ public:
     ~IVVertexContainerTexturedPlane() override;
     void DestroyRenderOptimisations() override;
 
-    // `transform` maps the plane's local frame into mesh coordinates (in the positions' units); local x in [0, width] maps
-    // to u in [0, max_u], local y in [0, height] to v in [max_v, 0].
+    // `transform` maps the plane's local frame into mesh coordinates (in the positions' units);
+    // local x in [0, width] maps to u in [0, max_u], local y in [0, height] to v in [max_v, 0].
     void SetParams(MMTransformMatrix& transform, float max_u, float max_v, float width, float height,
                    bool internal_units);
 
