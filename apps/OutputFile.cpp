@@ -130,7 +130,8 @@ void OutputFile::Check(const std::string& path) {
         throw InputError(path + ": refused: the file is read-only");
 }
 
-OutputFile::OutputFile(const std::string& path) : mo_path(path) {
+OutputFile::OutputFile(const std::string& path)
+    : mo_path(path == STANDARD_OUTPUT ? std::string("standard output") : path) {
     Check(path);
     static const cookie_io_functions_t FUNCTIONS = {nullptr, &OutputFile::_WriteCookie, nullptr, nullptr};
     if (path == STANDARD_OUTPUT) {
@@ -148,23 +149,11 @@ OutputFile::OutputFile(const std::string& path) : mo_path(path) {
         std::random_device device;
         std::mt19937 random(device());
         constexpr char LETTERS[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        // The handler learns the name before the file exists: a signal taken by another thread
+        // right after open() must still find it (unlinking a name not yet made is harmless).
         const SignalBlock block;
-        for (int attempt = 0; attempt < 100 && mn_descriptor < 0; ++attempt) {
-            std::string name = ".vantrel-";
-            for (int i = 0; i < 8; ++i)
-                name += LETTERS[random() % (sizeof LETTERS - 1)];
-            mo_temporary = folder + "/" + name + ".tmp";
-            mn_descriptor = ::open(mo_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (mn_descriptor < 0 && errno != EEXIST)
-                break;
-        }
-        if (mn_descriptor < 0) {
-            const int error = errno;
-            mo_temporary.clear();
-            throw InputError(path + ": cannot create a file in the output folder: " + SystemError(error));
-        }
-        if (g_temporary_active == 0 && mo_temporary.size() < sizeof g_temporary_path) {
-            std::memcpy(g_temporary_path, mo_temporary.c_str(), mo_temporary.size() + 1);
+        const bool registering = g_temporary_active == 0;
+        if (registering)
             for (size_t i = 0; i < CLEANUP_SIGNALS.size(); ++i) {
                 struct sigaction action;
                 std::memset(&action, 0, sizeof action);
@@ -176,8 +165,29 @@ OutputFile::OutputFile(const std::string& path) : mo_path(path) {
                 sigemptyset(&action.sa_mask);
                 ::sigaction(CLEANUP_SIGNALS[i], &action, nullptr);
             }
-            g_temporary_active = 1;
-            mb_registered = true;
+        mb_registered = registering;
+        int error = 0;
+        for (int attempt = 0; attempt < 100 && mn_descriptor < 0; ++attempt) {
+            std::string name = ".vantrel-";
+            for (int i = 0; i < 8; ++i)
+                name += LETTERS[random() % (sizeof LETTERS - 1)];
+            mo_temporary = folder + "/" + name + ".tmp";
+            const bool known = registering && mo_temporary.size() < sizeof g_temporary_path;
+            if (known) {
+                std::memcpy(g_temporary_path, mo_temporary.c_str(), mo_temporary.size() + 1);
+                g_temporary_active = 1;
+            }
+            mn_descriptor = ::open(mo_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            error = errno;
+            if (mn_descriptor < 0 && known)
+                g_temporary_active = 0;
+            if (mn_descriptor < 0 && error != EEXIST)
+                break;
+        }
+        if (mn_descriptor < 0) {
+            mo_temporary.clear();
+            _Discard();
+            throw InputError(path + ": cannot create a file in the output folder: " + SystemError(error));
         }
     }
     mp_stream = ::fopencookie(this, "w", FUNCTIONS);
