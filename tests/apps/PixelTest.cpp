@@ -125,10 +125,6 @@ bool Shows(const std::array<int, 3>& pixel, Seen seen) {
     return false;
 }
 
-const char* Name(Seen seen) {
-    return seen == Seen::eBackground ? "background" : seen == Seen::eLeftPanel ? "left panel" : "right panel";
-}
-
 class PixelTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -136,9 +132,11 @@ protected:
         mo_folder.Write("right.stl", MakeBinaryStl(PanelMesh(RIGHT_PANEL)));
     }
 
-    ProgramResult Render(const View& view, const std::vector<std::string>& extra) {
+    ProgramResult Render(const View& view, const std::vector<std::string>& extra,
+                         const std::string& out_path = "/dev/null") {
         ProgramCall call;
         call.folder = mo_folder.Path("");
+        call.out_path = out_path;
         call.err_path = mo_folder.Path("err.txt");
         call.arguments = {"left.stl",     "right.stl",
                           "--projection", view.projection,
@@ -166,7 +164,8 @@ protected:
                 ++judged[int(*expected)];
                 const auto pixel = image.At(x, y);
                 if (!Shows(pixel, *expected) && ++wrong <= 5)
-                    ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ") expected " << Name(*expected)
+                    ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ") expected "
+                                  << std::array{"background", "left panel", "right panel"}[int(*expected)]
                                   << ", actual rgb " << pixel[0] << "," << pixel[1] << "," << pixel[2];
             }
         EXPECT_EQ(wrong, 0) << what << ": pixels not showing what the ray cast sees";
@@ -207,13 +206,7 @@ TEST_F(PixelTest, AnOrbitSequenceTurnsTheViewFrameByFrame) {
 TEST_F(PixelTest, StandardOutputCarriesTheSamePictureAsAFile) {
     const View view = {"fisheye", 180, 64, 48};
     ASSERT_EQ(Render(view, {"-o", "file.png"}).status, 0);
-    ProgramCall call;
-    call.folder = mo_folder.Path("");
-    call.out_path = mo_folder.Path("stdout.bin");
-    call.arguments = {"left.stl", "right.stl", "--projection", "fisheye", "--size", "64x48", "--eye",
-                      "0,-4,0",   "--target",  "0,0,0",        "--stats", "-o",     "-"};
-    call.err_path = mo_folder.Path("err.txt");
-    const ProgramResult piped = RunProgram(call);
+    const ProgramResult piped = Render(view, {"--stats", "-o", "-"}, mo_folder.Path("stdout.bin"));
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(piped.out, ReadWholeFile(mo_folder.Path("file.png")))
         << "standard output must hold the PNG and nothing else";
