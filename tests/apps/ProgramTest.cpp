@@ -137,8 +137,8 @@ TEST_F(ProgramTest, BadMeshFilesAreRejectedNamingTheFile) {
     ExpectRejected("empty.stl", "empty.stl: the file is empty");
     ExpectRejected("truncated.stl", "truncated.stl: truncated binary STL");
     ExpectRejected("count.stl", "count.stl: binary STL triangle count 1 disagrees");
-    ExpectRejected("syntax.stl", "syntax.stl:3: expected 'loop'");
-    ExpectRejected("nan.stl", "nan.stl:4: coordinate is NaN");
+    ExpectRejected("syntax.stl", "syntax.stl:3:7: expected 'loop'");
+    ExpectRejected("nan.stl", "nan.stl:4:8: coordinate is NaN");
     ExpectRejected("none.stl", "none.stl: the file holds no triangles");
     ExpectRejected("good.stl .", ".: cannot read");
 }
