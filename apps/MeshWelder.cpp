@@ -68,7 +68,8 @@ std::vector<uint32_t> FirstOccurrences(const std::vector<std::array<Coordinate, 
 
 template <class Coordinate>
 StlMesh WeldCorners(std::vector<std::array<Coordinate, 3>>&& corners,
-                    std::vector<std::array<float, 3>>&& normals) {
+                    std::vector<std::array<float, 3>>&& normals,
+                    std::vector<std::array<float, 6>>&& texture_coordinates) {
     static_assert(sizeof(std::array<Coordinate, 3>) == 3 * sizeof(Coordinate), "corners are packed");
     StlMesh mesh;
     const size_t count = corners.size();
@@ -96,10 +97,16 @@ StlMesh WeldCorners(std::vector<std::array<Coordinate, 3>>&& corners,
             continue;
         }
         mesh.triangles.push_back(indices);
+        if (!texture_coordinates.empty())
+            texture_coordinates[kept] = texture_coordinates[triangle];
         normals[kept++] = normals[triangle];
     }
     normals.resize(kept);
     mesh.normals = std::move(normals);
+    if (!texture_coordinates.empty()) {
+        texture_coordinates.resize(kept);
+        mesh.texture_coordinates = std::move(texture_coordinates);
+    }
     return mesh;
 }
 
@@ -107,10 +114,11 @@ StlMesh WeldCorners(std::vector<std::array<Coordinate, 3>>&& corners,
 
 StlMesh MeshWelder::Weld(std::vector<std::array<float, 3>>&& corners,
                          std::vector<std::array<float, 3>>&& normals) {
-    return WeldCorners(std::move(corners), std::move(normals));
+    return WeldCorners(std::move(corners), std::move(normals), std::vector<std::array<float, 6>>());
 }
 
 StlMesh MeshWelder::Weld(std::vector<std::array<double, 3>>&& corners,
-                         std::vector<std::array<float, 3>>&& normals) {
-    return WeldCorners(std::move(corners), std::move(normals));
+                         std::vector<std::array<float, 3>>&& normals,
+                         std::vector<std::array<float, 6>>&& texture_coordinates) {
+    return WeldCorners(std::move(corners), std::move(normals), std::move(texture_coordinates));
 }

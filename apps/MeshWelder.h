@@ -14,6 +14,9 @@ public:
     // `normals` has one entry per triangle (unit or zero) and moves into the result.
     static StlMesh Weld(std::vector<std::array<float, 3>>&& corners,
                         std::vector<std::array<float, 3>>&& normals);
+    // `texture_coordinates`, when not empty, has one record per triangle and is thinned like the
+    // triangles into the result.
     static StlMesh Weld(std::vector<std::array<double, 3>>&& corners,
-                        std::vector<std::array<float, 3>>&& normals);
+                        std::vector<std::array<float, 3>>&& normals,
+                        std::vector<std::array<float, 6>>&& texture_coordinates = {});
 };
