@@ -2,8 +2,9 @@
 // MeshWelder: turns triangle corners (three per triangle, in model units) into an StlMesh whose
 // triangles share identical points. Points are numbered in order of first use, so the result
 // depends only on the input. Triangles with two corners at the same point are left out and
-// counted. The welding itself is meshoptimizer's vertex remap, which hashes the coordinates'
-// bytes: callers give +0 for a negative zero so that the two weld.
+// counted. Corners are hashed and compared by their bytes (callers give +0 for a negative zero
+// so that the two weld), in one hash table per thread over a share of the hashes; the numbering
+// pass is serial, so the result does not depend on the thread count (VANTREL_THREADS).
 #include "apps/StlMesh.h"
 
 #include <array>

@@ -14,7 +14,7 @@
 // Errors throw InputError with one line naming the file and, for ASCII, line and column
 // ("part.stl:17:7: expected 'vertex', found 'vertx'"); binary errors name the triangle. Files are
 // read through FileBytes (memory-mapped; pipes and devices up to a limit). Binary records are
-// parsed on several threads and welded with meshoptimizer; the mesh is the same for any thread
+// parsed on several threads and welded by MeshWelder; the mesh is the same for any thread
 // count. Stateless apart from the limit; one reader may be used from several threads.
 #include "apps/FileBytes.h"
 #include "apps/StlMesh.h"
