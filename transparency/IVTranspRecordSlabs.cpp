@@ -1,5 +1,7 @@
 #include "transparency/IVTranspRecordSlabs.h"
 
+#include "transparency/IVHugePageAllocator.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +70,26 @@ std::pair<char*, size_t> MapHuge(size_t bytes) {
 }
 
 } // namespace
+
+void* IVHugePages::Map(std::size_t bytes) {
+#if defined(__linux__)
+    const auto [begin, mapped] = MapHuge(bytes);
+    if (begin == nullptr)
+        throw std::bad_alloc();
+    return begin;
+#else
+    return ::operator new(bytes);
+#endif
+}
+
+void IVHugePages::Unmap(void* pointer, std::size_t bytes) noexcept {
+#if defined(__linux__)
+    munmap(pointer, (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE);
+#else
+    (void)bytes;
+    ::operator delete(pointer);
+#endif
+}
 
 IVTranspRecordSlabs::~IVTranspRecordSlabs() {
     Release();

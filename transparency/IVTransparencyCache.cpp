@@ -17,12 +17,12 @@
 
 namespace {
 
-// Sizes a large scratch buffer; a new allocation is asked for huge pages before its first touch.
-template <class T> void SizeBuffer(std::vector<T>& buffer, size_t count) {
+// Sizes a large scratch buffer, dropping its contents: a buffer that grows is allocated once, at
+// the size asked for.
+template <class Vector> void SizeBuffer(Vector& buffer, size_t count) {
     if (buffer.capacity() < count) {
-        std::vector<T> grown;
+        Vector grown;
         grown.reserve(count);
-        IVTranspRecordSlabs::AdviseHugePages(grown.data(), count * sizeof(T));
         buffer.swap(grown);
     }
     buffer.resize(count);
@@ -308,12 +308,8 @@ void IVTransparencyCache::_PrepareTriangles() {
             _ResizeRecords(expected);
         // Filled by the walk: the visit order is the build order.
         mv_visit_triangles.clear();
-        if (mv_visit_triangles.capacity() < expected) {
-            std::vector<const MStlTriangle*> grown;
-            grown.reserve(expected);
-            IVTranspRecordSlabs::AdviseHugePages(grown.data(), expected * sizeof(const MStlTriangle*));
-            mv_visit_triangles.swap(grown);
-        }
+        if (mv_visit_triangles.capacity() < expected)
+            mv_visit_triangles.reserve(expected);
         mv_visit_ends.clear();
         mv_fingerprints.clear();
         void* const* pointers = mv_triangles.base().data();
@@ -367,7 +363,7 @@ void IVTransparencyCache::_ResetVisitOrder(bool read_triangles) {
         contiguous = pointers[i] == static_cast<char*>(pointers[0]) + i * sizeof(IVVBTranspTriangle);
     mp_visit_base = contiguous ? static_cast<IVVBTranspTriangle*>(pointers[0]) : nullptr;
     if (contiguous)
-        std::vector<void*>().swap(mv_visit_records);
+        decltype(mv_visit_records)().swap(mv_visit_records);
     else
         SizeBuffer(mv_visit_records, count);
     if (!contiguous)

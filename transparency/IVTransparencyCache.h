@@ -49,6 +49,7 @@
 #include "host/render/IVRender.h"
 #include "host/render/IVVertex.h"
 #include "module/VantrelExport.h"
+#include "transparency/IVHugePageAllocator.h"
 
 #include <boost/ptr_container/ptr_vector.hpp>
 
@@ -212,16 +213,16 @@ private:
     // the build order (empty otherwise). All are reset at a rebuild; a copy resets them at its
     // next sort.
     IVVBTranspTriangle* mp_visit_base = nullptr;
-    std::vector<void*> mv_visit_records;
-    std::vector<const MStlTriangle*> mv_visit_triangles;
+    std::vector<void*, IVHugePageAllocator<void*>> mv_visit_records;
+    std::vector<const MStlTriangle*, IVHugePageAllocator<const MStlTriangle*>> mv_visit_triangles;
     std::vector<uint32_t> mv_visit_ends;
     bool mb_visit_valid = false;
     // Per current position: (descending depth key << 32) | visit index. Between sorts the low
     // half tells each position's visit index, so the next sort lays its keys out in current order
     // without another table. mv_sort_keys_scratch holds the radix passes' second buffer and, in
     // the depth pass, each visit's depth key.
-    std::vector<uint64_t> mv_sort_keys;
-    std::vector<uint64_t> mv_sort_keys_scratch;
+    std::vector<uint64_t, IVHugePageAllocator<uint64_t>> mv_sort_keys;
+    std::vector<uint64_t, IVHugePageAllocator<uint64_t>> mv_sort_keys_scratch;
     std::vector<uint32_t> mv_sort_histograms;
     // Depths that the key does not tell exactly (NaN, -0), by visit index, and per thread while
     // the depth pass runs.
