@@ -167,9 +167,10 @@ private:
 
     bool _IsSorted();
     void _Sort();
-    // Depth (or distance) of every record into the sort keys; false when a record's mesh has no
-    // registration, which leaves the keys to the current-order pass.
-    bool _ComputeDepths(size_t count);
+    // Depth (or distance) of every record into the sort keys, in visit order on the sort threads;
+    // when a record's mesh has no registration, in current order instead. Sets
+    // mb_position_stls_valid when every record's mesh was its visit range's.
+    void _ComputeDepths(size_t count);
     void _ComputeDepthsInCurrentOrder(size_t count);
     // Orders the first mn_num_triangles records by their mf_depth: greatest first, equal depths in
     // their previous relative order, NaN depths last. Moves record pointers only.
@@ -182,7 +183,8 @@ private:
     IVVBTranspTriangle* _VisitRecord(size_t visit) const;
     // Stores in the records the depths of the last sort that the stream fill has not stored.
     void _StorePendingDepths();
-    unsigned _SortThreadCount(size_t count) const;
+    // Threads for a pass over `count` records.
+    unsigned _ThreadCount(size_t count) const;
     static bool IVVBTranspTriangleCompare(const IVVBTranspTriangle& a, const IVVBTranspTriangle& b);
 
     std::unique_ptr<IVVertexContainerTransparency> mp_container; // moves on copy

@@ -214,8 +214,8 @@ std::vector<KeyCase> KeyCases() {
 
 INSTANTIATE_TEST_SUITE_P(SizesRangesAndMixes, ClusteredKeys, ::testing::ValuesIn(KeyCases()));
 
-// A mesh above the two-thread size, with depths a few float steps apart and a few equal, sorted
-// with each key and 1, 2 and 3 threads: the same order and bitwise the same depths.
+// A mesh above the two-thread size, with depths a few float steps apart and a few equal, built and
+// sorted with each key and 1, 2 and 3 threads: the same records, order and bitwise depths.
 TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
     const int count = 70'000;
     std::vector<MStlMeshBuilder::Point> points;
@@ -230,6 +230,7 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
     for (auto key : {IVTransparencyCache::eSortDirectionDepth, IVTransparencyCache::eSortEyeDistance}) {
         std::vector<const MStlTriangle*> first_order;
         std::vector<uint32_t> first_depths;
+        std::vector<std::array<float, 3>> first_corners;
         for (unsigned threads : {1u, 2u, 3u}) {
             IVTransparencyCache cache(&constructor_device);
             cache.SetSortKey(key);
@@ -245,8 +246,10 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
             if (threads == 1) {
                 first_order = Order(cache);
                 first_depths = depths;
+                first_corners = FirstCorners(cache);
                 continue;
             }
+            EXPECT_EQ(FirstCorners(cache), first_corners) << "key " << key << ", " << threads << " threads";
             EXPECT_EQ(Order(cache), first_order) << "key " << key << ", " << threads << " threads";
             EXPECT_EQ(depths, first_depths) << "key " << key << ", " << threads << " threads";
         }
