@@ -363,8 +363,16 @@ float IVTransparencyCache::_GetSortedDepth(size_t position) const {
 const MStlBase* IVTransparencyCache::_GetRecordStl(size_t position, const TStlReference** reference) const {
     if (mb_position_stls_valid) {
         const uint32_t visit = static_cast<uint32_t>(mv_sort_keys[position]);
-        const size_t range = size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(), visit) -
-                                    mv_visit_ends.begin());
+        // In draw order the meshes alternate unpredictably: count without branches for a few.
+        size_t range = 0;
+        const size_t ranges = mv_visit_ends.size();
+        if (ranges <= 16) {
+            for (size_t r = 0; r + 1 < ranges; ++r)
+                range += visit >= mv_visit_ends[r] ? 1 : 0;
+        } else {
+            range = size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(), visit) -
+                           mv_visit_ends.begin());
+        }
         *reference = mv_visit_range_references[range];
         return mv_stls[range].mp_stl;
     }
