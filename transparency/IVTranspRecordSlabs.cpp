@@ -23,9 +23,10 @@ struct Registry {
     std::vector<std::pair<uintptr_t, uintptr_t>> mv_ranges;
 };
 
+// Never destroyed, so that caches destroyed at exit, in any order, still find it.
 Registry& TheRegistry() {
-    static Registry registry; // never destroyed before the blocks of static caches
-    return registry;
+    static Registry* const registry = new Registry;
+    return *registry;
 }
 
 void Register(uintptr_t begin, uintptr_t end) {
