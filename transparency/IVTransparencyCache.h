@@ -32,16 +32,16 @@
 // eye instead, measured in world space (centroid and eye both through the mesh's matrix, internal
 // units); that sort is skipped while the record count is unchanged and the eye has moved, since
 // the last sort, by less than sin(tolerance / 2) times the distance of the nearest triangle then:
-// no triangle then sees the eye turn by half the tolerance or more. Large sorts use up to
-// SetSortThreads() threads (0, the default: as many as the machine has cores, at most 2), as do
-// large rebuilds; records, depths and order never depend on the thread count.
+// no triangle then sees the eye turn by half the tolerance or more. Large sorts and rebuilds use
+// up to SetSortThreads() threads when a client opts in (1, the default, starts no thread; 0 takes
+// as many as the machine has cores, at most 2); records, depths and order never depend on it.
 //
 // Ownership: meshes and devices are borrowed. The cache owns its records and its container; a copy
 // takes the container over (the source builds a new one in its next pass that draws). The records
 // live in blocks of the cache's own (one per rebuild that grows), still owned one by one through
 // the pointer vector.
-// Threading: used from one thread at a time; from 65,536 records a pass runs helper threads, which
-// end before RenderStlTransparentPN returns.
+// Threading: used from one thread at a time. With SetSortThreads other than 1, a pass of 65,536
+// records or more runs helper threads, which end before RenderStlTransparentPN returns.
 #include "host/math/MMPoint3d.h"
 #include "host/math/MMTransformMatrix.h"
 #include "host/mesh/MStlSurface.h"
@@ -123,8 +123,8 @@ public:
         mn_sort_key = key;
     }
     ESortKey GetSortKey() const { return mn_sort_key; }
-    // Most threads a sort may use; 0 (the default): the machine's cores, at most 2. The order
-    // and the depths never depend on it.
+    // Most threads a pass may use: 1 (the default) starts none, 0 takes the machine's cores (at
+    // most 2). The order and the depths never depend on it.
     void SetSortThreads(unsigned threads) { mn_sort_threads = threads; }
 
     // The whole pass on `render`. A null device prepares and sorts but draws nothing.
@@ -199,7 +199,7 @@ private:
     boost::ptr_vector<IVVBTranspTriangle> mv_triangles;
 
     ESortKey mn_sort_key = eSortDirectionDepth;
-    unsigned mn_sort_threads = 0;
+    unsigned mn_sort_threads = 1;
     // Distance key: the world eye and the nearest record's distance at the last sort decision.
     double ma_sort_eye[3] = {0.0, 0.0, 0.0};
     double md_sort_near_distance = 0.0;
