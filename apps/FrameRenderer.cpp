@@ -3,6 +3,7 @@
 #include "apps/CylindricalTransform.h"
 #include "apps/EquirectTransform.h"
 #include "apps/FisheyeTransform.h"
+#include "apps/InputError.h"
 #include "apps/Overlay.h"
 
 #include "containers/IVVertexContainerStlDataAnimation.h"
@@ -11,6 +12,7 @@
 #include "pano/IVRenderSoftPano.h"
 #include "transparency/IVTransparencyCache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -23,30 +25,113 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// The narrower image side's half angle as the projection shows it, for the automatic framing.
-double HalfExtentDegrees(const Options& options) {
+using Vector = MMPoint3d<double>;
+
+std::shared_ptr<PanoramicTransform> MakePanoramicTransform(const Options& options, const Camera& camera) {
     const double fov = options.GetFovDegrees();
-    const double aspect = double(std::min(options.width, options.height)) / options.width;
-    if (options.projection == Projection::eNone)
-        return std::atan(std::tan(fov * std::numbers::pi / 360.0) * aspect) * 180.0 / std::numbers::pi;
-    // Panoramas spend the same angle per pixel across and down; keep the scene in the middle part.
-    return std::min(0.5 * fov * aspect, 50.0);
+    switch (options.projection) {
+    case Projection::eNone:
+        return nullptr;
+    case Projection::eFisheye:
+        return std::make_shared<FisheyeTransform>(camera, fov);
+    case Projection::eCylindrical:
+        return std::make_shared<CylindricalTransform>(camera, fov);
+    case Projection::eEquirect:
+        return std::make_shared<EquirectTransform>(camera, fov);
+    }
+    return nullptr;
+}
+
+Camera LinearCamera(const Options& options, const Camera& camera) {
+    return options.projection == Projection::eNone ? camera : PanoramicTransform::MakeCanvasCamera(camera);
+}
+
+double Distance(const Vector& a, const Vector& b) {
+    const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// Whether every corner of `bounds` lands inside the image, `margin` pixels clear of its edges, in
+// every frame of the orbit (sampled when the sequence is long) seen from `eye`.
+bool CornersFit(const Bounds& bounds, const Options& options, const Vector& eye, const Vector& target,
+                double linear_fov, double margin) {
+    constexpr int MAX_SAMPLED_FRAMES = 64;
+    const int frames = std::max(options.frames, 1);
+    const int samples = std::min(frames, MAX_SAMPLED_FRAMES);
+    const Camera base(eye, target, options.width, options.height, linear_fov);
+    for (int sample = 0; sample < samples; ++sample) {
+        const int index = int(int64_t(sample) * frames / samples);
+        const Camera camera = base.Orbit(frames > 1 ? options.orbit_degrees * index / frames : 0.0);
+        const WindowProjection projection(LinearCamera(options, camera),
+                                          MakePanoramicTransform(options, camera));
+        for (int corner = 0; corner < 8; ++corner) {
+            const Vector point{corner & 1 ? bounds.maximum.x : bounds.minimum.x,
+                               corner & 2 ? bounds.maximum.y : bounds.minimum.y,
+                               corner & 4 ? bounds.maximum.z : bounds.minimum.z};
+            Vector window;
+            if (!projection.Transform(window, point, false) || !(window.x >= margin) ||
+                !(window.x <= options.width - margin) || !(window.y >= margin) ||
+                !(window.y <= options.height - margin))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The automatic eye: on the framing direction from the target, at the smallest distance (to a part
+// in a million) at which every corner of the scene's box lands inside the image with a margin of
+// FRAME_MARGIN of the shorter side, for the projection, field of view and size in force. Searching
+// through the real projection, rather than fitting a sphere to an angle, is what keeps square,
+// portrait and cylindrical images from cropping the box.
+Vector FrameEye(const Bounds& bounds, const Vector& target, const Options& options, double linear_fov) {
+    constexpr double FRAME_MARGIN = 0.05;
+    // Panoramas from close by bend the scene beyond recognition; keep the eye far enough for the
+    // box's bounding sphere to fill at most a 60 degree half angle.
+    constexpr double PANORAMIC_HALF_ANGLE_DEGREES = 60.0;
+    const Vector direction = Camera::FrameDirection();
+    const double radius = std::max(bounds.Radius(), 1e-9);
+    const double outside = options.projection == Projection::eNone
+                               ? radius * 1.01
+                               : radius / std::sin(PANORAMIC_HALF_ANGLE_DEGREES * std::numbers::pi / 180.0);
+    const double margin = FRAME_MARGIN * std::min(options.width, options.height);
+    auto eye_at = [&](double distance) {
+        return Vector{target.x + direction.x * distance, target.y + direction.y * distance,
+                      target.z + direction.z * distance};
+    };
+    auto fits = [&](double distance) {
+        return std::isfinite(distance) &&
+               CornersFit(bounds, options, eye_at(distance), target, linear_fov, margin);
+    };
+    double near = Distance(target, bounds.Centre()) + outside;
+    if (fits(near))
+        return eye_at(near);
+    double far = near;
+    for (int step = 0; step < 600 && !fits(far); ++step) {
+        near = far;
+        far *= 4.0;
+    }
+    if (!fits(far))
+        throw InputError("the scene cannot be framed: the field of view is too small");
+    while (far - near > far * 1e-6) {
+        const double middle = 0.5 * (near + far);
+        (fits(middle) ? far : near) = middle;
+    }
+    return eye_at(far);
 }
 
 Camera MakeBaseCamera(const Scene& scene, const Options& options) {
     const Bounds bounds = scene.GetBounds();
-    const MMPoint3d<double> target = options.target ? *options.target : bounds.Centre();
-    MMPoint3d<double> eye = options.eye ? *options.eye : Camera::FrameEye(bounds, HalfExtentDegrees(options));
-    if (!options.eye && options.target) {
-        // Framed about the scene's centre, then moved so that it looks at the given target.
-        const MMPoint3d<double> centre = bounds.Centre();
-        eye = {eye.x + target.x - centre.x, eye.y + target.y - centre.y, eye.z + target.z - centre.z};
-    }
-    Camera camera(eye, target, options.width, options.height,
-                  options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0);
-    const double dx = eye.x - bounds.Centre().x, dy = eye.y - bounds.Centre().y,
-                 dz = eye.z - bounds.Centre().z;
-    const double reach = std::sqrt(dx * dx + dy * dy + dz * dz) + 2.0 * bounds.Radius();
+    const Vector centre = bounds.Centre();
+    const Vector target = options.target ? *options.target : centre;
+    const double linear_fov = options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0;
+    const Vector eye = options.eye ? *options.eye : FrameEye(bounds, target, options, linear_fov);
+    // An eye on the target has no view direction: nothing could be drawn.
+    if (!(Distance(eye, target) > 1e-9 * std::max(1.0, bounds.Radius())))
+        throw InputError(options.target ? "--eye: the eye is at the target; the view has no direction"
+                                        : "--eye: the eye is at the scene's centre (the default target); "
+                                          "give --target");
+    Camera camera(eye, target, options.width, options.height, linear_fov);
+    const double reach = Distance(eye, centre) + 2.0 * bounds.Radius();
     camera.SetDepthRange(std::max(reach * 1e-4, 1e-6), reach * 4.0);
     return camera;
 }
@@ -108,25 +193,11 @@ double FrameRenderer::GetAnimationScale(int index) const {
 }
 
 std::shared_ptr<PanoramicTransform> FrameRenderer::_MakeTransform(const Camera& camera) const {
-    const double fov = mo_options.GetFovDegrees();
-    switch (mo_options.projection) {
-    case Projection::eNone:
-        return nullptr;
-    case Projection::eFisheye:
-        return std::make_shared<FisheyeTransform>(camera, fov);
-    case Projection::eCylindrical:
-        return std::make_shared<CylindricalTransform>(camera, fov);
-    case Projection::eEquirect:
-        return std::make_shared<EquirectTransform>(camera, fov);
-    }
-    return nullptr;
+    return MakePanoramicTransform(mo_options, camera);
 }
 
 Camera FrameRenderer::_LinearCamera(const Camera& camera) const {
-    if (mo_options.projection == Projection::eNone)
-        return camera;
-    Camera canvas = PanoramicTransform::MakeCanvasCamera(camera);
-    return canvas;
+    return LinearCamera(mo_options, camera);
 }
 
 bool FrameRenderer::Project(int index, const MMPoint3d<double>& world, MMPoint3d<double>& window) const {

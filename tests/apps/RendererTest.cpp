@@ -2,6 +2,7 @@
 // 160 x 120 with few triangles: what a viewer would notice if a stage of the pipeline broke.
 #include "apps/BuiltInScene.h"
 #include "apps/FrameRenderer.h"
+#include "apps/InputError.h"
 #include "apps/Overlay.h"
 #include "apps/PrimitiveBuilder.h"
 
@@ -196,6 +197,96 @@ TEST(RendererTest, AnimationScaleFollowsTheSequenceAndMovesThePoints) {
     still.Render(0);
     EXPECT_NE(0, std::memcmp(first.data(), still.GetPixels(), first.size()))
         << "displacement changed nothing";
+}
+
+// Every corner of the scene's box inside the image, 5% of the shorter side clear of the edges,
+// and nothing drawn on the image's outermost pixels, over projections, fields of view and sizes.
+TEST(RendererTest, AutomaticFramingKeepsTheSceneBoxInsideTheMarginEverywhere) {
+    Scene scene = BuiltInScene::Make(MUnit::GetIE(), 0.25);
+    const Bounds bounds = scene.GetBounds();
+    const std::pair<Projection, std::vector<double>> projections[] = {
+        {Projection::eNone, {20.0, 60.0, 150.0}},
+        {Projection::eFisheye, {90.0, 180.0, 300.0}},
+        {Projection::eCylindrical, {90.0, 180.0, 360.0}},
+        {Projection::eEquirect, {120.0, 360.0}}};
+    const std::pair<int, int> sizes[] = {{160, 90}, {100, 100}, {90, 160}, {200, 40}};
+    for (const auto& [projection, fields] : projections)
+        for (const double fov : fields)
+            for (const auto& [width, height] : sizes)
+                for (const int frames : {1, 6}) {
+                    Options options;
+                    options.width = width;
+                    options.height = height;
+                    options.projection = projection;
+                    options.fov_degrees = fov;
+                    options.frames = frames;
+                    options.orbit_degrees = 360.0;
+                    FrameRenderer renderer(scene, options);
+                    const double margin = 0.05 * std::min(width, height) - 1e-6;
+                    const std::string where = "projection " + std::to_string(int(projection)) + ", fov " +
+                                              std::to_string(fov) + ", " + std::to_string(width) + "x" +
+                                              std::to_string(height) + ", frames " + std::to_string(frames);
+                    for (int frame = 0; frame < frames; ++frame)
+                        for (int corner = 0; corner < 8; ++corner) {
+                            const MMPoint3d<double> world{corner & 1 ? bounds.maximum.x : bounds.minimum.x,
+                                                          corner & 2 ? bounds.maximum.y : bounds.minimum.y,
+                                                          corner & 4 ? bounds.maximum.z : bounds.minimum.z};
+                            MMPoint3d<double> window;
+                            ASSERT_TRUE(renderer.Project(frame, world, window)) << where;
+                            EXPECT_TRUE(window.x >= margin && window.x <= width - margin &&
+                                        window.y >= margin && window.y <= height - margin)
+                                << where << ", frame " << frame << ": corner " << corner << " at ("
+                                << window.x << ", " << window.y << "), margin " << margin;
+                        }
+                    renderer.Render(frames - 1);
+                    int drawn_on_edge = 0;
+                    for (int x = 0; x < width; ++x)
+                        drawn_on_edge += (At(renderer, x, 0) != Background()) +
+                                         (At(renderer, x, height - 1) != Background());
+                    for (int y = 0; y < height; ++y)
+                        drawn_on_edge += (At(renderer, 0, y) != Background()) +
+                                         (At(renderer, width - 1, y) != Background());
+                    EXPECT_EQ(drawn_on_edge, 0) << where << ": pixels drawn on the image's edge";
+                }
+}
+
+// The label's text keeps all its pixels wherever the label's point lands: near each corner of the
+// image it draws as many white pixels beyond its arrow (a blank label's pixels) as in the middle.
+TEST(RendererTest, LabelTextStaysWhollyInsideTheImage) {
+    auto white_pixels = [](double x, double z, const std::string& label) {
+        Scene scene;
+        AddBox(scene, {x - 1, -1, z - 2}, {x + 1, 1, z}, RED, false);
+        Options options = LookingAlongY();
+        options.label = label;
+        FrameRenderer renderer(scene, options);
+        renderer.Render(0);
+        int count = 0;
+        for (int y = 0; y < HEIGHT; ++y)
+            for (int column = 0; column < WIDTH; ++column)
+                count += At(renderer, column, y) == Pixel{255, 255, 255};
+        return count;
+    };
+    auto text_pixels = [&](double x, double z) {
+        return white_pixels(x, z, "Vantrel label") - white_pixels(x, z, " ");
+    };
+    const int middle = text_pixels(0, 0);
+    EXPECT_GT(middle, 60);
+    // 100 units ahead, 1.386 pixels per unit: the box tops land 4 pixels from the image's corners.
+    const double x = 76.0 / 1.3856, z = 56.0 / 1.3856;
+    for (const auto& [sx, sz] : {std::pair{-1, 1}, {1, 1}, {-1, -1}, {1, -1}})
+        // A pixel or two where the text meets the arrow.
+        EXPECT_NEAR(text_pixels(sx * x, sz * z), middle, 3)
+            << "label point near corner (" << sx << ", " << -sz << ")";
+}
+
+TEST(RendererTest, EyeOnTheTargetIsRejected) {
+    Scene scene = BuiltInScene::Make(MUnit::GetIE(), 0.25);
+    Options options = SmallOptions();
+    options.eye = options.target = MMPoint3d<double>{10, 20, 30};
+    EXPECT_THROW(FrameRenderer(scene, options), InputError);
+    options.target.reset();
+    options.eye = scene.GetBounds().Centre();
+    EXPECT_THROW(FrameRenderer(scene, options), InputError);
 }
 
 TEST(RendererTest, WidenDecodesUtf8AndReplacesMalformedBytes) {
