@@ -7,8 +7,9 @@
 #include "apps/Overlay.h"
 
 #include "containers/IVVertexContainerStlDataAnimation.h"
-#include "host/base/MUnit.h"
+#include "containers/IVVertexContainerStlDataTexturedAnimation.h"
 #include "host/math/MMTransformMatrix.h"
+#include "host/render/soft/IVTextureSoft.h"
 #include "pano/IVRenderSoftPano.h"
 #include "transparency/IVTransparencyCache.h"
 
@@ -142,9 +143,12 @@ std::string FrameStats::ToLine() const {
     char line[256];
     std::snprintf(
         line, sizeof line,
-        "frame=%d triangles=%llu transparent=%llu sort=%s prepare_ms=%.3f sort_ms=%.3f draw_ms=%.3f", frame,
-        static_cast<unsigned long long>(triangles), static_cast<unsigned long long>(transparent_triangles),
-        sorted ? "sorted" : "skipped", prepare_ms, sort_ms, draw_ms);
+        "frame=%d triangles=%llu transparent=%llu degenerate=%llu sort=%s prepare_ms=%.3f sort_ms=%.3f "
+        "draw_ms=%.3f",
+        frame, static_cast<unsigned long long>(triangles),
+        static_cast<unsigned long long>(transparent_triangles),
+        static_cast<unsigned long long>(degenerate_triangles), sorted ? "sorted" : "skipped", prepare_ms,
+        sort_ms, draw_ms);
     return line;
 }
 
@@ -163,6 +167,14 @@ FrameRenderer::FrameRenderer(Scene& scene, const Options& options)
         container->SetSkipTextures(false);
         container->SetAnimationScale(float(GetAnimationScale(0)));
         mv_containers.push_back(std::move(container));
+        std::unique_ptr<IVVertexContainerStlDataTexturedAnimation> textured;
+        if (object.texture) {
+            textured = std::make_unique<IVVertexContainerStlDataTexturedAnimation>(
+                object.mesh.get(), object.displacement.get(),
+                object.mesh->GetTextureFactory(true)->GetTextures().front());
+            textured->SetAnimationScale(float(GetAnimationScale(0)));
+        }
+        mv_textured_containers.push_back(std::move(textured));
     }
     md_last_animation_scale = GetAnimationScale(0);
     mp_cache = std::make_unique<IVTransparencyCache>(mp_device);
@@ -175,6 +187,7 @@ FrameRenderer::~FrameRenderer() {
     // The cache and the containers hold streams of the device; they go before the factory ends it.
     mp_cache.reset();
     mv_containers.clear();
+    mv_textured_containers.clear();
     mp_device->SetTransform(nullptr);
     mp_device->SetVertexStreamSource(nullptr);
     mo_factory.Destroy();
@@ -210,6 +223,7 @@ FrameStats FrameRenderer::Render(int index) {
     FrameStats stats;
     stats.frame = index;
     stats.triangles = mo_scene.GetNumTriangles();
+    stats.degenerate_triangles = mo_scene.GetNumDegenerateTriangles();
     const Clock::time_point start = Clock::now();
 
     const Camera camera = GetCamera(index);
@@ -234,39 +248,47 @@ FrameStats FrameRenderer::Render(int index) {
     mp_device->EnableZBuffer(true, true);
 
     // Registration: the device's material at AddSTL time becomes the mesh's colour. Eye and view
-    // direction are in the meshes' own coordinates, internal units; the mesh-to-world transform is
-    // given in model units (the cache scales it by IE and draws with 1/IE), so it is 1/IE here.
-    const float internal_units = float(MUnit::GetIE());
-    float eye[3] = {float(camera.GetEye().x) * internal_units, float(camera.GetEye().y) * internal_units,
-                    float(camera.GetEye().z) * internal_units};
-    MMTransformMatrix mesh_world;
-    mesh_world.MakeScale(1.0 / internal_units, 1.0 / internal_units, 1.0 / internal_units);
+    // direction are in the mesh's own coordinates (its internal units about its origin); the
+    // mesh-to-world transform is given in model units (the cache scales it by IE and draws with 1/IE).
     for (SceneObject& object : mo_scene.GetObjects()) {
         if (!object.transparent)
             continue;
+        std::array<float, 3> eye = object.ToMesh(camera.GetEye());
         float direction[3] = {float(camera.GetForward().x), float(camera.GetForward().y),
                               float(camera.GetForward().z)};
+        MMTransformMatrix mesh_world;
+        mesh_world.MakeFromFloat16(object.GetMeshToWorld().data());
         mp_device->SetMaterialFront(MMaterial(object.colour));
-        mp_cache->AddSTL(object.mesh.get(), eye, direction, mesh_world);
+        mp_cache->AddSTL(object.mesh.get(), eye.data(), direction, mesh_world);
         stats.transparent_triangles += object.triangles;
     }
     const Clock::time_point prepared = Clock::now();
 
-    const float scale = 1.0f / internal_units;
-    const float object_world[16] = {scale, 0, 0, 0, 0, scale, 0, 0, 0, 0, scale, 0, 0, 0, 0, 1};
     const double animation = GetAnimationScale(index);
     size_t container = 0;
     for (SceneObject& object : mo_scene.GetObjects()) {
         if (object.transparent)
             continue;
-        IVVertexContainerStlDataAnimation& opaque = *mv_containers[container++];
+        IVVertexContainerStlDataAnimation& opaque = *mv_containers[container];
+        IVVertexContainerStlDataTexturedAnimation* textured = mv_textured_containers[container++].get();
         if (animation != md_last_animation_scale) {
             opaque.SetAnimationScale(float(animation));
             opaque.DestroyRenderOptimisations();
+            if (textured != nullptr) {
+                textured->SetAnimationScale(float(animation));
+                textured->DestroyRenderOptimisations();
+            }
         }
-        mp_device->SetTransformObjectWorld(object_world);
+        mp_device->SetTransformObjectWorld(object.GetMeshToWorld().data());
         mp_device->SetMaterialFront(MMaterial(object.colour));
-        opaque.RenderTriangles(*mp_device, true, false, 0);
+        if (textured != nullptr) {
+            // The texture covers every triangle of a textured object, so the plain container is not drawn.
+            mp_device->SetTexture(object.texture.get());
+            textured->RenderTriangles(*mp_device, true, false, 0);
+            mp_device->SetTexture(nullptr);
+        } else {
+            opaque.RenderTriangles(*mp_device, true, false, 0);
+        }
     }
     md_last_animation_scale = animation;
     const Clock::time_point opaque_drawn = Clock::now();

@@ -4,7 +4,8 @@
 //
 // Per frame: the camera of the frame (orbiting the target), the panoramic transform and linear
 // camera matrices, the clipping plane; the opaque meshes through one
-// IVVertexContainerStlDataAnimation each (object-to-world 1/IE, the animation scale of the frame);
+// IVVertexContainerStlDataAnimation each, or the textured one for a textured mesh (object-to-world
+// from each object's own units and origin, the animation scale of the frame);
 // the transparent meshes registered with one IVTransparencyCache kept for the whole sequence
 // (so it can skip sorts) and drawn in one pass; then the overlays (gizmo, label) through the
 // stand-in GDI drawing into the frame.
@@ -29,6 +30,7 @@
 class IVRenderSoftPano;
 class IVTransparencyCache;
 class IVVertexContainerStlDataAnimation;
+class IVVertexContainerStlDataTexturedAnimation;
 class Overlay;
 
 class FrameRenderer {
@@ -68,6 +70,8 @@ private:
     IVDisplaySurfaceSoft mo_surface;
     std::shared_ptr<PanoramicTransform> mp_transform;                              // the device borrows it
     std::vector<std::unique_ptr<IVVertexContainerStlDataAnimation>> mv_containers; // one per opaque object
+    // Beside mv_containers: the textured container of a textured object, null for the others.
+    std::vector<std::unique_ptr<IVVertexContainerStlDataTexturedAnimation>> mv_textured_containers;
     std::unique_ptr<IVTransparencyCache> mp_cache;
     std::unique_ptr<Overlay> mp_overlay;
     double md_last_animation_scale = 0.0;

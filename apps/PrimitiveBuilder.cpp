@@ -4,12 +4,12 @@
 #include <numbers>
 
 uint32_t PrimitiveBuilder::_Point(const MMPoint3d<double>& point) {
-    const std::array<int32_t, 3> key{int32_t(std::lround(point.x * md_internal_units)),
-                                     int32_t(std::lround(point.y * md_internal_units)),
-                                     int32_t(std::lround(point.z * md_internal_units))};
+    constexpr double GRID = 1048576.0; // steps per model unit
+    const std::array<int64_t, 3> key{std::llround(point.x * GRID), std::llround(point.y * GRID),
+                                     std::llround(point.z * GRID)};
     const auto [found, inserted] = mo_index.try_emplace(key, uint32_t(mo_mesh.points.size()));
     if (inserted)
-        mo_mesh.points.push_back(key);
+        mo_mesh.points.push_back({double(key[0]) / GRID, double(key[1]) / GRID, double(key[2]) / GRID});
     return found->second;
 }
 

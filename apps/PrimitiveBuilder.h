@@ -1,6 +1,8 @@
 #pragma once
 // PrimitiveBuilder: tessellates simple solids (plate, box, sphere, torus) in model units into an
-// StlMesh in internal units, with outward facing counter-clockwise triangles and shared corners.
+// StlMesh in model units, with outward facing counter-clockwise triangles and shared corners.
+// Corners are snapped to a grid of 2^-20 model units so that points computed along different
+// paths (a sphere's pole, a torus's seam) weld.
 // Primitives are tessellated finely because the panoramic device bends only the vertices: edges
 // stay straight between them. Build one mesh per builder; not thread-safe.
 #include "apps/StlMesh.h"
@@ -11,7 +13,7 @@
 
 class PrimitiveBuilder {
 public:
-    explicit PrimitiveBuilder(int internal_units) : md_internal_units(double(internal_units)) {}
+    PrimitiveBuilder() = default;
 
     // A box from `minimum` to `maximum`, each face split into `divisions` x `divisions` quads.
     void AddBox(const MMPoint3d<double>& minimum, const MMPoint3d<double>& maximum, int divisions);
@@ -30,7 +32,6 @@ private:
     void _Face(const MMPoint3d<double>& corner, const MMPoint3d<double>& u, const MMPoint3d<double>& v,
                int divisions);
 
-    double md_internal_units;
     StlMesh mo_mesh;
-    std::map<std::array<int32_t, 3>, uint32_t> mo_index;
+    std::map<std::array<int64_t, 3>, uint32_t> mo_index;
 };

@@ -1,18 +1,27 @@
 #include "apps/Scene.h"
 
-#include "host/base/MUnit.h"
-#include "host/mesh/MStlMeshBuilder.h"
+#include "apps/InputError.h"
+
+#include "host/render/soft/IVTextureSoft.h"
 
 #include <cmath>
 
 namespace {
 
-void IterateSurfaceTriangles(MStlBase& mesh, const std::function<void(MStlTriangle&)>& visit) {
-    // MStlMeshBuilder::Make puts every triangle, in order, in the one surface of the root feature.
-    MStlFeature* root = mesh.GetRootFeature();
-    for (MStlTriangle* triangle = root->GetSurface(0)->mp_first_triangle; triangle != nullptr;
-         triangle = triangle->mp_next)
-        visit(*triangle);
+// Internal units per model unit for a mesh `extent` model units across (its longest side): the
+// power of two that makes the extent 2^21 to 2^22 units. Every coordinate about the centre then
+// stays below 2^22, exact in float (which the library converts points to) and far from the 2^31
+// at which sums of three corners overflow.
+double ChooseUnitsPerModel(double extent) {
+    if (!(extent > 0.0))
+        return 1.0;
+    int exponent = 0;
+    std::frexp(extent, &exponent); // extent = m 2^exponent, 0.5 <= m < 1
+    return std::ldexp(1.0, 22 - exponent);
+}
+
+int32_t ToInternal(double value, double origin, double units_per_model) {
+    return int32_t(std::nearbyint((value - origin) * units_per_model));
 }
 
 } // namespace
@@ -23,41 +32,85 @@ SceneObject& Scene::AddMesh(const StlMesh& data, const std::string& name, uint32
     object.name = name;
     object.colour = colour;
     object.transparent = transparent;
-    object.mesh = MStlMeshBuilder::Make(data.points, data.triangles);
-    object.triangles = data.triangles.size();
-
-    // The file's facet normals replace the computed ones where the file gave one.
-    size_t index = 0;
-    IterateSurfaceTriangles(*object.mesh, [&](MStlTriangle& triangle) {
-        const auto& normal = data.normals[index++];
-        if (normal[0] != 0.0f || normal[1] != 0.0f || normal[2] != 0.0f) {
-            triangle.ma_normal[0] = normal[0];
-            triangle.ma_normal[1] = normal[1];
-            triangle.ma_normal[2] = normal[2];
-        }
-    });
-
-    const double internal_units = double(MUnit::GetIE());
+    object.degenerate = data.degenerate;
     for (const auto& point : data.points)
-        object.bounds.Add({point[0] / internal_units, point[1] / internal_units, point[2] / internal_units});
+        object.bounds.Add({point[0], point[1], point[2]});
+    if (!object.bounds.IsEmpty()) {
+        const MMPoint3d<double> size{object.bounds.maximum.x - object.bounds.minimum.x,
+                                     object.bounds.maximum.y - object.bounds.minimum.y,
+                                     object.bounds.maximum.z - object.bounds.minimum.z};
+        const double extent = std::max({size.x, size.y, size.z});
+        if (!std::isfinite(extent))
+            throw InputError(name + ": the mesh spans more than the largest finite coordinate");
+        // The origin is rounded to float so that the matrices the library gets in float hold it exactly.
+        const MMPoint3d<double> centre = object.bounds.Centre();
+        object.origin = {double(float(centre.x)), double(float(centre.y)), double(float(centre.z))};
+        object.units_per_model = ChooseUnitsPerModel(extent);
+    }
+    const double scale = object.units_per_model;
+    const MMPoint3d<double>& origin = object.origin;
+
+    // The host mesh is built directly: points first, then triangles appended at the surface's tail.
+    object.mesh = std::make_unique<MStlBase>();
+    MStlBase& mesh = *object.mesh;
+    MStlSurface* surface = mesh.AddSurface(mesh.CreateRootFeature());
+    for (const auto& point : data.points)
+        mesh.AddPoint(ToInternal(point[0], origin.x, scale), ToInternal(point[1], origin.y, scale),
+                      ToInternal(point[2], origin.z, scale));
+    const bool textured = !data.texture_coordinates.empty();
+    MStlTexture* texture = textured ? mesh.GetTextureFactory(true)->CreateTexture() : nullptr;
+    MStlTriangle* tail = nullptr;
+    for (size_t index = 0; index < data.triangles.size(); ++index) {
+        const auto& corners = data.triangles[index];
+        MStlPoint* a = mesh.GetPoint(corners[0]);
+        MStlPoint* b = mesh.GetPoint(corners[1]);
+        MStlPoint* c = mesh.GetPoint(corners[2]);
+        auto same = [](const MStlPoint* p, const MStlPoint* q) {
+            return p->x == q->x && p->y == q->y && p->z == q->z;
+        };
+        // Corners that differ in the file but not in internal units: a sliver below the resolution.
+        if (same(a, b) || same(b, c) || same(a, c)) {
+            ++object.degenerate;
+            continue;
+        }
+        tail = mesh.AddTriangle(surface, a, b, c, tail);
+        // The file's facet normal replaces the computed one where the file gave one.
+        const auto& normal = data.normals[index];
+        if (normal[0] != 0.0f || normal[1] != 0.0f || normal[2] != 0.0f)
+            std::copy(normal.begin(), normal.end(), tail->ma_normal);
+        if (texture != nullptr) {
+            const auto& uv = data.texture_coordinates[index];
+            MStlTextureCoordinates coordinates;
+            std::copy(uv.begin(), uv.begin() + 3, coordinates.ma_u);
+            std::copy(uv.begin() + 3, uv.end(), coordinates.ma_v);
+            texture->SetCoordinates(tail, coordinates);
+        }
+        ++object.triangles;
+    }
+    if (textured) {
+        object.texture = std::make_shared<IVTextureSoft>();
+        object.texture->SetImage(data.texture.width, data.texture.height, data.texture.rgba.data(),
+                                 data.texture.rgba.size());
+    }
 
     // Point normals: the unweighted mean of the adjacent facet normals; the animation pushes
     // points along them, so a closed surface swells or shrinks without tearing.
-    std::vector<std::array<double, 3>> sums(data.points.size(), {0.0, 0.0, 0.0});
-    IterateSurfaceTriangles(*object.mesh, [&](MStlTriangle& triangle) {
-        for (const MStlPoint* point : triangle.mp_points)
+    std::vector<std::array<float, 3>> sums(data.points.size(), {0.0f, 0.0f, 0.0f});
+    for (const MStlTriangle* triangle = surface->mp_first_triangle; triangle != nullptr;
+         triangle = triangle->mp_next)
+        for (const MStlPoint* point : triangle->mp_points)
             for (int axis = 0; axis < 3; ++axis)
-                sums[point->mn_index][axis] += triangle.ma_normal[axis];
-    });
+                sums[point->mn_index][axis] += triangle->ma_normal[axis];
     object.displacement = std::make_unique<MStlVectorMaskPoints>(data.points.size());
     for (size_t point = 0; point < sums.size(); ++point) {
-        auto& sum = sums[point];
-        const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
-        double scale = length > 0.0 ? internal_units / length : 0.0;
+        const auto& sum = sums[point];
+        const double length =
+            std::sqrt(double(sum[0]) * sum[0] + double(sum[1]) * sum[1] + double(sum[2]) * sum[2]);
+        double factor = length > 0.0 ? scale / length : 0.0;
         if (wave)
-            scale *= wave(data.points[point][0] / internal_units, data.points[point][1] / internal_units,
-                          data.points[point][2] / internal_units);
-        object.displacement->Set(point, float(sum[0] * scale), float(sum[1] * scale), float(sum[2] * scale));
+            factor *= wave(data.points[point][0], data.points[point][1], data.points[point][2]);
+        object.displacement->Set(point, float(sum[0] * factor), float(sum[1] * factor),
+                                 float(sum[2] * factor));
     }
     mv_objects.push_back(std::move(object));
     return mv_objects.back();
@@ -82,5 +135,12 @@ uint64_t Scene::GetNumTriangles() const {
     uint64_t total = 0;
     for (const SceneObject& object : mv_objects)
         total += object.triangles;
+    return total;
+}
+
+uint64_t Scene::GetNumDegenerateTriangles() const {
+    uint64_t total = 0;
+    for (const SceneObject& object : mv_objects)
+        total += object.degenerate;
     return total;
 }

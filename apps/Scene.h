@@ -1,5 +1,5 @@
 #pragma once
-// Scene: the meshes a frame draws, opaque and transparent, in model units. Built once (from STL
+// Scene: the meshes a frame draws, opaque and transparent, in model units. Built once (from mesh
 // files or by BuiltInScene) and then only read by FrameRenderer; objects never move, so the
 // transparency cache may keep its prepared triangles across frames.
 #include "apps/SceneObject.h"
@@ -10,8 +10,10 @@
 
 class Scene {
 public:
-    // Builds the host mesh (facet normals from the file where it gave them) and the displacement
-    // field. `wave`, when given, scales each point's unit normal (point in model units).
+    // Builds the host mesh in the object's own internal units (see SceneObject), with the facet
+    // normals from the file where it gave them, the texture when the mesh has one, and the
+    // displacement field. `wave`, when given, scales each point's unit normal (point in model units).
+    // A mesh whose extent is not finite is refused with an InputError.
     SceneObject& AddMesh(const StlMesh& mesh, const std::string& name, uint32_t colour, bool transparent,
                          const std::function<double(double, double, double)>& wave = {});
 
@@ -20,6 +22,8 @@ public:
     Bounds GetBounds() const;
     Bounds GetTransparentBounds() const;
     uint64_t GetNumTriangles() const;
+    // Triangles the readers and the conversion to internal units left out, over all objects.
+    uint64_t GetNumDegenerateTriangles() const;
 
     // The animation scale used when --animate is not given.
     double GetDefaultAnimationScale() const { return md_default_animation_scale; }

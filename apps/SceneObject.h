@@ -1,14 +1,22 @@
 #pragma once
 // SceneObject: one mesh of a scene with how it is drawn. Owns its host mesh and, for opaque
 // objects, the per-point displacement field that --animate scales (unit vectors times the
-// internal-units factor, so that the animation scale is in model units).
+// object's internal units per model unit, so that the animation scale is in model units).
+//
+// Each object keeps its points in internal units of its own: model coordinates less `origin`
+// (the centre of its bounding box), times `units_per_model` (a power of two picked for the mesh's
+// size). GetMeshToWorld gives the matrix that undoes this, for the library's mesh-to-world and
+// object-to-world transforms; world coordinates are model units.
 #include "apps/Bounds.h"
 #include "host/mesh/MStlBase.h"
 #include "host/mesh/MStlVectorMaskPoints.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+class IVTextureSoft;
 
 struct SceneObject {
     std::string name;
@@ -18,4 +26,22 @@ struct SceneObject {
     bool transparent = false;
     Bounds bounds; // model units
     uint64_t triangles = 0;
+    uint64_t degenerate = 0; // triangles left out: corners that coincide in the file or in internal units
+    double units_per_model = 1.0;
+    MMPoint3d<double> origin{0.0, 0.0, 0.0}; // model units; exactly representable as float
+    // The image of the mesh's first texture (which covers every triangle of a textured object);
+    // null for an untextured object.
+    std::shared_ptr<IVTextureSoft> texture;
+
+    // Row-major, applied to column vectors: mesh coordinates to world model units.
+    std::array<float, 16> GetMeshToWorld() const {
+        const auto scale = float(1.0 / units_per_model);
+        return {scale, 0, 0,     float(origin.x), 0, scale, 0, float(origin.y),
+                0,     0, scale, float(origin.z), 0, 0,     0, 1};
+    }
+    // A world point (model units) in mesh coordinates.
+    std::array<float, 3> ToMesh(const MMPoint3d<double>& world) const {
+        return {float((world.x - origin.x) * units_per_model), float((world.y - origin.y) * units_per_model),
+                float((world.z - origin.z) * units_per_model)};
+    }
 };

@@ -42,10 +42,10 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 }
 
 struct PointHash {
-    size_t operator()(const std::array<int32_t, 3>& point) const {
-        uint64_t hash = uint32_t(point[0]);
-        hash = hash * 0x9E3779B97F4A7C15ull ^ uint32_t(point[1]);
-        hash = hash * 0x9E3779B97F4A7C15ull ^ uint32_t(point[2]);
+    size_t operator()(const std::array<double, 3>& point) const {
+        uint64_t hash = std::bit_cast<uint64_t>(point[0]);
+        hash = hash * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(point[1]);
+        hash = hash * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(point[2]);
         return size_t(hash ^ (hash >> 29));
     }
 };
@@ -53,7 +53,7 @@ struct PointHash {
 // Collects triangles, welding corners with identical integer coordinates.
 class MeshCollector {
 public:
-    void Add(const std::array<std::array<int32_t, 3>, 3>& corners, const std::array<double, 3>& normal) {
+    void Add(const std::array<std::array<double, 3>, 3>& corners, const std::array<double, 3>& normal) {
         std::array<uint32_t, 3> indices{};
         for (int i = 0; i < 3; ++i) {
             const auto [found, inserted] = mo_index.try_emplace(corners[i], uint32_t(mo_mesh.points.size()));
@@ -63,7 +63,7 @@ public:
         }
         // A triangle with two welded corners has no area and no facet normal; it is left out.
         if (indices[0] == indices[1] || indices[1] == indices[2] || indices[0] == indices[2]) {
-            ++mn_degenerate;
+            ++mo_mesh.degenerate;
             return;
         }
         mo_mesh.triangles.push_back(indices);
@@ -90,27 +90,16 @@ private:
     }
 
     StlMesh mo_mesh;
-    std::unordered_map<std::array<int32_t, 3>, uint32_t, PointHash> mo_index;
-    size_t mn_degenerate = 0;
+    std::unordered_map<std::array<double, 3>, uint32_t, PointHash> mo_index;
 };
 
-std::string FormatValue(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-// `where` is "name:line" or "name: triangle n"; the message goes after it.
-int32_t ToInternal(double value, double internal_units, const std::string& where) {
+// `where` is "name:line" or "name: triangle n"; the message goes after it. Returns finite values.
+double CheckFinite(double value, const std::string& where) {
     if (std::isnan(value))
         throw InputError(where + ": coordinate is NaN");
     if (std::isinf(value))
         throw InputError(where + ": coordinate is infinite");
-    const double scaled = std::nearbyint(value * internal_units);
-    if (!(scaled >= -2147483648.0 && scaled <= 2147483647.0))
-        throw InputError(where + ": coordinate " + FormatValue(value) + " overflows 32-bit internal units (" +
-                         FormatValue(internal_units) + " per model unit)");
-    return int32_t(scaled);
+    return value;
 }
 
 bool LooksLikeText(std::span<const uint8_t> bytes) {
@@ -229,8 +218,6 @@ private:
 
 } // namespace
 
-StlReader::StlReader(int internal_units) : md_internal_units(double(internal_units)) {}
-
 StlMesh StlReader::ReadFile(const std::string& path) const {
     return ReadMemory(ReadWholeFile(path), path);
 }
@@ -273,15 +260,14 @@ StlMesh StlReader::_ReadBinary(std::span<const uint8_t> bytes, const std::string
     for (uint32_t triangle = 0; triangle < count; ++triangle) {
         const uint8_t* record = bytes.data() + BINARY_HEADER_SIZE + BINARY_RECORD_SIZE * size_t(triangle);
         const std::array<double, 3> normal{ReadFloat(record), ReadFloat(record + 4), ReadFloat(record + 8)};
-        std::array<std::array<int32_t, 3>, 3> corners{};
+        std::array<std::array<double, 3>, 3> corners{};
         for (int corner = 0; corner < 3; ++corner)
             for (int axis = 0; axis < 3; ++axis) {
                 const double value = ReadFloat(record + 12 + 12 * corner + 4 * axis);
-                const double scaled = std::nearbyint(value * md_internal_units);
-                corners[corner][axis] = scaled >= -2147483648.0 && scaled <= 2147483647.0
-                                            ? int32_t(scaled)
-                                            : ToInternal(value, md_internal_units,
-                                                         name + ": triangle " + std::to_string(triangle + 1));
+                corners[corner][axis] =
+                    std::isfinite(value)
+                        ? value + 0.0
+                        : CheckFinite(value, name + ": triangle " + std::to_string(triangle + 1));
             }
         collector.Add(corners, normal);
     }
@@ -318,16 +304,12 @@ StlMesh StlReader::_ReadAscii(std::span<const uint8_t> bytes, const std::string&
             component = tokens.Number();
         tokens.Expect("outer");
         tokens.Expect("loop");
-        std::array<std::array<int32_t, 3>, 3> corners{};
+        std::array<std::array<double, 3>, 3> corners{};
         for (auto& corner : corners) {
             tokens.Expect("vertex");
-            for (int32_t& coordinate : corner) {
+            for (double& coordinate : corner) {
                 const double value = tokens.Number();
-                const double scaled = std::nearbyint(value * md_internal_units);
-                // The message, with its place, is only built for a bad value.
-                coordinate = scaled >= -2147483648.0 && scaled <= 2147483647.0
-                                 ? int32_t(scaled)
-                                 : ToInternal(value, md_internal_units, tokens.Where());
+                coordinate = std::isfinite(value) ? value + 0.0 : CheckFinite(value, tokens.Where());
             }
         }
         tokens.Expect("endloop");

@@ -16,8 +16,6 @@
 
 class StlReader {
 public:
-    explicit StlReader(int internal_units);
-
     StlMesh ReadFile(const std::string& path) const;
     // `name` is what error messages call the data (the path, for files).
     StlMesh ReadMemory(std::span<const uint8_t> bytes, const std::string& name) const;
@@ -25,6 +23,4 @@ public:
 private:
     StlMesh _ReadBinary(std::span<const uint8_t> bytes, const std::string& name) const;
     StlMesh _ReadAscii(std::span<const uint8_t> bytes, const std::string& name) const;
-
-    double md_internal_units;
 };

@@ -32,7 +32,7 @@ Scene LoadScene(const Options& options) {
     if (options.meshes.empty())
         return BuiltInScene::Make(internal_units);
     Scene scene;
-    const StlReader reader(internal_units);
+    const StlReader reader;
     const bool transparent = options.alpha < 1.0;
     const auto alpha = uint32_t(std::lround(options.alpha * 255.0));
     for (size_t i = 0; i < options.meshes.size(); ++i) {
@@ -60,6 +60,9 @@ int Run(int argc, char** argv) {
     // Fail on a missing output directory before spending time on loading and drawing.
     PngWriter::CheckDirectory(options->GetFramePath(0));
     Scene scene = LoadScene(*options);
+    if (const uint64_t degenerate = scene.GetNumDegenerateTriangles(); degenerate > 0)
+        std::cerr << "vantrel-render: " << degenerate
+                  << " degenerate triangles left out (corners coincide)\n";
     FrameRenderer renderer(scene, *options);
     const bool progress = options->frames > 1 && ::isatty(STDERR_FILENO) != 0;
     for (int frame = 0; frame < options->frames; ++frame) {

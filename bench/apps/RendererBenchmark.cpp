@@ -38,7 +38,7 @@ Options AllFeatures(double skip_sort_degrees) {
 // A torus of one million triangles written as binary STL; made once per process.
 const std::string& MillionTriangleStl() {
     static const std::string path = [] {
-        PrimitiveBuilder builder(MUnit::GetIE());
+        PrimitiveBuilder builder;
         builder.AddTorus({0, 0, 0}, 60.0, 20.0, 1000, 500);
         const StlMesh mesh = builder.Take();
         const std::string file =
@@ -48,12 +48,11 @@ const std::string& MillionTriangleStl() {
         out.write(header, sizeof header);
         const auto count = uint32_t(mesh.triangles.size());
         out.write(reinterpret_cast<const char*>(&count), 4);
-        const float scale = 1.0f / float(MUnit::GetIE());
         for (const auto& triangle : mesh.triangles) {
             float record[12] = {};
             for (int corner = 0; corner < 3; ++corner)
                 for (int axis = 0; axis < 3; ++axis)
-                    record[3 + 3 * corner + axis] = float(mesh.points[triangle[corner]][axis]) * scale;
+                    record[3 + 3 * corner + axis] = float(mesh.points[triangle[corner]][axis]);
             out.write(reinterpret_cast<const char*>(record), sizeof record);
             const uint16_t attributes = 0;
             out.write(reinterpret_cast<const char*>(&attributes), 2);
@@ -95,7 +94,7 @@ BENCHMARK(BM_BuiltInSceneFrame)->Arg(0)->Arg(10)->ArgName("skip_sort_deg")->Unit
 void BM_ReadMillionTriangleStl(benchmark::State& state) {
     const std::string& path = MillionTriangleStl();
     for (auto _ : state) {
-        const StlMesh mesh = StlReader(MUnit::GetIE()).ReadFile(path);
+        const StlMesh mesh = StlReader().ReadFile(path);
         benchmark::DoNotOptimize(mesh.triangles.data());
     }
 }
@@ -106,7 +105,7 @@ BENCHMARK(BM_ReadMillionTriangleStl)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_MillionTriangleFrame(benchmark::State& state) {
     Scene scene;
     const bool transparent = state.range(0) != 0;
-    scene.AddMesh(StlReader(MUnit::GetIE()).ReadFile(MillionTriangleStl()), "torus",
+    scene.AddMesh(StlReader().ReadFile(MillionTriangleStl()), "torus",
                   transparent ? 0x8028A0E6u : 0xFF288CE6u, transparent);
     Options options = AllFeatures(double(state.range(1)));
     options.animate = 2.0;

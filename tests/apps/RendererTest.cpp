@@ -42,7 +42,7 @@ uint32_t WithAlpha(uint32_t colour, uint8_t alpha) {
 
 void AddBox(Scene& scene, const MMPoint3d<double>& minimum, const MMPoint3d<double>& maximum, uint32_t colour,
             bool transparent) {
-    PrimitiveBuilder builder(MUnit::GetIE());
+    PrimitiveBuilder builder;
     builder.AddBox(minimum, maximum, 2);
     scene.AddMesh(builder.Take(), "box", colour, transparent);
 }
