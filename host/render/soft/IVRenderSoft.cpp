@@ -1,6 +1,7 @@
 #include "host/render/soft/IVRenderSoft.h"
 
 #include "host/math/MMTransformMatrix.h"
+#include "host/render/IVVertexStreamBuffer.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "host/render/soft/IVTextureSoft.h"
@@ -36,10 +37,22 @@ bool ToPixel(float value, int32_t& out) {
     return true;
 }
 
+// The buffered streams' textured-triangle entry for software devices.
+bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c,
+                            const float* normal) {
+    IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device);
+    if (soft == nullptr)
+        return false;
+    const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
+    soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
+    return true;
+}
+
 } // namespace
 
 IVRenderSoft::IVRenderSoft() : mp_rasterizer(std::make_unique<IVSoftRasterizer>()) {
     _SyncRasterizer();
+    IVTexturedTriangleEntry::Install(&DrawTexturedOnSoftware);
 }
 
 IVRenderSoft::~IVRenderSoft() = default;
@@ -64,19 +77,29 @@ void IVRenderSoft::_OnSetMaterialFront() {
 bool IVRenderSoft::SetTexture(IVTexture* texture) {
     if (texture == nullptr) {
         mp_texture_soft = nullptr;
+        mp_rasterizer->SetTexture(nullptr);
         return IVRender::SetTexture(nullptr);
     }
     IVTextureSoft* soft = dynamic_cast<IVTextureSoft*>(texture);
     if (soft == nullptr)
         return false;
     mp_texture_soft = soft;
+    mp_rasterizer->SetTexture(soft);
     return IVRender::SetTexture(texture);
 }
 
-void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float*,
-                            const float*, const float*, const float*, const float* normal, IVTexture&) {
-    DrawTriangle(p0, p1, p2, normal);
-    DrawTriangle(p0, p2, p3, normal);
+void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float* t0,
+                            const float* t1, const float* t2, const float* t3, const float* normal,
+                            IVTexture& texture) {
+    IVTexture* const previous = mp_texture;
+    if (!SetTexture(&texture)) {
+        DrawTriangle(p0, p1, p2, normal);
+        DrawTriangle(p0, p2, p3, normal);
+        return;
+    }
+    DrawTriangleTextured(p0, p1, p2, normal, t0, t1, t2);
+    DrawTriangleTextured(p0, p2, p3, normal, t0, t2, t3);
+    SetTexture(previous);
 }
 
 bool IVRenderSoft::DrawTextureRect(const float* origin, const float* to_end, const float* to_start,
@@ -194,6 +217,11 @@ void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, 
 }
 
 void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    float texcoords[3][2];
+    if (_TakePendingTexcoords(texcoords)) {
+        _DrawTriangleTextured(a, b, c, normal, texcoords);
+        return;
+    }
     _DrawTriangle(a, b, c, normal, mn_current_colour);
 }
 
@@ -249,6 +277,8 @@ void IVRenderSoft::_SetRasterizer(std::unique_ptr<IVSoftRasterizer> rasterizer) 
     rasterizer->SetShading(old.IsShading());
     rasterizer->SetDepthTest(mb_zbuffer_test, mb_zbuffer_write);
     rasterizer->SetColourWord(mn_current_colour);
+    rasterizer->SetTexture(mp_texture_soft);
+    old.Flush();
     mp_rasterizer = std::move(rasterizer);
 }
 
@@ -270,7 +300,65 @@ bool IVRenderSoft::_DrawTextureWindowRect(const float* left_top, const float* ri
     const RECT& pixels = surface->GetPixelRect();
     if (x1 >= pixels.left && x0 <= pixels.right && y1 >= pixels.top && y0 <= pixels.bottom) {
         const float rect[4] = {float(x0), float(x1), float(y0), float(y1)};
-        mp_texture_soft->DrawIntoSurface(*surface, rect);
+        mp_rasterizer->RasterTextureRect(rect);
     }
     return true;
+}
+
+void IVRenderSoft::DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                                        const float* ta, const float* tb, const float* tc) {
+    const float* texcoords[3] = {ta, tb, tc};
+    for (int i = 0; i < 3; ++i) {
+        ma_pending_texcoords[i][0] = texcoords[i][0];
+        ma_pending_texcoords[i][1] = texcoords[i][1];
+    }
+    mb_texcoords_pending = true;
+    DrawTriangle(a, b, c, normal);
+    // A device that did not take them must not hand them to its next triangle.
+    mb_texcoords_pending = false;
+}
+
+bool IVRenderSoft::_TakePendingTexcoords(float out[3][2]) {
+    if (!mb_texcoords_pending)
+        return false;
+    mb_texcoords_pending = false;
+    if (mp_texture_soft == nullptr || mp_texture_soft->GetTexels() == nullptr)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        out[i][0] = ma_pending_texcoords[i][0];
+        out[i][1] = ma_pending_texcoords[i][1];
+    }
+    return true;
+}
+
+void IVRenderSoft::_DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                                         const float (&texcoords)[3][2]) {
+    mp_rasterizer->SetColourWord(mn_current_colour);
+    const float* corners[3] = {a, b, c};
+    float raster[3][3], texture[3][3];
+    int behind = 0;
+    for (int i = 0; i < 3; ++i) {
+        float h[4];
+        MultiplyMatrix(h, ma_object_raster, corners[i][0], corners[i][1], corners[i][2], 1.0f);
+        // The same division as _Transform's, so that the corners land where untextured ones do.
+        _Transform(raster[i], ma_object_raster, corners[i][0], corners[i][1], corners[i][2], 1.0f, true);
+        texture[i][0] = texcoords[i][0];
+        texture[i][1] = texcoords[i][1];
+        texture[i][2] = h[3];
+        behind += h[3] < 0.0f ? 1 : 0;
+    }
+    // Only the ratios of the w values matter: a matrix that makes them all negative is as good.
+    if (behind == 3)
+        for (auto& corner : texture)
+            corner[2] = -corner[2];
+    if (!(texture[0][2] > 0.0f && texture[1][2] > 0.0f && texture[2][2] > 0.0f)) {
+        // FIXME: a textured triangle reaching behind the eye is drawn untextured, through the
+        // projection path that clips it.
+        _DrawTriangle(a, b, c, normal, mn_current_colour);
+        return;
+    }
+    float raster_normal[3];
+    RasterNormal(raster_normal, a, b, c, normal, raster[0], raster[1], raster[2]);
+    mp_rasterizer->RasterTriangleTextured(raster[0], raster[1], raster[2], raster_normal, texture[0], texture[1],
+                                          texture[2]);
 }
