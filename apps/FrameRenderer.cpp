@@ -82,7 +82,7 @@ FrameRenderer::FrameRenderer(Scene& scene, const Options& options)
     md_last_animation_scale = GetAnimationScale(0);
     mp_cache = std::make_unique<IVTransparencyCache>(mp_device);
     mp_cache->SetSkipSortTolerance(float(options.skip_sort_degrees));
-    mp_cache->SetGouraudShadingEnabled(options.gouraud);
+    mp_cache->SetGouraudShadingEnabled(false);
     mp_overlay = std::make_unique<Overlay>(options);
 }
 

@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
-#include <sstream>
+#include <functional>
+#include <utility>
 
 namespace {
 
+// Numbers are read here rather than by CLI11 so that a message can quote the text as typed and
+// non-finite spellings ("inf", "nan", "1e400") are refused by the same rule everywhere.
 double ParseNumber(std::string_view text, const std::string& option) {
     double value = 0.0;
     const char* first = text.data();
@@ -23,6 +25,18 @@ double ParseNumber(std::string_view text, const std::string& option) {
     const auto [end, error] = std::from_chars(first, last, value);
     if (text.empty() || end != last || error != std::errc() || !std::isfinite(value))
         throw InputError(option + ": '" + std::string(text) + "' is not a finite number");
+    return value;
+}
+
+long long ParseWhole(std::string_view text, const std::string& option) {
+    long long value = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (text.empty() || end != last || error != std::errc())
+        throw InputError(option + ": '" + std::string(text) + "' is not a whole number");
     return value;
 }
 
@@ -59,7 +73,55 @@ void ParseSize(const std::string& text, int& width, int& height) {
     height = dimension(std::string_view(text).substr(cross + 1));
 }
 
+template <typename Value>
+Value ParseChoice(const std::string& text, const std::string& option,
+                  std::initializer_list<std::pair<const char*, Value>> choices) {
+    std::string names;
+    for (const auto& [name, value] : choices) {
+        if (text == name)
+            return value;
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    throw InputError(option + ": '" + text + "' is not one of " + names);
+}
+
+// An option whose text is handed to `store` as typed; the first long name is the one messages use.
+CLI::Option* AddText(CLI::App& app, const std::string& names, const std::string& type,
+                     const std::string& description,
+                     std::function<void(const std::string&, const std::string&)> store) {
+    const std::string flag = names.substr(names.rfind(',') + 1);
+    return app
+        .add_option_function<std::string>(
+            names, [flag, store = std::move(store)](const std::string& text) { store(text, flag); },
+            description)
+        ->type_name(type);
+}
+
+void ThrowOutside(const std::string& option, double value, const std::string& range) {
+    throw InputError(option + ": " + Options::FormatNumber(value) + " is outside " + range);
+}
+
+const char* ProjectionName(Projection projection) {
+    switch (projection) {
+    case Projection::eNone:
+        return "none";
+    case Projection::eFisheye:
+        return "fisheye";
+    case Projection::eCylindrical:
+        return "cylindrical";
+    case Projection::eEquirect:
+        return "equirect";
+    }
+    return "?";
+}
+
 } // namespace
+
+std::string Options::FormatNumber(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
 
 double Options::GetFovDegrees() const {
     if (fov_degrees)
@@ -76,8 +138,21 @@ double Options::GetFovDegrees() const {
     return 60.0;
 }
 
+SortKey Options::GetSortKey() const {
+    if (sort_key != SortKey::eAuto)
+        return sort_key;
+    return projection != Projection::eNone || GetFovDegrees() > 90.0 ? SortKey::eDistance
+                                                                     : SortKey::eDirection;
+}
+
+double Options::GetSubdividePixels() const {
+    if (projection == Projection::eNone)
+        return 0.0;
+    return subdivide_pixels.value_or(DEFAULT_SUBDIVIDE_PIXELS);
+}
+
 std::string Options::GetFramePath(int index) const {
-    if (frames == 1)
+    if (frames == 1 || WritesToStandardOutput())
         return output;
     const std::filesystem::path path(output);
     char number[16];
@@ -94,69 +169,135 @@ std::string Options::GetVersionText() {
     return text;
 }
 
-std::optional<Options> Options::Parse(int argc, const char* const* argv, std::ostream& out) {
-    Options options;
-    std::string size = "1280x720", projection = "none", eye, target, clip;
-    double fov = 0.0, animate = 0.0;
-    bool version = false;
-
-    CLI::App app("Renders STL meshes (or a built-in scene) through the Vantrel library on the panoramic "
-                 "software device and writes PNG images.",
-                 "vantrel-render");
-    app.get_formatter()->column_width(30);
+void Options::Register(CLI::App& app, Options& options) {
+    Options* const o = &options;
+    auto number = [](double& field) {
+        return
+            [&field](const std::string& text, const std::string& flag) { field = ParseNumber(text, flag); };
+    };
+    auto optional_number = [](std::optional<double>& field) {
+        return
+            [&field](const std::string& text, const std::string& flag) { field = ParseNumber(text, flag); };
+    };
     app.add_option("meshes", options.meshes,
-                   "STL files, binary or ASCII; each becomes one mesh [default: the built-in scene]")
+                   "model files: STL (binary or ASCII) or OBJ; each becomes one mesh [default: the "
+                   "built-in scene]")
         ->type_name("FILE");
     app.add_option("-o,--output", options.output,
-                   "output PNG; with --frames N > 1, NAME_0000.png ... [default: out.png]")
+                   "output PNG, - for standard output; with --frames N > 1, NAME_0000.png ... "
+                   "[default: out.png]")
         ->type_name("PATH");
-    app.add_option("--size", size, "image size WIDTHxHEIGHT, each 1..16384 [default: 1280x720]")
-        ->type_name("WxH");
-    app.add_option("--projection", projection, "none|fisheye|cylindrical|equirect [default: none]")
-        ->check(CLI::IsMember({"none", "fisheye", "cylindrical", "equirect"}))
-        ->type_name("NAME");
-    CLI::Option* fov_option = app.add_option(
-        "--fov", fov,
-        "horizontal field of view in degrees [default: 60 none, 180 fisheye and cylindrical, 360 equirect]");
-    fov_option->type_name("DEG");
-    app.add_option("--alpha", options.alpha,
-                   "opacity of the mesh files' meshes, 0 < A <= 1; below 1 they are drawn transparent, "
-                   "sorted back to front [default: 1]")
-        ->type_name("A");
-    CLI::Option* animate_option =
-        app.add_option("--animate", animate,
-                       "displace points along their normals by SCALE model units (in a sequence, "
-                       "SCALE x cos(2 pi frame / N)) [default: 0 for files, 1 for the built-in scene]");
-    animate_option->type_name("SCALE");
-    app.add_flag("--gouraud", options.gouraud,
-                 "smooth (Gouraud) normals for transparent meshes [default: off]");
-    app.add_option("--clip", clip,
-                   "clip the world at a plane, keeping A x + B y + C z + D >= 0 [default: none]")
-        ->type_name("A,B,C,D");
+    AddText(app, "--size", "WxH", "image size WIDTHxHEIGHT, each 1..16384 [default: 1280x720]",
+            [o](const std::string& text, const std::string&) { ParseSize(text, o->width, o->height); });
+    AddText(app, "--projection", "NAME", "none|fisheye|cylindrical|equirect [default: none]",
+            [o](const std::string& text, const std::string& flag) {
+                o->projection = ParseChoice<Projection>(text, flag,
+                                                        {{"none", Projection::eNone},
+                                                         {"fisheye", Projection::eFisheye},
+                                                         {"cylindrical", Projection::eCylindrical},
+                                                         {"equirect", Projection::eEquirect}});
+            });
+    AddText(app, "--fov", "DEG",
+            "horizontal field of view in degrees, 1..179 for none, 1..360 for the others [default: 60 "
+            "none, 180 fisheye and cylindrical, 360 equirect]",
+            optional_number(options.fov_degrees));
+    AddText(app, "--scene", "NAME",
+            "built-in scene when no model file is given: objects|room [default: objects]",
+            [o](const std::string& text, const std::string& flag) {
+                o->scene = ParseChoice<SceneKind>(
+                    text, flag, {{"objects", SceneKind::eObjects}, {"room", SceneKind::eRoom}});
+            });
+    AddText(app, "--sort-key", "KEY",
+            "order of the transparent triangles: auto|direction|distance; auto is distance from the "
+            "eye for the panoramic projections and fields of view above 90 degrees [default: auto]",
+            [o](const std::string& text, const std::string& flag) {
+                o->sort_key = ParseChoice<SortKey>(text, flag,
+                                                   {{"auto", SortKey::eAuto},
+                                                    {"direction", SortKey::eDirection},
+                                                    {"distance", SortKey::eDistance}});
+            });
+    AddText(app, "--subdivide", "PX",
+            "panoramic projections: an edge whose projected midpoint strays more than PX pixels "
+            "(0..100) from the midpoint of its projected ends is split; 0 = off [default: 0.5]",
+            optional_number(options.subdivide_pixels));
+    AddText(app, "--alpha", "A",
+            "opacity of the model files' meshes, 0 < A <= 1; below 1 they are drawn transparent, "
+            "sorted back to front [default: 1]",
+            number(options.alpha));
+    AddText(app, "--animate", "SCALE",
+            "displace points along their normals by SCALE model units (in a sequence, SCALE x cos(2 "
+            "pi frame / N)) [default: 0 for files, 1 for the built-in scene]",
+            optional_number(options.animate));
+    AddText(app, "--clip", "A,B,C,D",
+            "clip the world at a plane, keeping A x + B y + C z + D >= 0 [default: none]",
+            [o](const std::string& text, const std::string& flag) { o->clip = ParseList<4>(text, flag); });
     app.add_flag("--gizmo", options.gizmo,
                  "overlay the bounding-box gizmo of the transparent objects [default: off]");
     app.add_option("--label", options.label,
                    "overlay TEXT with a bold arrow pointing at the top of the gizmo's box [default: none]")
         ->type_name("TEXT");
-    app.add_option("--frames", options.frames, "number of frames of an orbit sequence [default: 1]")
-        ->type_name("N");
-    app.add_option("--orbit", options.orbit_degrees,
-                   "total angle in degrees the camera turns about the vertical axis over the sequence "
-                   "[default: 0]")
-        ->type_name("DEG");
-    app.add_option("--skip-sort-deg", options.skip_sort_degrees,
-                   "skip-sort tolerance T: the transparent triangles are re-sorted only once the view "
-                   "has turned by T/2 degrees since the last sort [default: 0]")
-        ->type_name("T");
-    app.add_flag(
-        "--stats", options.stats,
-        "print one line per frame: triangles, sorted or skipped, milliseconds per stage [default: off]");
-    app.add_option("--eye", eye, "camera position X,Y,Z in model units [default: framed automatically]")
-        ->type_name("X,Y,Z");
-    app.add_option("--target", target, "point looked at, X,Y,Z [default: the centre of the scene]")
-        ->type_name("X,Y,Z");
-    app.add_flag("--version", version, "print the library's information string and exit");
+    AddText(app, "--frames", "N", "number of frames of an orbit sequence, 1..100000 [default: 1]",
+            [o](const std::string& text, const std::string& flag) {
+                const long long value = ParseWhole(text, flag);
+                if (value < 1 || value > MAX_FRAMES)
+                    throw InputError(flag + ": " + text + " is outside 1.." + std::to_string(MAX_FRAMES));
+                o->frames = int(value);
+            });
+    AddText(app, "--orbit", "DEG",
+            "total angle in degrees the camera turns about the vertical axis over the sequence [default: 0]",
+            number(options.orbit_degrees));
+    AddText(app, "--skip-sort-deg", "T",
+            "skip-sort tolerance T, 0..360: the transparent triangles are re-sorted only once the view "
+            "has turned by T/2 degrees since the last sort [default: 0]",
+            number(options.skip_sort_degrees));
+    app.add_flag("--stats", options.stats,
+                 "print one line per frame: triangles, sorted or skipped, milliseconds per stage (to "
+                 "standard error when the image goes to standard output) [default: off]");
+    AddText(app, "--eye", "X,Y,Z", "camera position X,Y,Z in model units [default: framed automatically]",
+            [o](const std::string& text, const std::string& flag) {
+                const auto values = ParseList<3>(text, flag);
+                o->eye = MMPoint3d<double>{values[0], values[1], values[2]};
+            });
+    AddText(app, "--target", "X,Y,Z", "point looked at, X,Y,Z [default: the centre of the scene]",
+            [o](const std::string& text, const std::string& flag) {
+                const auto values = ParseList<3>(text, flag);
+                o->target = MMPoint3d<double>{values[0], values[1], values[2]};
+            });
+}
 
+void Options::Validate() const {
+    if (output.empty())
+        throw InputError("--output: the path is empty");
+    if (fov_degrees) {
+        const double limit =
+            projection == Projection::eNone ? MAX_PERSPECTIVE_FOV_DEGREES : MAX_PANORAMIC_FOV_DEGREES;
+        if (!(*fov_degrees >= MIN_FOV_DEGREES && *fov_degrees <= limit))
+            ThrowOutside("--fov", *fov_degrees,
+                         FormatNumber(MIN_FOV_DEGREES) + ".." + FormatNumber(limit) +
+                             " degrees for --projection " + ProjectionName(projection));
+    }
+    if (subdivide_pixels && !(*subdivide_pixels >= 0.0 && *subdivide_pixels <= MAX_SUBDIVIDE_PIXELS))
+        ThrowOutside("--subdivide", *subdivide_pixels,
+                     "0.." + FormatNumber(MAX_SUBDIVIDE_PIXELS) + " pixels");
+    if (!(alpha > 0.0 && alpha <= 1.0))
+        ThrowOutside("--alpha", alpha, "(0, 1]");
+    if (clip && (*clip)[0] == 0.0 && (*clip)[1] == 0.0 && (*clip)[2] == 0.0)
+        throw InputError("--clip: the plane's normal A,B,C must not be zero");
+    if (!(skip_sort_degrees >= 0.0 && skip_sort_degrees <= 360.0))
+        ThrowOutside("--skip-sort-deg", skip_sort_degrees, "0..360");
+    if (eye && target && *eye == *target)
+        throw InputError("--eye and --target must differ");
+}
+
+std::optional<Options> Options::Parse(int argc, const char* const* argv, std::ostream& out) {
+    Options options;
+    bool version = false;
+    CLI::App app("Renders model files (or a built-in scene) through the Vantrel library on the panoramic "
+                 "software device and writes PNG images.",
+                 "vantrel-render");
+    app.get_formatter()->column_width(30);
+    Register(app, options);
+    app.add_flag("--version", version, "print the library's information string and exit");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -169,49 +310,6 @@ std::optional<Options> Options::Parse(int argc, const char* const* argv, std::os
         out << GetVersionText() << "\n";
         return std::nullopt;
     }
-
-    ParseSize(size, options.width, options.height);
-    static const std::map<std::string, Projection> PROJECTIONS = {{"none", Projection::eNone},
-                                                                  {"fisheye", Projection::eFisheye},
-                                                                  {"cylindrical", Projection::eCylindrical},
-                                                                  {"equirect", Projection::eEquirect}};
-    options.projection = PROJECTIONS.at(projection);
-    if (fov_option->count() > 0) {
-        const double limit = options.projection == Projection::eNone ? 179.0 : 360.0;
-        if (!std::isfinite(fov) || fov <= 0.0 || fov > limit)
-            throw InputError("--fov: " + std::to_string(fov) + " is outside (0, " +
-                             std::to_string(int(limit)) + "] degrees");
-        options.fov_degrees = fov;
-    }
-    if (!std::isfinite(options.alpha) || options.alpha <= 0.0 || options.alpha > 1.0)
-        throw InputError("--alpha: must lie in (0, 1]");
-    if (animate_option->count() > 0) {
-        if (!std::isfinite(animate))
-            throw InputError("--animate: must be a finite number");
-        options.animate = animate;
-    }
-    if (!clip.empty()) {
-        options.clip = ParseList<4>(clip, "--clip");
-        const auto& plane = *options.clip;
-        if (plane[0] == 0.0 && plane[1] == 0.0 && plane[2] == 0.0)
-            throw InputError("--clip: the plane's normal A,B,C must not be zero");
-    }
-    if (options.frames < 1 || options.frames > 100000)
-        throw InputError("--frames: must lie in 1..100000");
-    if (!std::isfinite(options.orbit_degrees))
-        throw InputError("--orbit: must be a finite number");
-    if (!std::isfinite(options.skip_sort_degrees) || options.skip_sort_degrees < 0.0 ||
-        options.skip_sort_degrees > 360.0)
-        throw InputError("--skip-sort-deg: must lie in 0..360");
-    if (!eye.empty()) {
-        const auto values = ParseList<3>(eye, "--eye");
-        options.eye = MMPoint3d<double>{values[0], values[1], values[2]};
-    }
-    if (!target.empty()) {
-        const auto values = ParseList<3>(target, "--target");
-        options.target = MMPoint3d<double>{values[0], values[1], values[2]};
-    }
-    if (options.eye && options.target && *options.eye == *options.target)
-        throw InputError("--eye and --target must differ");
+    options.Validate();
     return options;
 }

@@ -101,7 +101,7 @@ TEST_F(ProgramTest, HelpListsEveryOptionWithItsDefaultAndVersionPrintsTheInforma
     const Result help = Run("--help");
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--output", "--size", "--projection", "--fov", "--alpha", "--animate",
-                               "--gouraud", "--clip", "--gizmo", "--label", "--frames", "--orbit",
+                               "--scene", "--sort-key", "--subdivide", "--clip", "--gizmo", "--label", "--frames", "--orbit",
                                "--skip-sort-deg", "--stats", "--eye", "--target", "--version", "--help"})
         EXPECT_THAT(help.out, HasSubstr(option));
     EXPECT_THAT(help.out, HasSubstr("[default: 1280x720]"));
@@ -115,7 +115,7 @@ TEST_F(ProgramTest, RendersMeshFilesIntoAPngOfTheAskedSize) {
     mo_directory.Write("square.stl", MakeBinaryStl(UnitSquare()));
     mo_directory.Write("square-ascii.stl", MakeAsciiStl(UnitSquare()));
     const Result result =
-        Run("square.stl square-ascii.stl --alpha 0.5 --gouraud --size 40x30 -o picture.png");
+        Run("square.stl square-ascii.stl --alpha 0.5 --size 40x30 -o picture.png");
     ASSERT_EQ(result.status, 0) << result.err;
     const Image image = ReadPng(mo_directory.Path("picture.png"));
     EXPECT_EQ(image.width, 40);
@@ -147,8 +147,8 @@ TEST_F(ProgramTest, BadMeshFilesAreRejectedNamingTheFile) {
 
 TEST_F(ProgramTest, BadOptionsAreRejectedWithStatusTwo) {
     ExpectRejected("--no-such-option", "The following argument");
-    ExpectRejected("--fov abc", "Could not convert: --fov = abc");
-    ExpectRejected("--frames 2.5", "Could not convert: --frames = 2.5");
+    ExpectRejected("--fov abc", "--fov: 'abc' is not a finite number");
+    ExpectRejected("--frames 2.5", "--frames: '2.5' is not a whole number");
     ExpectRejected("--size 0x10", "--size: 0 is outside 1..16384");
     ExpectRejected("--size 16385x10", "--size: 16385 is outside 1..16384");
     ExpectRejected("--size 640", "--size: expected WIDTHxHEIGHT");
