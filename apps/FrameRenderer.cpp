@@ -250,6 +250,10 @@ FrameStats FrameRenderer::Render(int index) {
     // Registration: the device's material at AddSTL time becomes the mesh's colour. Eye and view
     // direction are in the mesh's own coordinates (its internal units about its origin); the
     // mesh-to-world transform is given in model units (the cache scales it by IE and draws with 1/IE).
+    if (mb_placements_changed) {
+        mp_cache->Clear(); // the cache keeps its records while the same meshes come in
+        mb_placements_changed = false;
+    }
     for (SceneObject& object : mo_scene.GetObjects()) {
         if (!object.transparent)
             continue;
@@ -259,7 +263,14 @@ FrameStats FrameRenderer::Render(int index) {
         MMTransformMatrix mesh_world;
         mesh_world.MakeFromFloat16(object.GetMeshToWorld().data());
         mp_device->SetMaterialFront(MMaterial(object.colour));
-        mp_cache->AddSTL(object.mesh.get(), eye.data(), direction, mesh_world);
+        if (!mv_placements.empty()) {
+            float placed_eye[3];
+            MMTransformMatrix placed_world;
+            _PlaceRegistration(size_t(&object - mo_scene.GetObjects().data()), camera, placed_eye, direction,
+                               placed_world);
+            mp_cache->AddSTL(object.mesh.get(), placed_eye, direction, placed_world);
+        } else
+            mp_cache->AddSTL(object.mesh.get(), eye.data(), direction, mesh_world);
         stats.transparent_triangles += object.triangles;
     }
     const Clock::time_point prepared = Clock::now();
@@ -279,7 +290,12 @@ FrameStats FrameRenderer::Render(int index) {
                 textured->DestroyRenderOptimisations();
             }
         }
-        mp_device->SetTransformObjectWorld(object.GetMeshToWorld().data());
+        if (!mv_placements.empty()) {
+            float placed_world[16];
+            _PlaceObjectWorld(size_t(&object - mo_scene.GetObjects().data()), placed_world);
+            mp_device->SetTransformObjectWorld(placed_world);
+        } else
+            mp_device->SetTransformObjectWorld(object.GetMeshToWorld().data());
         mp_device->SetMaterialFront(MMaterial(object.colour));
         if (textured != nullptr) {
             // The texture covers every triangle of a textured object, so the plain container is not drawn.
@@ -308,4 +324,94 @@ FrameStats FrameRenderer::Render(int index) {
     stats.sort_ms = Milliseconds(opaque_drawn, sorted);
     stats.draw_ms = Milliseconds(prepared, opaque_drawn) + Milliseconds(sorted, end);
     return stats;
+}
+
+FrameStats FrameRenderer::RenderFrom(const Camera& camera) {
+    // Render draws the camera of its frame index; a one-frame sequence based on `camera` is it.
+    const Camera base = mo_base_camera;
+    const int frames = mo_options.frames;
+    mo_base_camera = camera;
+    mo_options.frames = 1;
+    FrameStats stats;
+    try {
+        stats = Render(0);
+    } catch (...) {
+        mo_base_camera = base;
+        mo_options.frames = frames;
+        throw;
+    }
+    mo_base_camera = base;
+    mo_options.frames = frames;
+    return stats;
+}
+
+void FrameRenderer::Resize(int width, int height) {
+    mo_options.width = std::max(width, 1);
+    mo_options.height = std::max(height, 1);
+    mo_surface.Resize(mo_options.width, mo_options.height);
+}
+
+void FrameRenderer::SetView(Projection projection, double fov_degrees) {
+    mo_options.projection = projection;
+    mo_options.fov_degrees = fov_degrees;
+}
+
+void FrameRenderer::SetSkipSortTolerance(double degrees) {
+    mo_options.skip_sort_degrees = degrees;
+    mp_cache->SetSkipSortTolerance(float(degrees));
+}
+
+WindowProjection FrameRenderer::GetWindowProjection(const Camera& camera) const {
+    return WindowProjection(_LinearCamera(camera), _MakeTransform(camera));
+}
+
+void FrameRenderer::SetPlacement(size_t index, const Placement& placement) {
+    if (index >= mo_scene.GetObjects().size())
+        return;
+    if (mv_placements.empty())
+        mv_placements.resize(mo_scene.GetObjects().size());
+    mv_placements[index] = placement;
+    if (mo_scene.GetObjects()[index].transparent)
+        mb_placements_changed = true;
+}
+
+const FrameRenderer::Placement& FrameRenderer::GetPlacement(size_t index) const {
+    static const Placement UNPLACED;
+    return index < mv_placements.size() ? mv_placements[index] : UNPLACED;
+}
+
+void FrameRenderer::_PlaceObjectWorld(size_t index, float* matrix) const {
+    // Mesh points are the object's own internal units about its origin:
+    // world = scale · (origin + point / units) + offset.
+    const Placement& placement = GetPlacement(index);
+    const SceneObject& object = mo_scene.GetObjects()[index];
+    const double origin[3] = {object.origin.x, object.origin.y, object.origin.z};
+    for (int i = 0; i < 16; ++i)
+        matrix[i] = 0.0f;
+    for (int axis = 0; axis < 3; ++axis) {
+        matrix[5 * axis] = float(placement.scale[axis] / object.units_per_model);
+        matrix[4 * axis + 3] = float(placement.scale[axis] * origin[axis] + placement.offset[axis]);
+    }
+    matrix[15] = 1.0f;
+}
+
+void FrameRenderer::_PlaceRegistration(size_t index, const Camera& camera, float* eye, float* direction,
+                                       MMTransformMatrix& mesh_world) const {
+    // The cache takes eye and view direction in the mesh's own coordinates (internal units) and
+    // the mesh-to-world transform in model units.
+    const Placement& placement = GetPlacement(index);
+    const SceneObject& object = mo_scene.GetObjects()[index];
+    const double origin[3] = {object.origin.x, object.origin.y, object.origin.z};
+    const double units = object.units_per_model;
+    const double world_eye[3] = {camera.GetEye().x, camera.GetEye().y, camera.GetEye().z};
+    const double forward[3] = {camera.GetForward().x, camera.GetForward().y, camera.GetForward().z};
+    double values[16] = {};
+    for (int axis = 0; axis < 3; ++axis) {
+        eye[axis] = float(((world_eye[axis] - placement.offset[axis]) / placement.scale[axis] - origin[axis]) * units);
+        direction[axis] = float(forward[axis] / placement.scale[axis]);
+        values[5 * axis] = placement.scale[axis] / units;
+        values[4 * axis + 3] = placement.scale[axis] * origin[axis] + placement.offset[axis];
+    }
+    values[15] = 1.0;
+    mesh_world.MakeFromDouble16(values);
 }

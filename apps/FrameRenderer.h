@@ -22,6 +22,7 @@
 #include "apps/WindowProjection.h"
 
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "host/math/MMTransformMatrix.h"
 #include "pano/IVRenderFactoryStubSoftPano.h"
 
 #include <memory>
@@ -75,4 +76,38 @@ private:
     std::unique_ptr<IVTransparencyCache> mp_cache;
     std::unique_ptr<Overlay> mp_overlay;
     double md_last_animation_scale = 0.0;
+
+public:
+    // --- Interactive use (vantrel-view): the caller's camera, size, view and object placements ---
+
+    // Where an object is drawn, per world axis: world = scale · model + offset (model units).
+    // Scales are positive; the default leaves the object where the scene put it.
+    struct Placement {
+        double scale[3] = {1.0, 1.0, 1.0};
+        double offset[3] = {0.0, 0.0, 0.0};
+    };
+
+    // The frame seen by `camera` (the viewer's camera, before any panoramic canvas), at the
+    // animation scale of a single frame. Stats report frame 0.
+    FrameStats RenderFrom(const Camera& camera);
+    // Draws at the new size from the next frame on (sides of at least 1 pixel).
+    void Resize(int width, int height);
+    // Projection and field of view from the next frame on.
+    void SetView(Projection projection, double fov_degrees);
+    void SetSkipSortTolerance(double degrees);
+    // Where the frame seen by `camera` shows world points, as the gizmo projects them.
+    WindowProjection GetWindowProjection(const Camera& camera) const;
+    // Places object `index` of the scene (ignored when out of range); the transparency cache
+    // rebuilds its records at the next frame when a transparent object moved.
+    void SetPlacement(size_t index, const Placement& placement);
+    const Placement& GetPlacement(size_t index) const;
+    const Options& GetOptions() const { return mo_options; }
+
+private:
+    void _PlaceObjectWorld(size_t index, float* matrix) const;
+    void _PlaceRegistration(size_t index, const Camera& camera, float* eye, float* direction,
+                            MMTransformMatrix& mesh_world) const;
+
+    std::vector<Placement> mv_placements; // empty until one is set: every object where it is
+    bool mb_placements_changed = false;
 };
