@@ -5,9 +5,11 @@
 #include "apps/FisheyeTransform.h"
 #include "apps/InputError.h"
 #include "apps/Overlay.h"
+#include "apps/RoomScene.h"
 
 #include "containers/IVVertexContainerStlDataAnimation.h"
 #include "containers/IVVertexContainerStlDataTexturedAnimation.h"
+#include "containers/IVVertexContainerTexturedPlane.h"
 #include "host/math/MMTransformMatrix.h"
 #include "host/render/soft/IVTextureSoft.h"
 #include "pano/IVRenderSoftPano.h"
@@ -120,12 +122,47 @@ Vector FrameEye(const Bounds& bounds, const Vector& target, const Options& optio
     return eye_at(far);
 }
 
+// The plane's own frame (model units along its axes from its corner) to the object's mesh
+// coordinates (its internal units about its origin), for IVVertexContainerTexturedPlane.
+MMTransformMatrix PlaneToMesh(const SceneObject& object) {
+    const TexturePlane& plane = *object.texture_plane;
+    const Vector& u = plane.u_axis;
+    const Vector& v = plane.v_axis;
+    const Vector normal{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+    const double units = object.units_per_model;
+    const double values[16] = {units * u.x,
+                               units * v.x,
+                               units * normal.x,
+                               units * (plane.corner.x - object.origin.x),
+                               units * u.y,
+                               units * v.y,
+                               units * normal.y,
+                               units * (plane.corner.y - object.origin.y),
+                               units * u.z,
+                               units * v.z,
+                               units * normal.z,
+                               units * (plane.corner.z - object.origin.z),
+                               0.0,
+                               0.0,
+                               0.0,
+                               1.0};
+    MMTransformMatrix matrix;
+    matrix.MakeFromDouble16(values);
+    return matrix;
+}
+
 Camera MakeBaseCamera(const Scene& scene, const Options& options) {
     const Bounds bounds = scene.GetBounds();
     const Vector centre = bounds.Centre();
-    const Vector target = options.target ? *options.target : centre;
+    // The room is seen from inside, from its own viewpoint, unless told otherwise.
+    const bool room = options.meshes.empty() && options.scene == SceneKind::eRoom;
+    const Vector target = options.target         ? *options.target
+                          : room && !options.eye ? RoomScene::TARGET
+                                                 : centre;
     const double linear_fov = options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0;
-    const Vector eye = options.eye ? *options.eye : FrameEye(bounds, target, options, linear_fov);
+    const Vector eye = options.eye ? *options.eye
+                       : room      ? RoomScene::EYE
+                                   : FrameEye(bounds, target, options, linear_fov);
     // An eye on the target has no view direction: nothing could be drawn.
     if (!(Distance(eye, target) > 1e-9 * std::max(1.0, bounds.Radius())))
         throw InputError(options.target ? "--eye: the eye is at the target; the view has no direction"
@@ -167,8 +204,18 @@ FrameRenderer::FrameRenderer(Scene& scene, const Options& options)
         container->SetSkipTextures(false);
         container->SetAnimationScale(float(GetAnimationScale(0)));
         mv_containers.push_back(std::move(container));
+        std::unique_ptr<IVVertexContainerTexturedPlane> plane;
+        if (object.texture && object.texture_plane) {
+            const TexturePlane& frame = *object.texture_plane;
+            plane = std::make_unique<IVVertexContainerTexturedPlane>(object.mesh.get());
+            MMTransformMatrix plane_mesh = PlaneToMesh(object);
+            plane->SetParams(plane_mesh, float(frame.width / frame.tile_width),
+                             float(frame.height / frame.tile_height), float(frame.width), float(frame.height),
+                             false);
+        }
+        mv_plane_containers.push_back(std::move(plane));
         std::unique_ptr<IVVertexContainerStlDataTexturedAnimation> textured;
-        if (object.texture) {
+        if (object.texture && !object.texture_plane) {
             textured = std::make_unique<IVVertexContainerStlDataTexturedAnimation>(
                 object.mesh.get(), object.displacement.get(),
                 object.mesh->GetTextureFactory(true)->GetTextures().front());
@@ -188,6 +235,7 @@ FrameRenderer::~FrameRenderer() {
     mp_cache.reset();
     mv_containers.clear();
     mv_textured_containers.clear();
+    mv_plane_containers.clear();
     mp_device->SetTransform(nullptr);
     mp_device->SetVertexStreamSource(nullptr);
     mo_factory.Destroy();
@@ -281,7 +329,8 @@ FrameStats FrameRenderer::Render(int index) {
         if (object.transparent)
             continue;
         IVVertexContainerStlDataAnimation& opaque = *mv_containers[container];
-        IVVertexContainerStlDataTexturedAnimation* textured = mv_textured_containers[container++].get();
+        IVVertexContainerStlDataTexturedAnimation* textured = mv_textured_containers[container].get();
+        IVVertexContainerTexturedPlane* plane = mv_plane_containers[container++].get();
         if (animation != md_last_animation_scale) {
             opaque.SetAnimationScale(float(animation));
             opaque.DestroyRenderOptimisations();
@@ -297,7 +346,11 @@ FrameStats FrameRenderer::Render(int index) {
         } else
             mp_device->SetTransformObjectWorld(object.GetMeshToWorld().data());
         mp_device->SetMaterialFront(MMaterial(object.colour));
-        if (textured != nullptr) {
+        if (plane != nullptr) {
+            mp_device->SetTexture(object.texture.get());
+            plane->RenderTriangles(*mp_device, true, false, 0);
+            mp_device->SetTexture(nullptr);
+        } else if (textured != nullptr) {
             // The texture covers every triangle of a textured object, so the plain container is not drawn.
             mp_device->SetTexture(object.texture.get());
             textured->RenderTriangles(*mp_device, true, false, 0);
@@ -407,7 +460,8 @@ void FrameRenderer::_PlaceRegistration(size_t index, const Camera& camera, float
     const double forward[3] = {camera.GetForward().x, camera.GetForward().y, camera.GetForward().z};
     double values[16] = {};
     for (int axis = 0; axis < 3; ++axis) {
-        eye[axis] = float(((world_eye[axis] - placement.offset[axis]) / placement.scale[axis] - origin[axis]) * units);
+        eye[axis] = float(
+            ((world_eye[axis] - placement.offset[axis]) / placement.scale[axis] - origin[axis]) * units);
         direction[axis] = float(forward[axis] / placement.scale[axis]);
         values[5 * axis] = placement.scale[axis] / units;
         values[4 * axis + 3] = placement.scale[axis] * origin[axis] + placement.offset[axis];

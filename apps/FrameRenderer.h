@@ -21,8 +21,8 @@
 #include "apps/StreamProbe.h"
 #include "apps/WindowProjection.h"
 
-#include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/math/MMTransformMatrix.h"
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "pano/IVRenderFactoryStubSoftPano.h"
 
 #include <memory>
@@ -31,6 +31,7 @@
 class IVRenderSoftPano;
 class IVTransparencyCache;
 class IVVertexContainerStlDataAnimation;
+class IVVertexContainerTexturedPlane;
 class IVVertexContainerStlDataTexturedAnimation;
 class Overlay;
 
@@ -73,6 +74,8 @@ private:
     std::vector<std::unique_ptr<IVVertexContainerStlDataAnimation>> mv_containers; // one per opaque object
     // Beside mv_containers: the textured container of a textured object, null for the others.
     std::vector<std::unique_ptr<IVVertexContainerStlDataTexturedAnimation>> mv_textured_containers;
+    // Beside mv_containers: the container of an object with a texture laid over its plane, or null.
+    std::vector<std::unique_ptr<IVVertexContainerTexturedPlane>> mv_plane_containers;
     std::unique_ptr<IVTransparencyCache> mp_cache;
     std::unique_ptr<Overlay> mp_overlay;
     double md_last_animation_scale = 0.0;

@@ -6,6 +6,7 @@
 #include "apps/InputError.h"
 #include "apps/Options.h"
 #include "apps/PngWriter.h"
+#include "apps/RoomScene.h"
 #include "apps/StlReader.h"
 
 #include "host/base/MMaterial.h"
@@ -30,7 +31,7 @@ constexpr uint32_t FILE_COLOURS[] = {
 Scene LoadScene(const Options& options) {
     const int internal_units = MUnit::GetIE();
     if (options.meshes.empty())
-        return BuiltInScene::Make(internal_units);
+        return options.scene == SceneKind::eRoom ? RoomScene::Make() : BuiltInScene::Make(internal_units);
     Scene scene;
     const StlReader reader;
     const bool transparent = options.alpha < 1.0;
