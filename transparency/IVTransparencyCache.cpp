@@ -3,49 +3,33 @@
 #include "containers/IVStlTriangleIterator.h"
 #include "host/base/MUnit.h"
 #include "host/mesh/MStlBase.h"
+#include "transparency/IVTranspRecordSlabs.h"
 #include "transparency/IVVertexContainerTransparency.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
 namespace {
 
+// Sizes a large scratch buffer; a new allocation is asked for huge pages before its first touch.
+template <class T> void SizeBuffer(std::vector<T>& buffer, size_t count) {
+    if (buffer.capacity() < count) {
+        std::vector<T> grown;
+        grown.reserve(count);
+        IVTranspRecordSlabs::AdviseHugePages(grown.data(), count * sizeof(T));
+        buffer.swap(grown);
+    }
+    buffer.resize(count);
+}
+
 // Shorter normals are left as they are instead of being blown up into noise.
 constexpr double MIN_NORMAL_LENGTH = 1.4901161193847656e-08; // 2^-26
-
-// Deliberately not 1/3: depths must match the host's, which uses this constant.
-constexpr float CENTROID_FACTOR = 0.33333f;
-
-// Below this many records the radix passes cost more than a comparison sort of the keys.
-constexpr size_t RADIX_MIN_COUNT = 256;
-
-// The radix sort's histograms at most: three passes of 11 bits.
-constexpr size_t SORT_HISTOGRAM_SIZE = 3 << 11;
-
-// Registration index of a record whose mesh has none.
-constexpr uint16_t NO_REGISTRATION = std::numeric_limits<uint16_t>::max();
-
-// How many records ahead the depth loop and the stream fill fetch what they will read.
-constexpr size_t PREFETCH_DISTANCE = 8;
-
-void Prefetch(const void* address) {
-    __builtin_prefetch(address);
-}
-
-// The triangle's corners and owner link, which may straddle two cache lines.
-void PrefetchTriangle(const MStlTriangle* triangle) {
-    Prefetch(triangle);
-    Prefetch(&triangle->mp_owner);
-}
-
-void PrefetchPoints(const MStlTriangle* triangle) {
-    for (const MStlPoint* point : triangle->mp_points)
-        Prefetch(point);
-}
 
 void Normalise(float* vector) {
     const double x = vector[0];
@@ -57,37 +41,6 @@ void Normalise(float* vector) {
     vector[0] = static_cast<float>(x / length);
     vector[1] = static_cast<float>(y / length);
     vector[2] = static_cast<float>(z / length);
-}
-
-// The host sums coordinates in 32-bit integers and wraps; signed overflow would be UB here, so the
-// sum is formed unsigned and converted back (modular since C++20).
-int32_t WrappingSum(int32_t a, int32_t b, int32_t c) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b) +
-                                static_cast<uint32_t>(c));
-}
-
-// Depth of a triangle's centroid along a view direction, both in the mesh's coordinates.
-float Depth(const MStlTriangle& triangle, const float* eye, const float* direction) {
-    const MStlPoint& a = *triangle.mp_points[0];
-    const MStlPoint& b = *triangle.mp_points[1];
-    const MStlPoint& c = *triangle.mp_points[2];
-    const double x = static_cast<double>(static_cast<float>(WrappingSum(a.x, b.x, c.x)) * CENTROID_FACTOR);
-    const double y = static_cast<double>(static_cast<float>(WrappingSum(a.y, b.y, c.y)) * CENTROID_FACTOR);
-    const double z = static_cast<double>(static_cast<float>(WrappingSum(a.z, b.z, c.z)) * CENTROID_FACTOR);
-    const double depth = (y - static_cast<double>(eye[1])) * static_cast<double>(direction[1]) +
-                         (x - static_cast<double>(eye[0])) * static_cast<double>(direction[0]) +
-                         (z - static_cast<double>(eye[2])) * static_cast<double>(direction[2]);
-    return static_cast<float>(depth);
-}
-
-// Maps a depth to an unsigned key whose ascending order is the order of decreasing depth. -0 and +0
-// compare equal, so they share a key; every NaN gets the largest key, placing NaN records last.
-uint32_t DescendingDepthKey(float depth) {
-    if (std::isnan(depth))
-        return std::numeric_limits<uint32_t>::max();
-    const uint32_t bits = depth == 0.0f ? 0u : std::bit_cast<uint32_t>(depth);
-    const uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
-    return ~ascending;
 }
 
 // The mesh's triangle count, brought up to date the way the mesh library expects of its callers.
@@ -124,7 +77,18 @@ private:
 
 } // namespace
 
-IVTransparencyCache::IVTransparencyCache(IVRender* render) : mp_render(render) {}
+void* IVTransparencyCache::IVVBTranspTriangle::operator new(std::size_t size) {
+    return ::operator new(size);
+}
+
+void IVTransparencyCache::IVVBTranspTriangle::operator delete(void* pointer) {
+    if (pointer == nullptr || IVTranspRecordSlabs::IsSlabRecord(pointer))
+        return;
+    ::operator delete(pointer);
+}
+
+IVTransparencyCache::IVTransparencyCache(IVRender* render)
+    : mp_render(render), mp_slabs(std::make_unique<IVTranspRecordSlabs>(sizeof(IVVBTranspTriangle))) {}
 
 IVTransparencyCache::IVTransparencyCache(IVTransparencyCache& other)
     : mp_container(std::move(other.mp_container)), mv_stls(other.mv_stls), mv_new_stls(other.mv_new_stls),
@@ -133,7 +97,18 @@ IVTransparencyCache::IVTransparencyCache(IVTransparencyCache& other)
                                                                                other.ma_sort_view_dir[1],
                                                                                other.ma_sort_view_dir[2]},
       mf_skip_sort_cos(other.mf_skip_sort_cos), mb_gouraud_shading(other.mb_gouraud_shading),
-      mv_triangles(other.mv_triangles) {
+      mn_sort_key(other.mn_sort_key),
+      mn_sort_threads(other.mn_sort_threads), ma_sort_eye{other.ma_sort_eye[0], other.ma_sort_eye[1],
+                                                          other.ma_sort_eye[2]},
+      md_sort_near_distance(other.md_sort_near_distance),
+      mp_slabs(std::make_unique<IVTranspRecordSlabs>(sizeof(IVVBTranspTriangle))),
+      mv_fingerprints(other.mv_fingerprints) {
+    try {
+        _CloneRecords(other.mv_triangles);
+    } catch (...) {
+        other.mp_container = std::move(mp_container);
+        throw;
+    }
     // The stream it holds was filled from records this copy duplicates, so it stays valid here.
     if (mp_container != nullptr)
         mp_container->mp_cache = this;
@@ -156,17 +131,81 @@ IVTransparencyCache& IVTransparencyCache::operator=(IVTransparencyCache& other) 
     std::copy(std::begin(other.ma_sort_view_dir), std::end(other.ma_sort_view_dir), ma_sort_view_dir);
     mf_skip_sort_cos = other.mf_skip_sort_cos;
     mb_gouraud_shading = other.mb_gouraud_shading;
+    mn_sort_key = other.mn_sort_key;
+    mn_sort_threads = other.mn_sort_threads;
+    std::copy(std::begin(other.ma_sort_eye), std::end(other.ma_sort_eye), ma_sort_eye);
+    md_sort_near_distance = other.md_sort_near_distance;
+    mv_fingerprints = other.mv_fingerprints;
 
-    boost::ptr_vector<IVVBTranspTriangle> duplicates(other.mv_triangles);
-    mv_triangles.swap(duplicates); // the previous records die with `duplicates`
-    mv_visit_records.clear();      // named the previous records
-    mv_visit_position.clear();
-    mv_visit_triangles.clear();
-    mb_position_stls_valid = false;
+    _CloneRecords(other.mv_triangles); // the previous records go once the duplicates stand
     return *this;
 }
 
-IVTransparencyCache::~IVTransparencyCache() = default;
+IVTransparencyCache::~IVTransparencyCache() {
+    // The records go before the blocks that hold them; the pointer vector is left empty.
+    _ReleaseRecords();
+}
+
+void IVTransparencyCache::_CloneRecords(const boost::ptr_vector<IVVBTranspTriangle>& records) {
+    const size_t count = records.size();
+    auto slabs = std::make_unique<IVTranspRecordSlabs>(sizeof(IVVBTranspTriangle));
+    std::vector<void*> duplicates;
+    duplicates.reserve(count);
+    IVTranspRecordSlabs::AdviseHugePages(duplicates.data(), count * sizeof(void*));
+    duplicates.resize(count);
+    slabs->Allocate(count, nullptr, 0, duplicates.data());
+    for (size_t i = 0; i < count; ++i)
+        *static_cast<IVVBTranspTriangle*>(duplicates[i]) = records[i];
+
+    mv_triangles.base().swap(duplicates); // `duplicates` now holds the previous records
+    for (void* record : duplicates)
+        if (!mp_slabs->Owns(record))
+            delete static_cast<IVVBTranspTriangle*>(record);
+    mp_slabs = std::move(slabs); // frees the previous blocks
+    // The visit order is the copy's current order, set up at its next sort.
+    mb_visit_valid = false;
+    mv_visit_ends.clear();
+    mb_position_stls_valid = false;
+    mb_depths_pending = false;
+}
+
+void IVTransparencyCache::_ReleaseRecords() {
+    std::vector<void*>& pointers = mv_triangles.base();
+    for (void* record : pointers)
+        if (!mp_slabs->Owns(record))
+            delete static_cast<IVVBTranspTriangle*>(record);
+    pointers.clear();
+    mp_slabs->Release();
+    mp_visit_base = nullptr;
+    mb_visit_valid = false;
+}
+
+void IVTransparencyCache::_ResizeRecords(size_t count) {
+    std::vector<void*>& pointers = mv_triangles.base();
+    const size_t size = pointers.size();
+    if (count < size) {
+        for (size_t i = count; i < size; ++i)
+            if (!mp_slabs->Owns(pointers[i]))
+                delete static_cast<IVVBTranspTriangle*>(pointers[i]);
+        pointers.resize(count);
+        mp_slabs->Trim(pointers.data(), count);
+    } else if (count > size) {
+        if (pointers.capacity() < count) {
+            std::vector<void*> grown;
+            grown.reserve(count);
+            IVTranspRecordSlabs::AdviseHugePages(grown.data(), count * sizeof(void*));
+            grown.assign(pointers.begin(), pointers.end());
+            pointers.swap(grown);
+        }
+        pointers.resize(count, nullptr);
+        try {
+            mp_slabs->Allocate(count - size, pointers.data(), size, pointers.data() + size);
+        } catch (...) {
+            pointers.resize(size);
+            throw;
+        }
+    }
+}
 
 void IVTransparencyCache::AddSTL(MStlBase* stl, float* eye, float* view_direction,
                                  const MMTransformMatrix& matrix) {
@@ -247,8 +286,12 @@ void IVTransparencyCache::_PrepareTriangles() {
                    [](const TStlReference& a, const TStlReference& b) { return a.mp_stl == b.mp_stl; });
     mv_stls.swap(mv_new_stls);
     mv_new_stls.clear();
-    if (unchanged)
+    if (unchanged) {
+#ifndef NDEBUG
+        _CheckReusedMeshes();
+#endif
         return;
+    }
 
     // The meshes' counts only size the storage: they include triangles the walk never visits
     // (inactive ones, the compact store), so the records are sized by what the walk yields.
@@ -261,39 +304,111 @@ void IVTransparencyCache::_PrepareTriangles() {
     try {
         const size_t expected =
             static_cast<size_t>(std::clamp<int64_t>(counted, 0, std::numeric_limits<int32_t>::max()));
-        mv_triangles.reserve(expected);
-        mv_visit_triangles.clear(); // filled by the walk: the visit order is the build order
-        mv_visit_triangles.reserve(expected);
+        if (expected > mv_triangles.size())
+            _ResizeRecords(expected);
+        // Filled by the walk: the visit order is the build order.
+        mv_visit_triangles.clear();
+        if (mv_visit_triangles.capacity() < expected) {
+            std::vector<const MStlTriangle*> grown;
+            grown.reserve(expected);
+            IVTranspRecordSlabs::AdviseHugePages(grown.data(), expected * sizeof(const MStlTriangle*));
+            mv_visit_triangles.swap(grown);
+        }
+        mv_visit_ends.clear();
+        mv_fingerprints.clear();
+        void* const* pointers = mv_triangles.base().data();
         for (const TStlReference& reference : mv_stls) {
+            const MStlBaseProperties& properties = reference.mp_stl->mo_properties;
+            IVStlTriangleRange triangles{reference.mp_stl->GetRootFeature()};
+            mv_fingerprints.push_back({triangles.begin() == triangles.end() ? nullptr : *triangles.begin(),
+                                       properties.mn_num_triangles, properties.mb_num_triangles_valid});
             const NeighbourInfoScope neighbours(reference.mp_stl->GetCompact(), mb_gouraud_shading);
-            for (MStlTriangle* triangle : IVStlTriangleRange{reference.mp_stl->GetRootFeature()}) {
+            for (MStlTriangle* triangle : triangles) {
                 if (!triangle->IsActive())
                     continue;
                 // FIXME: more than 2^31 - 1 active triangles cannot be counted in 32 bits; the rest
                 // are left out.
                 if (walked == limit)
                     break;
-                if (walked == mv_triangles.size())
-                    mv_triangles.push_back(std::make_unique<IVVBTranspTriangle>());
-                IVVBTranspTriangle& record = mv_triangles[walked];
+                if (walked == mv_triangles.size()) {
+                    // More than the counts said: grow by a good part at once, the surplus goes below.
+                    _ResizeRecords(walked + std::max<size_t>(walked / 2, 1024));
+                    pointers = mv_triangles.base().data();
+                }
+                IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[walked]);
                 record.mp_triangle = triangle;
                 mv_visit_triangles.push_back(triangle);
                 _CalculateObjectWorldTransformForTriangle(reference, record);
                 ++walked;
             }
+            mv_visit_ends.push_back(static_cast<uint32_t>(walked));
         }
     } catch (...) {
         // Half-built records must not be drawn, and the next pass must build them again.
         mn_num_triangles = 0;
         mv_stls.clear();
-        _ResetVisitOrder(true);
+        mv_visit_ends.clear();
+        mb_visit_valid = false;
         throw;
     }
     // With nothing counted and nothing walked the records are left alone, as after an empty frame.
     if (counted != 0 || walked != 0)
-        mv_triangles.erase(mv_triangles.begin() + static_cast<std::ptrdiff_t>(walked), mv_triangles.end());
+        _ResizeRecords(walked);
     mn_num_triangles = static_cast<int32_t>(walked);
     _ResetVisitOrder(false);
+}
+
+void IVTransparencyCache::_ResetVisitOrder(bool read_triangles) {
+    const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
+    void* const* pointers = mv_triangles.base().data();
+    // While the records lie in visit order in one block, the block is the map.
+    bool contiguous = count > 0;
+    for (size_t i = 1; i < count && contiguous; ++i)
+        contiguous = pointers[i] == static_cast<char*>(pointers[0]) + i * sizeof(IVVBTranspTriangle);
+    mp_visit_base = contiguous ? static_cast<IVVBTranspTriangle*>(pointers[0]) : nullptr;
+    if (contiguous)
+        std::vector<void*>().swap(mv_visit_records);
+    else
+        SizeBuffer(mv_visit_records, count);
+    if (!contiguous)
+        std::copy(pointers, pointers + count, mv_visit_records.begin());
+    if (read_triangles) {
+        SizeBuffer(mv_visit_triangles, count);
+        for (size_t i = 0; i < count; ++i)
+            mv_visit_triangles[i] = static_cast<const IVVBTranspTriangle*>(pointers[i])->mp_triangle;
+        mv_visit_ends.clear();
+    }
+    SizeBuffer(mv_sort_keys, count);
+    SizeBuffer(mv_sort_keys_scratch, count);
+    for (size_t i = 0; i < count; ++i)
+        mv_sort_keys[i] = i;
+    mb_visit_valid = true;
+}
+
+void IVTransparencyCache::_CheckReusedMeshes() const {
+    if (mv_fingerprints.size() != mv_stls.size())
+        return;
+    for (size_t r = 0; r < mv_stls.size(); ++r) {
+        const MStlBase* stl = mv_stls[r].mp_stl;
+        const TMeshFingerprint& fingerprint = mv_fingerprints[r];
+        const IVStlTriangleRange triangles{stl->GetRootFeature()};
+        const MStlTriangle* first = triangles.begin() == triangles.end() ? nullptr : *triangles.begin();
+        // A new first triangle, or fewer triangles than the records were built from, means the
+        // mesh was destroyed or rebuilt: its records point to triangles that may be gone. Moved
+        // points and added triangles are safe and, as designed, go unnoticed until Clear().
+        const MStlBaseProperties& properties = stl->mo_properties;
+        const bool fewer = fingerprint.mb_count_valid && properties.mb_num_triangles_valid &&
+                           properties.mn_num_triangles < fingerprint.mn_num_triangles;
+        if (first != fingerprint.mp_first_triangle || fewer) {
+            std::fprintf(
+                stderr,
+                "IVTransparencyCache: registered mesh %p (registration %zu) was destroyed or rebuilt "
+                "since its records were prepared; call Clear() after destroying or editing a "
+                "registered mesh\n",
+                static_cast<const void*>(stl), r);
+            std::abort();
+        }
+    }
 }
 
 void IVTransparencyCache::_CalculateObjectWorldTransformForTriangle(const TStlReference& stl,
@@ -368,228 +483,6 @@ void IVTransparencyCache::_CalculateGouraudNormal(MMPoint3d<float>& normal, MStl
     normal.z /= divisor;
 }
 
-void IVTransparencyCache::SetSkipSortTolerance(float angle) {
-    const float half = angle * 0.5f;
-    mf_skip_sort_cos = static_cast<float>(std::cos(static_cast<double>(half) * 3.141592653589793 / 180.0));
-}
-
-void IVTransparencyCache::ForceReSort() {
-    mn_sorted_num_triangles = 0;
-}
-
-bool IVTransparencyCache::_IsSorted() {
-    if (mn_num_triangles == 0)
-        return true;
-    const TStlReference* reference = _FindSTL(_GetOwnerStl(mv_triangles[0].mp_triangle));
-    if (reference == nullptr) {
-        // No direction to compare with: sort now, and again next pass, rather than keep a sort
-        // state that belongs to no registration.
-        mn_sorted_num_triangles = 0;
-        return false;
-    }
-    const float* direction = reference->ma_view_dir;
-    const float dot = (direction[1] * ma_sort_view_dir[1] + direction[0] * ma_sort_view_dir[0]) +
-                      direction[2] * ma_sort_view_dir[2];
-    if (static_cast<int64_t>(mn_num_triangles) == mn_sorted_num_triangles && dot > mf_skip_sort_cos)
-        return true;
-    mn_sorted_num_triangles = mn_num_triangles;
-    std::copy(direction, direction + 3, ma_sort_view_dir);
-    return false;
-}
-
-void IVTransparencyCache::_Sort() {
-    if (mn_num_triangles == 0 || _IsSorted())
-        return;
-    const size_t count = static_cast<size_t>(mn_num_triangles);
-    // Every buffer is sized before anything changes, so that an allocation failure leaves the
-    // records as they were and only makes the next pass sort again.
-    try {
-        if (mv_visit_records.size() != count)
-            _ResetVisitOrder(true);
-        mv_sort_keys.resize(count);
-        mv_sort_keys_scratch.resize(count);
-        mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
-        mv_visit_facts.resize(count);
-        mv_position_facts.resize(count);
-    } catch (...) {
-        ForceReSort();
-        throw;
-    }
-    uint64_t* keys = mv_sort_keys.data();
-
-    // Registration index of each record's mesh, for the stream fill of this pass.
-    const bool stls_indexed = mv_stls.size() < NO_REGISTRATION;
-    const auto index_of = [&](const TStlReference* reference) {
-        return reference == nullptr || !stls_indexed ? NO_REGISTRATION
-                                                     : static_cast<uint16_t>(reference - mv_stls.data());
-    };
-
-    // Visit order: while every record's mesh is registered, each depth depends on its own record
-    // only, so any order gives the same depths.
-    bool all_registered = true;
-    {
-        const MStlTriangle* const* triangles = mv_visit_triangles.data();
-        const uint32_t* positions = mv_visit_position.data();
-        const MStlBase* previous_stl = nullptr;
-        const TStlReference* reference = nullptr;
-        uint16_t stl_index = 0;
-        for (size_t v = 0; v < count; ++v) {
-            if (v + 2 * PREFETCH_DISTANCE < count)
-                PrefetchTriangle(triangles[v + 2 * PREFETCH_DISTANCE]);
-            if (v + PREFETCH_DISTANCE < count)
-                PrefetchPoints(triangles[v + PREFETCH_DISTANCE]);
-            const MStlTriangle& triangle = *triangles[v];
-            const MStlBase* stl = _GetOwnerStl(&triangle);
-            if (stl != previous_stl || reference == nullptr) {
-                reference = _FindSTL(stl);
-                previous_stl = stl;
-                if (reference == nullptr) {
-                    all_registered = false;
-                    break;
-                }
-                stl_index = index_of(reference);
-            }
-            const float depth = Depth(triangle, reference->ma_eye, reference->ma_view_dir);
-            mv_visit_facts[v] = {depth, stl_index};
-            keys[positions[v]] = uint64_t(DescendingDepthKey(depth)) << 32 | v;
-        }
-    }
-
-    // Current order: a record without a registration takes the viewpoint of the last one found
-    // before it in this order, so here the order matters.
-    if (!all_registered) {
-        for (size_t v = 0; v < count; ++v)
-            mv_sort_keys_scratch[mv_visit_position[v]] = v;
-        void* const* pointers = mv_triangles.base().data();
-        const MStlBase* previous_stl = nullptr;
-        uint16_t stl_index = NO_REGISTRATION;
-        float eye[3] = {0.0f, 0.0f, 0.0f};
-        float direction[3] = {0.0f, 0.0f, 0.0f};
-        for (size_t i = 0; i < count; ++i) {
-            if (i + 3 * PREFETCH_DISTANCE < count)
-                Prefetch(pointers[i + 3 * PREFETCH_DISTANCE]);
-            if (i + 2 * PREFETCH_DISTANCE < count)
-                PrefetchTriangle(
-                    static_cast<const IVVBTranspTriangle*>(pointers[i + 2 * PREFETCH_DISTANCE])->mp_triangle);
-            if (i + PREFETCH_DISTANCE < count)
-                PrefetchPoints(
-                    static_cast<const IVVBTranspTriangle*>(pointers[i + PREFETCH_DISTANCE])->mp_triangle);
-            IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[i]);
-            const MStlBase* stl = _GetOwnerStl(record.mp_triangle);
-            if (stl != previous_stl) {
-                const TStlReference* reference = _FindSTL(stl);
-                if (reference != nullptr) {
-                    std::copy(reference->ma_eye, reference->ma_eye + 3, eye);
-                    std::copy(reference->ma_view_dir, reference->ma_view_dir + 3, direction);
-                }
-                previous_stl = stl;
-                stl_index = index_of(reference);
-            }
-            const float depth = Depth(*record.mp_triangle, eye, direction);
-            const uint64_t visit = mv_sort_keys_scratch[i];
-            keys[i] = uint64_t(DescendingDepthKey(depth)) << 32 | visit;
-            mv_visit_facts[visit] = {depth, stl_index};
-        }
-    }
-    _SortByKeys(true);
-    mb_position_stls_valid = stls_indexed;
-    // The stream fill of this pass reads every record in draw order anyway and stores the depths
-    // then; whatever it leaves is stored at the end of the pass.
-    mb_depths_pending = true;
-
-    if (mp_container != nullptr)
-        mp_container->DestroyRenderOptimisations();
-}
-
-void IVTransparencyCache::_SortByDepth() {
-    const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
-    mb_position_stls_valid = false;
-    _ResetVisitOrder(true);
-    mv_sort_keys.resize(count);
-    mv_sort_keys_scratch.resize(count);
-    mv_sort_histograms.reserve(SORT_HISTOGRAM_SIZE);
-    for (size_t i = 0; i < count; ++i)
-        mv_sort_keys[i] = uint64_t(DescendingDepthKey(mv_triangles[i].mf_depth)) << 32 | i;
-    _SortByKeys(false);
-}
-
-void IVTransparencyCache::_ResetVisitOrder(bool read_triangles) {
-    const size_t count = static_cast<size_t>(std::max(mn_num_triangles, 0));
-    void* const* pointers = mv_triangles.base().data();
-    mv_visit_records.assign(pointers, pointers + count);
-    if (read_triangles) {
-        mv_visit_triangles.resize(count);
-        for (size_t i = 0; i < count; ++i)
-            mv_visit_triangles[i] = static_cast<const IVVBTranspTriangle*>(pointers[i])->mp_triangle;
-    }
-    mv_visit_position.resize(count);
-    for (size_t i = 0; i < count; ++i)
-        mv_visit_position[i] = static_cast<uint32_t>(i);
-}
-
-void IVTransparencyCache::_SortByKeys(bool facts) {
-    // The keys are laid out in current order and every algorithm below is stable, so equal depths
-    // keep their previous relative order.
-    const size_t count = mv_sort_keys.size();
-    uint64_t* keys = mv_sort_keys.data();
-    if (count < RADIX_MIN_COUNT) {
-        std::stable_sort(keys, keys + count, [](uint64_t a, uint64_t b) { return a >> 32 < b >> 32; });
-    } else {
-        // LSD radix sort on the depth key less the smallest one: as few passes of at most 11 bits
-        // (2048 buckets, still few enough write streams for the caches) as that range needs.
-        uint32_t lowest = std::numeric_limits<uint32_t>::max();
-        uint32_t highest = 0;
-        for (size_t i = 0; i < count; ++i) {
-            const uint32_t key = static_cast<uint32_t>(keys[i] >> 32);
-            lowest = std::min(lowest, key);
-            highest = std::max(highest, key);
-        }
-        const int bits = std::bit_width(highest - lowest);
-        const int passes = (bits + 10) / 11;
-        if (passes > 0) {
-            const int digit_bits = (bits + passes - 1) / passes;
-            const uint64_t mask = (uint64_t(1) << digit_bits) - 1;
-            const uint64_t offset_key = uint64_t(lowest) << 32;
-            std::vector<uint32_t>& histograms = mv_sort_histograms;
-            histograms.assign(size_t(passes) << digit_bits, 0);
-            for (size_t i = 0; i < count; ++i) {
-                const uint64_t key = (keys[i] - offset_key) >> 32;
-                for (int pass = 0; pass < passes; ++pass)
-                    ++histograms[(size_t(pass) << digit_bits) + ((key >> (digit_bits * pass)) & mask)];
-            }
-            uint64_t* scratch = mv_sort_keys_scratch.data();
-            for (int pass = 0; pass < passes; ++pass) {
-                uint32_t* buckets = histograms.data() + (size_t(pass) << digit_bits);
-                const int shift = 32 + digit_bits * pass;
-                uint32_t offset = 0;
-                for (size_t bucket = 0; bucket <= mask; ++bucket)
-                    offset += std::exchange(buckets[bucket], offset);
-                for (size_t i = 0; i < count; ++i) {
-                    const uint64_t key = keys[i];
-                    scratch[buckets[((key - offset_key) >> shift) & mask]++] = key;
-                }
-                std::swap(keys, scratch);
-            }
-        }
-    }
-
-    void** pointers = mv_triangles.base().data();
-    void* const* records = mv_visit_records.data();
-    uint32_t* positions = mv_visit_position.data();
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t visit = static_cast<uint32_t>(keys[i]);
-        pointers[i] = records[visit];
-        positions[visit] = static_cast<uint32_t>(i);
-    }
-    if (facts)
-        for (size_t i = 0; i < count; ++i)
-            mv_position_facts[i] = mv_visit_facts[static_cast<uint32_t>(keys[i])];
-}
-bool IVTransparencyCache::IVVBTranspTriangleCompare(const IVVBTranspTriangle& a,
-                                                    const IVVBTranspTriangle& b) {
-    return a.mf_depth > b.mf_depth;
-}
-
 void IVTransparencyCache::RenderStlTransparentPN(IVRender* render) {
     // What the sort leaves for the stream fill lasts for this pass only: depths the fill did not
     // store are stored on the way out, also when a device call throws.
@@ -642,10 +535,7 @@ void IVTransparencyCache::_StorePendingDepths() {
         return;
     mb_depths_pending = false;
     void* const* pointers = mv_triangles.base().data();
-    const size_t count = std::min(mv_position_facts.size(), mv_triangles.size());
-    for (size_t i = 0; i < count; ++i) {
-        if (i + PREFETCH_DISTANCE < count)
-            Prefetch(pointers[i + PREFETCH_DISTANCE]);
-        static_cast<IVVBTranspTriangle*>(pointers[i])->mf_depth = mv_position_facts[i].mf_depth;
-    }
+    const size_t count = std::min(mv_sort_keys.size(), mv_triangles.size());
+    for (size_t i = 0; i < count; ++i)
+        static_cast<IVVBTranspTriangle*>(pointers[i])->mf_depth = _GetSortedDepth(i);
 }

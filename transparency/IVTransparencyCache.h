@@ -3,16 +3,45 @@
 // front, in a single draw of one vertex container.
 //
 // Call order, once per frame: AddSTL for every mesh to be drawn transparently (the device's state
-// at that moment, above all its material, is kept per mesh), then RenderStlTransparentPN once.
-// The pass reuses the previous pass's triangle records while the same meshes are registered in the
-// same order, re-sorts them only when the view direction has turned by at least half the skip-sort
-// tolerance (or the record count changed), and redraws the stream filled last while the order
-// stands. Clear (or a pass with nothing registered) empties the registrations so that the next
-// pass rebuilds.
+// at that moment, above all its material's diffuse colour and alpha, is kept per mesh), then
+// RenderStlTransparentPN once. A pass with nothing registered empties the cache and draws nothing.
+//
+// AddSTL's parameters, for a mesh whose integer point coordinates are in internal units
+// (MUnit::GetIE() of them per model unit):
+//   stl      - borrowed; must stay alive and unchanged in shape until Clear() or the end of the
+//              last pass that uses it (see reuse below).
+//   eye      - three floats: the viewpoint in the mesh's own coordinates, in internal units.
+//   view_dir - three floats: the view direction in the same frame; brought to unit length.
+//   matrix   - maps the mesh's own coordinates (internal units, as its points are) to world
+//              coordinates in MODEL units. The cache multiplies its linear part and translation
+//              by IE, so that the records hold world positions in internal units, and the pass
+//              draws them with an object-to-world scale of 1 / IE on the constructor's device.
+//              The identity therefore makes the scene IE times too large: a mesh already placed
+//              in the world in internal units needs a uniform scale of 1 / IE.
+//
+// Reuse contract: the records of the previous pass (positions, normals, the triangles they point
+// to) are reused while the same mesh addresses come in the same order. Call Clear() after
+// destroying, rebuilding or editing a registered mesh; moved points are otherwise drawn where they
+// were, and a destroyed mesh leaves records that point into freed memory. Builds without NDEBUG
+// check each reused mesh's first triangle and triangle count and abort with a message when the
+// mesh was rebuilt behind the cache's back.
+//
+// Sorting: by default by the depth of each triangle's centroid along its mesh's view direction,
+// re-sorted when the direction has turned by at least half the skip-sort tolerance (or the record
+// count changed). SetSortKey(eSortEyeDistance) sorts by the distance of each centroid from the
+// eye instead, measured in world space (centroid and eye both through the mesh's matrix, internal
+// units); that sort is skipped while the record count is unchanged and the eye has moved, since
+// the last sort, by less than sin(tolerance / 2) times the distance of the nearest triangle then:
+// no triangle then sees the eye turn by half the tolerance or more. Large sorts use up to
+// SetSortThreads() threads (0, the default: as many as the machine has cores, at most 2); the
+// order never depends on the thread count.
 //
 // Ownership: meshes and devices are borrowed. The cache owns its records and its container; a copy
-// takes the container over (the source builds a new one in its next pass that draws).
-// Threading: none; used from the host's rendering thread only.
+// takes the container over (the source builds a new one in its next pass that draws). The records
+// live in blocks of the cache's own (one per rebuild that grows), still owned one by one through
+// the pointer vector.
+// Threading: used from one thread at a time; a large sort runs helper threads that end before
+// RenderStlTransparentPN returns.
 #include "host/math/MMPoint3d.h"
 #include "host/math/MMTransformMatrix.h"
 #include "host/mesh/MStlSurface.h"
@@ -27,11 +56,13 @@
 #include <cstdint>
 #include <memory>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 class MStlBase;
 struct MStlPoint;
 class IVVertexContainerTransparency;
+class IVTranspRecordSlabs;
 
 class VANTREL_API IVTransparencyCache {
 public:
@@ -50,11 +81,19 @@ public:
         const MStlTriangle* mp_triangle;
         float mf_depth;
         IVVertexPNC ma_vertices[3];
+
+        // Single records come from the heap; the cache's own come from its blocks, and deleting
+        // one of those frees nothing (its block goes with the cache).
+        static void* operator new(std::size_t size);
+        static void operator delete(void* pointer);
     };
     static_assert(std::is_standard_layout_v<IVVBTranspTriangle>);
     static_assert(sizeof(IVVBTranspTriangle::ma_vertices) == 3 * sizeof(IVVertexPNC));
     static_assert(offsetof(IVVBTranspTriangle, ma_vertices) + 3 * sizeof(IVVertexPNC) <=
                   sizeof(IVVBTranspTriangle));
+
+    // What the records are sorted by; see the opening comment.
+    enum ESortKey { eSortDirectionDepth = 0, eSortEyeDistance = 1 };
 
     explicit IVTransparencyCache(IVRender* render);
     // Takes the container from `other`, which keeps none; duplicates everything else.
@@ -63,8 +102,8 @@ public:
     IVTransparencyCache& operator=(IVTransparencyCache& other);
     ~IVTransparencyCache();
 
-    // Registers a mesh for the next pass: `eye` and `view_direction` (three floats each) are in the
-    // mesh's own coordinates and internal units. A null mesh, eye or direction registers nothing.
+    // Registers a mesh for the next pass (parameters: see the opening comment). A null mesh, eye
+    // or direction registers nothing.
     void AddSTL(MStlBase* stl, float* eye, float* view_direction, const MMTransformMatrix& matrix);
     // Forgets every registration and discards the filled stream; the records stay until the next
     // rebuild.
@@ -76,6 +115,16 @@ public:
     void SetSkipSortTolerance(float angle);
     // Makes the next pass with records sort.
     void ForceReSort();
+    // Changing the key makes the next pass sort.
+    void SetSortKey(ESortKey key) {
+        if (key != mn_sort_key)
+            ForceReSort();
+        mn_sort_key = key;
+    }
+    ESortKey GetSortKey() const { return mn_sort_key; }
+    // Most threads a sort may use; 0 (the default): the machine's cores, at most 2. The order
+    // and the depths never depend on it.
+    void SetSortThreads(unsigned threads) { mn_sort_threads = threads; }
 
     // The whole pass on `render`. A null device prepares and sorts but draws nothing.
     void RenderStlTransparentPN(IVRender* render);
@@ -95,36 +144,44 @@ private:
     static const MStlBase* _GetOwnerStl(const MStlTriangle* triangle) {
         return triangle == nullptr || triangle->mp_owner == nullptr ? nullptr : triangle->mp_owner->mp_stl;
     }
-    // The mesh of the record at `position`: as the sort of this pass found it when there was one
-    // (the same answer as the owner link, without touching the scattered triangle again), else
-    // through the owner link. Only registered meshes are told apart; others read as null, which
-    // gives the same colours.
-    const MStlBase* _GetRecordStl(size_t position) const {
-        if (mb_position_stls_valid) {
-            const uint16_t index = mv_position_facts[position].mn_stl;
-            return index < mv_stls.size() ? mv_stls[index].mp_stl : nullptr;
-        }
-        return _GetOwnerStl(mv_triangles[position].mp_triangle);
-    }
+    // The registration the stream fill uses for the record at `position`, and its mesh: from the
+    // visit ranges when the sort of this pass checked them (the same answer as the owner link,
+    // without touching the scattered triangle again), else through the owner link.
+    const MStlBase* _GetRecordStl(size_t position, const TStlReference** reference) const;
+    // The depth the sort of this pass found for the record at `position`.
+    float _GetSortedDepth(size_t position) const;
     const TStlReference* _FindSTL(const MStlBase* stl) const;
     void _PrepareTriangles();
     void _CalculateObjectWorldTransformForTriangle(const TStlReference& stl, IVVBTranspTriangle& triangle);
     void _CalculateGouraudNormal(MMPoint3d<float>& normal, MStlPoint* point, const MStlTriangle& triangle);
+    // Replaces the records by duplicates of `records`, in the cache's own blocks.
+    void _CloneRecords(const boost::ptr_vector<IVVBTranspTriangle>& records);
+    // Resizes the records to `count` as the pointer vector would: new ones zeroed, surplus ones
+    // dropped, the rest left as they are.
+    void _ResizeRecords(size_t count);
+    // Drops every record; the blocks go with them.
+    void _ReleaseRecords();
+    // Debug builds: aborts when a reused mesh was rebuilt since its records were prepared.
+    void _CheckReusedMeshes() const;
 
     bool _IsSorted();
     void _Sort();
+    // Depth (or distance) of every record into the sort keys; false when a record's mesh has no
+    // registration, which leaves the keys to the current-order pass.
+    bool _ComputeDepths(size_t count);
+    void _ComputeDepthsInCurrentOrder(size_t count);
     // Orders the first mn_num_triangles records by their mf_depth: greatest first, equal depths in
     // their previous relative order, NaN depths last. Moves record pointers only.
     void _SortByDepth();
-    // Orders the records by mv_sort_keys (depth key above visit index, laid out in current order)
-    // and moves the record pointers accordingly; with `facts`, also moves mv_visit_facts into
-    // mv_position_facts.
-    void _SortByKeys(bool facts);
-    // Makes the visit order the current order; without `read_triangles`, mv_visit_triangles
-    // already holds the records' triangles in that order.
+    // Stable sort of mv_sort_keys by their depth half, then the record pointers follow.
+    void _SortByKeys();
+    // Makes the current order the visit order; without `read_triangles`, mv_visit_triangles
+    // already holds the records' triangles in that order (the rebuild's walk).
     void _ResetVisitOrder(bool read_triangles);
+    IVVBTranspTriangle* _VisitRecord(size_t visit) const;
     // Stores in the records the depths of the last sort that the stream fill has not stored.
     void _StorePendingDepths();
+    unsigned _SortThreadCount(size_t count) const;
     static bool IVVBTranspTriangleCompare(const IVVBTranspTriangle& a, const IVVBTranspTriangle& b);
 
     std::unique_ptr<IVVertexContainerTransparency> mp_container; // moves on copy
@@ -138,31 +195,61 @@ private:
     bool mb_gouraud_shading = false;
     boost::ptr_vector<IVVBTranspTriangle> mv_triangles;
 
+    ESortKey mn_sort_key = eSortDirectionDepth;
+    unsigned mn_sort_threads = 0;
+    // Distance key: the world eye and the nearest record's distance at the last sort decision.
+    double ma_sort_eye[3] = {0.0, 0.0, 0.0};
+    double md_sort_near_distance = 0.0;
+
+    // The cache's record blocks.
+    std::unique_ptr<IVTranspRecordSlabs> mp_slabs;
+
     // The depth pass visits the records in their build order, in which triangles and points lie
     // close together in memory, instead of the scattered draw order, and reads the triangles
-    // without touching the records. mv_visit_records holds the records in that order,
-    // mv_visit_triangles their triangles and mv_visit_position each one's current position; all
-    // are reset at a rebuild, and are empty (reset at the next sort) in a copy.
+    // without touching the records. Record of visit index v: mp_visit_base + v while the records
+    // lie in that order in one block (mv_visit_records empty), else mv_visit_records[v].
+    // mv_visit_ends holds, per registration, the end of its visit range while the visit order is
+    // the build order (empty otherwise). All are reset at a rebuild; a copy resets them at its
+    // next sort.
+    IVVBTranspTriangle* mp_visit_base = nullptr;
     std::vector<void*> mv_visit_records;
     std::vector<const MStlTriangle*> mv_visit_triangles;
-    std::vector<uint32_t> mv_visit_position;
-    // What the depth pass found per visit index and, after the sort, per position: the
-    // registration index of the record's mesh (the largest value: none) and the depth. The stream
-    // fill of the same pass uses the first instead of the triangles' owner links, and stores the
-    // depths in the records while it reads them anyway (mb_depths_pending until then; the pass
-    // stores what is left at its end). Both last only until the end of the pass; the indices are
-    // used only with fewer registrations than the largest value.
-    struct TSortFacts {
-        float mf_depth;
-        uint16_t mn_stl;
-    };
-    std::vector<TSortFacts> mv_visit_facts;
-    std::vector<TSortFacts> mv_position_facts;
-    bool mb_position_stls_valid = false;
-    bool mb_depths_pending = false;
-    // Sort scratch, kept between passes so that a sort does not allocate: (depth key << 32 | visit
-    // index) per current position, and a second buffer for the radix passes.
+    std::vector<uint32_t> mv_visit_ends;
+    bool mb_visit_valid = false;
+    // Per current position: (descending depth key << 32) | visit index. Between sorts the low
+    // half tells each position's visit index, so the next sort lays its keys out in current order
+    // without another table. mv_sort_keys_scratch holds the radix passes' second buffer and, in
+    // the depth pass, each visit's depth key.
     std::vector<uint64_t> mv_sort_keys;
     std::vector<uint64_t> mv_sort_keys_scratch;
     std::vector<uint32_t> mv_sort_histograms;
+    // Depths that the key does not tell exactly (NaN, -0), by visit index, and per thread while
+    // the depth pass runs.
+    std::vector<std::pair<uint32_t, float>> mv_special_depths;
+    std::vector<std::vector<std::pair<uint32_t, float>>> mv_special_depths_parts;
+    // Per registration: the first registration of the same mesh (the one every lookup finds),
+    // and what the depth pass measures with: the eye and direction widened to double, and for
+    // the distance key the mesh's matrix and the eye through it.
+    std::vector<const TStlReference*> mv_visit_range_references;
+    struct TDepthFrame {
+        double ma_eye[3];
+        double ma_direction[3];
+        double ma_matrix[16];
+        double ma_world_eye[3];
+    };
+    std::vector<TDepthFrame> mv_depth_frames;
+    // Set by the sort for the rest of its pass: the stream fill may take meshes from the visit
+    // ranges and depths from the keys (it stores them while it reads the records anyway;
+    // mb_depths_pending until then, and the pass stores what is left at its end).
+    bool mb_position_stls_valid = false;
+    bool mb_depths_pending = false;
+
+    // Per registration of the last rebuild, for the debug check of reused meshes: the first
+    // triangle the walk yielded and the mesh's triangle count as its properties said.
+    struct TMeshFingerprint {
+        const MStlTriangle* mp_first_triangle;
+        int32_t mn_num_triangles;
+        bool mb_count_valid;
+    };
+    std::vector<TMeshFingerprint> mv_fingerprints;
 };

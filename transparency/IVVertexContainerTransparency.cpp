@@ -48,16 +48,19 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
     const size_t count =
         std::min(static_cast<size_t>(std::max(mp_cache->mn_num_triangles, 0)), mp_cache->mv_triangles.size());
     // The sort of this pass left the depths for this loop to store, as it reads every record anyway.
-    const bool depths_pending = mp_cache->mb_depths_pending && mp_cache->mv_position_facts.size() >= count;
+    const bool depths_pending = mp_cache->mb_depths_pending && mp_cache->mv_sort_keys.size() >= count;
     for (size_t i = 0; i < count; ++i) {
-        // The records lie scattered over the heap in draw order: fetch them ahead of their use.
+        // The records lie scattered over their block in draw order: fetch them ahead of their use.
         if (i + PREFETCH_DISTANCE < count)
             PrefetchRecord(pointers[i + PREFETCH_DISTANCE]);
         Record& record = *static_cast<Record*>(pointers[i]);
-        const MStlBase* stl = mp_cache->_GetRecordStl(i);
+        const IVTransparencyCache::TStlReference* reference = nullptr;
+        const MStlBase* stl = mp_cache->_GetRecordStl(i, &reference);
         if (stl != previous_stl) {
             previous_stl = stl;
-            if (const IVTransparencyCache::TStlReference* reference = mp_cache->_FindSTL(stl)) {
+            if (reference == nullptr)
+                reference = mp_cache->_FindSTL(stl);
+            if (reference != nullptr) {
                 const uint32_t diffuse = reference->mo_render_memento.GetMaterial().GetDiffuse();
                 for (int k = 0; k < 4; ++k)
                     colour[k] = static_cast<float>((diffuse >> (8 * k)) & 0xFFu) / 255.0f;
@@ -65,7 +68,7 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
             }
         }
         if (depths_pending)
-            record.mf_depth = mp_cache->mv_position_facts[i].mf_depth;
+            record.mf_depth = mp_cache->_GetSortedDepth(i);
         for (IVVertexPNC& vertex : record.ma_vertices) {
             vertex.r = bytes[0];
             vertex.g = bytes[1];

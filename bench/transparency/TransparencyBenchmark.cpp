@@ -7,7 +7,10 @@
 //   TurnedView  - same meshes, the view turned by 20 degrees each pass: depth sort and stream fill
 //   SkippedSort - same meshes, the view turned by 1 degree within a 10 degree tolerance: no sort,
 //                 the stream filled last is drawn again
-// FirstPass also reports the heap bytes the cache holds per triangle record after its first pass.
+//   TurnedViewDistance - as TurnedView, with the eye-distance sort key and the eye moving instead
+// Every benchmark reports minor page faults per pass (getrusage) and the process's peak resident
+// memory; FirstPass also the bytes the cache holds per record after its first pass. The second
+// argument is the number of sort threads (0: the cache's default).
 #include "host/base/MUnit.h"
 #include "host/math/MMTransformMatrix.h"
 #include "host/mesh/MStlMeshBuilder.h"
@@ -17,8 +20,11 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -126,10 +132,10 @@ struct Scene {
         }
     }
 
-    void Register(IVTransparencyCache& cache, double angle_degrees) {
+    void Register(IVTransparencyCache& cache, double angle_degrees, float eye_shift = 0.0f) {
         const double angle = angle_degrees * M_PI / 180.0;
         for (size_t m = 0; m < mv_meshes.size(); ++m) {
-            float eye[3] = {-1e6f, -1e6f, 5e5f};
+            float eye[3] = {-1e6f + eye_shift, -1e6f, 5e5f};
             float direction[3] = {float(std::cos(angle)), float(std::sin(angle)), -0.3f};
             cache.AddSTL(mv_meshes[m].get(), eye, direction, mv_matrices[m]);
         }
@@ -148,48 +154,88 @@ Scene& SceneOf(int64_t count) {
 }
 
 struct Devices {
-    Devices() { pass.SetVertexStreamSource(&source); }
+    // The stream's storage is reserved and touched once, as a device's vertex buffer would be.
+    explicit Devices(int64_t triangles) {
+        pass.SetVertexStreamSource(&source);
+        source.mv_pnc.resize(size_t(3 * triangles));
+        source.mv_pnc.clear();
+    }
     StoringSource source;
     NullRender constructor;
     NullRender pass;
 };
 
+long MinorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Page faults per pass and peak resident memory of the process so far, in MB.
+void ReportMemory(benchmark::State& state, long faults) {
+    state.counters["faults_per_pass"] = double(faults) / double(std::max<int64_t>(state.iterations(), 1));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+// Resident memory now, in bytes (the cache's blocks are mapped, not malloc'ed).
+double ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* file = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(file, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(file);
+    }
+    return double(resident) * 4096.0;
+}
+
+IVTransparencyCache* NewCache(std::unique_ptr<IVTransparencyCache>& cache, Devices& devices,
+                              const benchmark::State& state) {
+    cache = std::make_unique<IVTransparencyCache>(&devices.constructor);
+    cache->SetSortThreads(unsigned(state.range(1)));
+    return cache.get();
+}
+
 void FirstPass(benchmark::State& state) {
     MUnit::SetIE(1000);
     Scene& scene = SceneOf(state.range(0));
-    Devices devices;
+    Devices devices(state.range(0));
     std::unique_ptr<IVTransparencyCache> cache;
+    long faults = 0;
     for (auto _ : state) {
         state.PauseTiming();
         cache.reset();
-        // The previous cache's million frees wait in malloc's fast bins; a small heap request
-        // consolidates them here rather than inside the timed pass.
-        void* block = std::malloc(64 * 1024);
-        benchmark::DoNotOptimize(block);
-        std::free(block);
-        cache = std::make_unique<IVTransparencyCache>(&devices.constructor);
+        NewCache(cache, devices, state);
+        const long before = MinorFaults();
         state.ResumeTiming();
         scene.Register(*cache, 0.0);
         cache->RenderStlTransparentPN(&devices.pass);
+        state.PauseTiming();
+        faults += MinorFaults() - before;
+        state.ResumeTiming();
     }
+    ReportMemory(state, faults);
     const double records = double(cache->GetNumTriangle());
     state.counters["records"] = records;
 
-    // Heap held by a cache after its first pass (records, the pointer vector, sort scratch,
-    // registrations, container); the stream's storage is the device's and is already allocated.
+    // What a cache holds after its first pass (records, the pointer vector, sort scratch,
+    // registrations, container): resident memory, since its record blocks bypass malloc. The
+    // stream's storage is the device's and is already resident.
     cache.reset();
-    const size_t before = mallinfo2().uordblks;
-    cache = std::make_unique<IVTransparencyCache>(&devices.constructor);
+    const double before = ResidentBytes();
+    NewCache(cache, devices, state);
     scene.Register(*cache, 0.0);
     cache->RenderStlTransparentPN(&devices.pass);
-    const size_t after = mallinfo2().uordblks;
-    state.counters["heap_bytes_per_record"] = double(after - before) / records;
+    state.counters["bytes_per_record"] = (ResidentBytes() - before) / records;
     state.counters["record_bytes"] = double(sizeof(IVTransparencyCache::IVVBTranspTriangle));
 }
 
 // A cache with a 10-degree skip tolerance, after one full pass at angle 0.
-void PrimeCache(Scene& scene, IVTransparencyCache& cache, Devices& devices) {
+void PrimeCache(Scene& scene, IVTransparencyCache& cache, Devices& devices, const benchmark::State& state) {
     cache.SetSkipSortTolerance(10.0f);
+    cache.SetSortThreads(unsigned(state.range(1)));
     scene.Register(cache, 0.0);
     cache.RenderStlTransparentPN(&devices.pass);
 }
@@ -197,33 +243,62 @@ void PrimeCache(Scene& scene, IVTransparencyCache& cache, Devices& devices) {
 void TurnedView(benchmark::State& state) {
     MUnit::SetIE(1000);
     Scene& scene = SceneOf(state.range(0));
-    Devices devices;
+    Devices devices(state.range(0));
     IVTransparencyCache cache(&devices.constructor);
-    PrimeCache(scene, cache, devices);
+    PrimeCache(scene, cache, devices, state);
     double angle = 0.0;
+    const long before = MinorFaults();
     for (auto _ : state) {
         angle += 20.0;
         scene.Register(cache, angle);
         cache.RenderStlTransparentPN(&devices.pass);
     }
+    ReportMemory(state, MinorFaults() - before);
+}
+
+// The eye moves along the scene by a tenth of its width each pass (the direction stays), so that
+// the distance order changes.
+void TurnedViewDistance(benchmark::State& state) {
+    MUnit::SetIE(1000);
+    Scene& scene = SceneOf(state.range(0));
+    Devices devices(state.range(0));
+    IVTransparencyCache cache(&devices.constructor);
+    cache.SetSortKey(IVTransparencyCache::eSortEyeDistance);
+    PrimeCache(scene, cache, devices, state);
+    int64_t frame = 0;
+    const long before = MinorFaults();
+    for (auto _ : state) {
+        scene.Register(cache, 0.0, 1e5f * float(++frame % 10));
+        cache.RenderStlTransparentPN(&devices.pass);
+    }
+    ReportMemory(state, MinorFaults() - before);
 }
 
 void SkippedSort(benchmark::State& state) {
     MUnit::SetIE(1000);
     Scene& scene = SceneOf(state.range(0));
-    Devices devices;
+    Devices devices(state.range(0));
     IVTransparencyCache cache(&devices.constructor);
-    PrimeCache(scene, cache, devices);
+    PrimeCache(scene, cache, devices, state);
     int64_t frame = 0;
+    const long before = MinorFaults();
     for (auto _ : state) {
         scene.Register(cache, (++frame % 2) * 1.0);
         cache.RenderStlTransparentPN(&devices.pass);
     }
+    ReportMemory(state, MinorFaults() - before);
 }
 
-BENCHMARK(FirstPass)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
-BENCHMARK(TurnedView)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
-BENCHMARK(SkippedSort)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
+void Sizes(benchmark::internal::Benchmark* benchmark) {
+    for (int64_t count : {10'000, 100'000, 1'000'000})
+        benchmark->Args({count, 0});
+    benchmark->Args({1'000'000, 1}); // one sort thread
+}
+
+BENCHMARK(FirstPass)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(TurnedView)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(TurnedViewDistance)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(SkippedSort)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
