@@ -30,6 +30,9 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 
 using Vector = MMPoint3d<double>;
 
+// Halvings of a bent edge before it counts as crossing a seam: 2^8 pieces to an edge at most.
+constexpr int SUBDIVISION_DEPTH = 12;
+
 std::shared_ptr<PanoramicTransform> MakePanoramicTransform(const Options& options, const Camera& camera) {
     const double fov = options.GetFovDegrees();
     switch (options.projection) {
@@ -284,6 +287,13 @@ FrameStats FrameRenderer::Render(int index) {
     linear.GetEyeWindow(matrix);
     mp_device->SetTransformEyeWindow(matrix);
     mp_device->SetTransform(transform.get());
+    // Views from inside: primitives are cut at the eye; the panoramic projections bend edges as
+    // well as corners, and sort transparency by distance from the eye (see Options).
+    mp_device->SetNearClipping(true);
+    mp_device->SetSubdivision(float(mo_options.GetSubdividePixels()), SUBDIVISION_DEPTH);
+    mp_cache->SetSortKey(mo_options.GetSortKey() == SortKey::eDistance
+                             ? IVTransparencyCache::eSortEyeDistance
+                             : IVTransparencyCache::eSortDirectionDepth);
     mp_transform = std::move(transform);
     if (mo_options.clip) {
         const auto& plane = *mo_options.clip;
@@ -402,6 +412,10 @@ void FrameRenderer::Resize(int width, int height) {
     mo_options.width = std::max(width, 1);
     mo_options.height = std::max(height, 1);
     mo_surface.Resize(mo_options.width, mo_options.height);
+}
+
+size_t FrameRenderer::GetNumRasterTriangles() const {
+    return mp_device->GetNumRasterTriangles();
 }
 
 void FrameRenderer::SetView(Projection projection, double fov_degrees) {

@@ -58,6 +58,8 @@ public:
     bool Project(int index, const MMPoint3d<double>& world, MMPoint3d<double>& window) const;
     // The animation scale of frame `index`.
     double GetAnimationScale(int index) const;
+    // Triangles the last frame handed to the rasterizer, after clipping and subdivision.
+    size_t GetNumRasterTriangles() const;
 
 private:
     std::shared_ptr<PanoramicTransform> _MakeTransform(const Camera& camera) const;

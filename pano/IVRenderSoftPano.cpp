@@ -21,6 +21,11 @@ void IVRenderSoftPano::SetTransform(MMTransform* transform) {
     mp_transform = transform;
 }
 
+void IVRenderSoftPano::_OnStartFrame(IVDisplaySurface* surface, CDC* dc) {
+    IVRenderSoft::_OnStartFrame(surface, dc);
+    mn_raster_triangles = 0;
+}
+
 void IVRenderSoftPano::_MultiplyMatrix(float* out, const float* m, float x, float y, float z, float w) {
     for (int i = 0; i < 4; ++i)
         out[i] = ((m[4 * i] * x + m[4 * i + 1] * y) + m[4 * i + 2] * z) + m[4 * i + 3] * w;
@@ -121,15 +126,26 @@ void IVRenderSoftPano::_ProjectTriangle(const float* a, const float* b, const fl
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
                                      unsigned long colour) {
+    if (_IsExtended()) {
+        mp_rasterizer->SetColourWord(uint32_t(colour));
+        _DrawTriangleExtended(a, b, c, normal);
+        return;
+    }
     float ra[3], rb[3], rc[3], raster_normal[3];
     _ProjectTriangle(a, b, c, normal, ra, rb, rc, raster_normal);
     mp_rasterizer->SetColourWord(uint32_t(colour));
+    ++mn_raster_triangles;
     mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
 }
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    if (_IsExtended()) {
+        _DrawTriangleExtended(a, b, c, normal);
+        return;
+    }
     float ra[3], rb[3], rc[3], raster_normal[3];
     _ProjectTriangle(a, b, c, normal, ra, rb, rc, raster_normal);
+    ++mn_raster_triangles;
     mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
 }
 
@@ -144,6 +160,11 @@ void IVRenderSoftPano::DrawTriangle(const float* a, const float* b, const float*
 
 void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
                                 const float* colour) {
+    if (_IsExtended()) {
+        mp_rasterizer->SetColourWord(MakeColourWord(colour));
+        _DrawLineExtended(x0, y0, z0, x1, y1, z1, 0.0f);
+        return;
+    }
     float ra[3], rb[3];
     _TransformObjectRaster(ra, x0, y0, z0, 1.0f);
     _TransformObjectRaster(rb, x1, y1, z1, 1.0f);
@@ -152,6 +173,10 @@ void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1
 }
 
 void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
+    if (_IsExtended()) {
+        _DrawLineExtended(x0, y0, z0, x1, y1, z1, 1.0f);
+        return;
+    }
     float ra[3], rb[3];
     _TransformObjectRaster(ra, x0, y0, z0, 1.0f);
     _TransformObjectRaster(rb, x1, y1, z1, 1.0f);
@@ -162,16 +187,16 @@ void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1
 
 void IVRenderSoftPano::DrawPoint(float x, float y, float z) {
     float rp[3];
-    _TransformObjectRaster(rp, x, y, z, 1.0f);
-    mp_rasterizer->RasterPoint(rp, 0);
+    if (_ProjectPoint(rp, x, y, z))
+        mp_rasterizer->RasterPoint(rp, 0);
 }
 
 void IVRenderSoftPano::DrawPoints(const float* xyz, unsigned int count) {
     for (unsigned int k = 0; k < count; ++k) {
         const unsigned int index = 3u * k; // unsigned 32-bit, as the caller's layout is
         float rp[3];
-        _TransformObjectRaster(rp, xyz[index], xyz[index + 1], xyz[index + 2], 1.0f);
-        mp_rasterizer->RasterPoint(rp, 3);
+        if (_ProjectPoint(rp, xyz[index], xyz[index + 1], xyz[index + 2]))
+            mp_rasterizer->RasterPoint(rp, 3);
     }
 }
 

@@ -15,6 +15,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <numbers>
+#include <string>
 
 namespace {
 
@@ -292,6 +295,134 @@ TEST(RendererTest, EyeOnTheTargetIsRejected) {
     options.target.reset();
     options.eye = scene.GetBounds().Centre();
     EXPECT_THROW(FrameRenderer(scene, options), InputError);
+}
+
+// Six walls of six colours around the eye, as slabs of a few large triangles each. Under any
+// shading a wall keeps which of its channels are lit: bit 0 red, 1 green, 2 blue.
+struct ColouredRoom {
+    static constexpr double HALF = 50.0;
+    // +x, -x, +y, -y, +z, -z
+    static constexpr uint32_t COLOURS[6] = {
+        MMaterial::MakeColour(220, 0, 0, 255),   MMaterial::MakeColour(0, 220, 0, 255),
+        MMaterial::MakeColour(0, 0, 220, 255),   MMaterial::MakeColour(220, 220, 0, 255),
+        MMaterial::MakeColour(0, 220, 220, 255), MMaterial::MakeColour(220, 0, 220, 255)};
+    static constexpr int CHANNELS[6] = {1, 2, 4, 3, 6, 5};
+
+    static Scene Make() {
+        Scene scene;
+        for (int wall = 0; wall < 6; ++wall) {
+            const int axis = wall / 2;
+            const double side = wall % 2 == 0 ? 1.0 : -1.0;
+            double low[3] = {-HALF - 5, -HALF - 5, -HALF - 5}, high[3] = {HALF + 5, HALF + 5, HALF + 5};
+            low[axis] = side > 0 ? HALF : -HALF - 5;
+            high[axis] = side > 0 ? HALF + 5 : -HALF;
+            AddBox(scene, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, COLOURS[wall], false);
+        }
+        return scene;
+    }
+    static int Channels(const Pixel& pixel) {
+        const int strongest = std::max({pixel[0], pixel[1], pixel[2]});
+        return (pixel[0] * 2 > strongest) | (pixel[1] * 2 > strongest) << 1 | (pixel[2] * 2 > strongest) << 2;
+    }
+};
+
+// From inside a closed box nothing of the background shows in any projection; and an
+// equirectangular panorama shows at every pixel the wall in that pixel's direction, except within
+// about two pixels of the walls' edges. Triangles passing behind the eye, straight triangles
+// across the curved image and triangles smeared across the seam behind the eye all break it.
+TEST(RendererTest, PanoramaFromInsideABoxShowsTheWallInEveryDirection) {
+    Scene scene = ColouredRoom::Make();
+    const std::pair<Projection, double> views[] = {
+        {Projection::eNone, 90.0}, {Projection::eCylindrical, 360.0}, {Projection::eEquirect, 360.0}};
+    constexpr int W = 128, H = 64;
+    for (const auto& [projection, fov] : views) {
+        Options options;
+        options.width = W;
+        options.height = H;
+        options.projection = projection;
+        options.fov_degrees = fov;
+        options.eye = MMPoint3d<double>{0, 0, 0};
+        options.target = MMPoint3d<double>{0, 10, 0};
+        FrameRenderer renderer(scene, options);
+        renderer.Render(0);
+        int background = 0, wrong = 0;
+        std::string first_wrong;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const Pixel pixel = At(renderer, x, y);
+                background += pixel == Background();
+                if (projection != Projection::eEquirect)
+                    continue;
+                // The camera looks along +y with z up, so x is to the right.
+                const double longitude = ((x + 0.5) / W * 2.0 - 1.0) * std::numbers::pi;
+                const double latitude = (0.5 - (y + 0.5) / H) * std::numbers::pi;
+                const double direction[3] = {std::cos(latitude) * std::sin(longitude),
+                                             std::cos(latitude) * std::cos(longitude), std::sin(latitude)};
+                int axis = 0;
+                for (int k = 1; k < 3; ++k)
+                    axis = std::fabs(direction[k]) > std::fabs(direction[axis]) ? k : axis;
+                double second = 0.0;
+                for (int k = 0; k < 3; ++k)
+                    second = k != axis ? std::max(second, std::fabs(direction[k])) : second;
+                // Two pixels of angle from an edge, where two components are equal.
+                if (std::fabs(direction[axis]) - second < 2.0 * 2.0 * std::numbers::pi / W)
+                    continue;
+                const int wall = 2 * axis + (direction[axis] > 0 ? 0 : 1);
+                if (ColouredRoom::Channels(pixel) != ColouredRoom::CHANNELS[wall] && wrong++ == 0)
+                    first_wrong = "(" + std::to_string(x) + ", " + std::to_string(y) + ") expected wall " +
+                                  std::to_string(wall) + ", found colour " + std::to_string(pixel[0]) + " " +
+                                  std::to_string(pixel[1]) + " " + std::to_string(pixel[2]);
+            }
+        EXPECT_EQ(background, 0) << "projection " << int(projection) << ": background pixels";
+        EXPECT_EQ(wrong, 0) << "pixels showing another wall, first " << first_wrong;
+    }
+}
+
+// Two transparent spheres about the eye, seen from inside with a 300 degree fisheye. The outer one
+// must be blended first in every direction, also behind the eye, where depths along the view
+// direction would order them the other way: then the inner one's red dominates and the outer
+// one's green shows through it (compared with the inner shell alone, drawn the same way).
+TEST(RendererTest, NearerOfTwoShellsAroundTheEyeDominatesInEveryDirection) {
+    constexpr int SIZE = 96;
+    auto render = [](bool with_outer) {
+        Scene scene;
+        PrimitiveBuilder inner;
+        inner.AddSphere({0, 0, 0}, 30.0, 32, 16);
+        scene.AddMesh(inner.Take(), "inner", WithAlpha(RED, 150), true);
+        if (with_outer) {
+            PrimitiveBuilder outer;
+            outer.AddSphere({0, 0, 0}, 60.0, 32, 16);
+            scene.AddMesh(outer.Take(), "outer", WithAlpha(GREEN, 220), true);
+        }
+        Options options;
+        options.width = options.height = SIZE;
+        options.projection = Projection::eFisheye;
+        options.fov_degrees = 300.0;
+        options.eye = MMPoint3d<double>{0, 0, 0};
+        options.target = MMPoint3d<double>{0, 10, 0};
+        auto renderer = std::make_unique<FrameRenderer>(scene, options);
+        renderer->Render(0);
+        return std::vector<uint8_t>(renderer->GetPixels(), renderer->GetPixels() + SIZE * SIZE * 4);
+    };
+    const std::vector<uint8_t> both = render(true), inner_only = render(false);
+    int checked = 0, wrong = 0;
+    std::string first;
+    for (int y = 0; y < SIZE; ++y)
+        for (int x = 0; x < SIZE; ++x) {
+            // Inside the image circle (150 degrees from the axis at the edge), clear of its rim.
+            if (std::hypot(x + 0.5 - SIZE / 2, y + 0.5 - SIZE / 2) > 0.95 * SIZE / 2)
+                continue;
+            const uint8_t* pixel = &both[4 * size_t(y * SIZE + x)];
+            const int green_through = pixel[1] - inner_only[4 * size_t(y * SIZE + x) + 1];
+            ++checked;
+            if ((pixel[0] <= pixel[1] || green_through < 15) && wrong++ == 0)
+                first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): red " +
+                        std::to_string(pixel[0]) + ", green " + std::to_string(pixel[1]) +
+                        ", green beyond the inner shell alone " + std::to_string(green_through) +
+                        " (expected red > green and at least 15)";
+        }
+    EXPECT_GT(checked, SIZE * SIZE / 2);
+    EXPECT_EQ(wrong, 0) << "pixels blended in the wrong order, first " << first;
 }
 
 TEST(RendererTest, WidenDecodesUtf8AndReplacesMalformedBytes) {

@@ -2,6 +2,7 @@
 
 #include "host/math/MMTransformMatrix.h"
 #include "host/render/IVVertexStreamBuffer.h"
+#include "host/render/soft/HomogeneousClipper.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "host/render/soft/IVTextureSoft.h"
@@ -10,23 +11,29 @@
 
 namespace {
 
-// The raster normal of a projected triangle, turned to the side of the supplied object-space
-// normal relative to the object-space winding (the same rule the panoramic device uses).
-void RasterNormal(float* out, const float* a, const float* b, const float* c, const float* normal,
-                  const float* ra, const float* rb, const float* rc) {
+// Whether the supplied object-space normal lies on the positive side of the triangle's
+// object-space winding (b - a) x (c - a): float differences, double products. Zero and
+// not-a-number agreement count as the negative side.
+bool NormalOnWindingSide(const float* a, const float* b, const float* c, const float* normal) {
     const double g0 = double(b[0] - a[0]), g1 = double(b[1] - a[1]), g2 = double(b[2] - a[2]);
     const double h0 = double(c[0] - a[0]), h1 = double(c[1] - a[1]), h2 = double(c[2] - a[2]);
-    const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
-    const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
     const double side = (double(normal[0]) * (g1 * h2 - g2 * h1) + double(normal[1]) * (g2 * h0 - g0 * h2)) +
                         double(normal[2]) * (g0 * h1 - g1 * h0);
+    return side > 0.0;
+}
+
+// The unit normal of the projected triangle (raw below 2^-26), negated unless `positive`: the
+// side of the supplied normal relative to the winding, whatever the projection did to it.
+void RasterNormal(float* out, const float* ra, const float* rb, const float* rc, bool positive) {
+    const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
+    const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
     double m[3] = {r1 * s2 - r2 * s1, r2 * s0 - r0 * s2, r0 * s1 - r1 * s0};
     const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
     if (!(length < 1.4901161193847656e-08))
         for (double& value : m)
             value /= length;
     for (int i = 0; i < 3; ++i)
-        out[i] = side > 0.0 ? float(m[i]) : -float(m[i]);
+        out[i] = positive ? float(m[i]) : -float(m[i]);
 }
 
 // Truncation to a signed 32-bit pixel, false when the value has none.
@@ -46,6 +53,49 @@ bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVert
     const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
     soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
     return true;
+}
+
+// Clips a triangle given in homogeneous raster coordinates at the near plane and the guard
+// band, and hands the kept polygon to the rasterizer as a fan, each piece with its own raster
+// normal on the triangle's side. A triangle that needs no cut is drawn exactly as projected.
+void RasterClippedTriangle(IVSoftRasterizer& rasterizer, const HomogeneousClipper::Vertex* corners,
+                           bool positive) {
+    HomogeneousClipper clipper;
+    const int count = clipper.ClipTriangle(corners[0], corners[1], corners[2]);
+    if (count == 0)
+        return;
+    float first[3], previous[3], current[3], raster_normal[3];
+    HomogeneousClipper::Divide(first, clipper.GetCorner(0).h);
+    HomogeneousClipper::Divide(previous, clipper.GetCorner(1).h);
+    for (int i = 2; i < count; ++i) {
+        HomogeneousClipper::Divide(current, clipper.GetCorner(i).h);
+        RasterNormal(raster_normal, first, previous, current, positive);
+        rasterizer.RasterTriangle(first, previous, current, raster_normal);
+        for (int k = 0; k < 3; ++k)
+            previous[k] = current[k];
+    }
+}
+
+// Clips a segment given in homogeneous raster coordinates and hands what is left, its depth
+// raised by `depth_offset`, to the rasterizer.
+void RasterClippedLine(IVSoftRasterizer& rasterizer, HomogeneousClipper::Vertex a,
+                       HomogeneousClipper::Vertex b, float depth_offset) {
+    if (!HomogeneousClipper::ClipSegment(a, b))
+        return;
+    float ra[3], rb[3];
+    HomogeneousClipper::Divide(ra, a.h);
+    HomogeneousClipper::Divide(rb, b.h);
+    if (depth_offset != 0.0f) {
+        ra[2] += depth_offset;
+        rb[2] += depth_offset;
+    }
+    rasterizer.RasterLine(ra, rb);
+}
+
+HomogeneousClipper::Vertex Homogeneous(const float* matrix, float x, float y, float z) {
+    HomogeneousClipper::Vertex vertex{};
+    IVRender::MultiplyMatrix(vertex.h, matrix, x, y, z, 1.0f);
+    return vertex;
 }
 
 } // namespace
@@ -172,28 +222,24 @@ void IVRenderSoft::_DrawTriangle(const float* a, const float* b, const float* c,
 }
 
 void IVRenderSoft::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
-    float ra[3], rb[3], rc[3], raster_normal[3];
-    _Transform(ra, ma_object_raster, a[0], a[1], a[2], 1.0f, true);
-    _Transform(rb, ma_object_raster, b[0], b[1], b[2], 1.0f, true);
-    _Transform(rc, ma_object_raster, c[0], c[1], c[2], 1.0f, true);
-    RasterNormal(raster_normal, a, b, c, normal, ra, rb, rc);
-    mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+    // Clipped in homogeneous space before the divide: a triangle reaching behind the eye would
+    // otherwise fold over the image.
+    const HomogeneousClipper::Vertex corners[3] = {Homogeneous(ma_object_raster, a[0], a[1], a[2]),
+                                                   Homogeneous(ma_object_raster, b[0], b[1], b[2]),
+                                                   Homogeneous(ma_object_raster, c[0], c[1], c[2])};
+    RasterClippedTriangle(*mp_rasterizer, corners, NormalOnWindingSide(a, b, c, normal));
 }
 
 void IVRenderSoft::_DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
                              unsigned long colour) {
     mp_rasterizer->SetColourWord(uint32_t(colour));
-    float ra[3], rb[3];
-    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
-    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
-    mp_rasterizer->RasterLine(ra, rb);
+    RasterClippedLine(*mp_rasterizer, Homogeneous(ma_object_raster, x0, y0, z0),
+                      Homogeneous(ma_object_raster, x1, y1, z1), 0.0f);
 }
 
 void IVRenderSoft::_DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
-    float ra[3], rb[3];
-    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
-    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
-    mp_rasterizer->RasterLine(ra, rb);
+    RasterClippedLine(*mp_rasterizer, Homogeneous(ma_object_raster, x0, y0, z0),
+                      Homogeneous(ma_object_raster, x1, y1, z1), 0.0f);
 }
 
 void IVRenderSoft::_DrawPoint(float x, float y, float z, float, float, float) {
@@ -206,8 +252,11 @@ void IVRenderSoft::_DrawPoint(float x, float y, float z, unsigned long colour) {
 }
 
 void IVRenderSoft::_DrawPoint(float x, float y, float z) {
+    const HomogeneousClipper::Vertex point = Homogeneous(ma_object_raster, x, y, z);
+    if (!(point.h[3] >= HomogeneousClipper::NEAR_W))
+        return; // at or behind the eye
     float rp[3];
-    _Transform(rp, ma_object_raster, x, y, z, 1.0f, true);
+    HomogeneousClipper::Divide(rp, point.h);
     mp_rasterizer->RasterPoint(rp, 0);
 }
 
@@ -230,12 +279,8 @@ void IVRenderSoft::DrawLine(float x0, float y0, float z0, float x1, float y1, fl
 }
 
 void IVRenderSoft::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
-    float ra[3], rb[3];
-    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
-    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
-    ra[2] += 1.0f;
-    rb[2] += 1.0f;
-    mp_rasterizer->RasterLine(ra, rb);
+    RasterClippedLine(*mp_rasterizer, Homogeneous(ma_object_raster, x0, y0, z0),
+                      Homogeneous(ma_object_raster, x1, y1, z1), 1.0f);
 }
 
 void IVRenderSoft::DrawPoint(float x, float y, float z) {
@@ -245,8 +290,12 @@ void IVRenderSoft::DrawPoint(float x, float y, float z) {
 void IVRenderSoft::DrawPoints(const float* xyz, unsigned int count) {
     for (unsigned int k = 0; k < count; ++k) {
         const unsigned int index = 3u * k;
+        const HomogeneousClipper::Vertex point =
+            Homogeneous(ma_object_raster, xyz[index], xyz[index + 1], xyz[index + 2]);
+        if (!(point.h[3] >= HomogeneousClipper::NEAR_W))
+            continue;
         float rp[3];
-        _Transform(rp, ma_object_raster, xyz[index], xyz[index + 1], xyz[index + 2], 1.0f, true);
+        HomogeneousClipper::Divide(rp, point.h);
         mp_rasterizer->RasterPoint(rp, 3);
     }
 }
@@ -358,7 +407,7 @@ void IVRenderSoft::_DrawTriangleTextured(const float* a, const float* b, const f
         return;
     }
     float raster_normal[3];
-    RasterNormal(raster_normal, a, b, c, normal, raster[0], raster[1], raster[2]);
+    RasterNormal(raster_normal, raster[0], raster[1], raster[2], NormalOnWindingSide(a, b, c, normal));
     mp_rasterizer->RasterTriangleTextured(raster[0], raster[1], raster[2], raster_normal, texture[0], texture[1],
                                           texture[2]);
 }

@@ -11,6 +11,10 @@
 // state (from the front material's diffuse colour, at frame start and whenever the front
 // material changes) and the clipping planes (_UpdateClippingPlanes).
 //
+// Triangles and lines are clipped in homogeneous raster coordinates before the divide (the near
+// plane and a guard band, see HomogeneousClipper), so that what reaches behind the eye is cut
+// off instead of folding over the image; points at or behind the eye are dropped.
+//
 // Depth: larger raster depth is nearer; see IVDisplaySurfaceSoft. Back faces are drawn too:
 // the stand-in does not cull (SetBackfaceVisible changes nothing it draws).
 //
