@@ -1,135 +1,89 @@
 #include "apps/StlReader.h"
 
 #include "apps/InputError.h"
+#include "apps/LargeBuffers.h"
+#include "apps/MeshWelder.h"
 
+#include <atomic>
 #include <bit>
-#include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <limits>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
 namespace {
 
 constexpr size_t BINARY_HEADER_SIZE = 84;
 constexpr size_t BINARY_RECORD_SIZE = 50;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw InputError(path + ": cannot open: " + std::strerror(errno));
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[1 << 16];
-    for (;;) {
-        const size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
-        bytes.insert(bytes.end(), buffer, buffer + count);
-        if (count < sizeof buffer) {
-            if (std::ferror(file.get()))
-                throw InputError(path + ": cannot read: " + std::strerror(errno));
-            break;
-        }
-    }
-    return bytes;
+std::string FormatValue(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
-struct PointHash {
-    size_t operator()(const std::array<double, 3>& point) const {
-        uint64_t hash = std::bit_cast<uint64_t>(point[0]);
-        hash = hash * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(point[1]);
-        hash = hash * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(point[2]);
-        return size_t(hash ^ (hash >> 29));
-    }
-};
-
-// Collects triangles, welding corners with identical integer coordinates.
-class MeshCollector {
-public:
-    void Add(const std::array<std::array<double, 3>, 3>& corners, const std::array<double, 3>& normal) {
-        std::array<uint32_t, 3> indices{};
-        for (int i = 0; i < 3; ++i) {
-            const auto [found, inserted] = mo_index.try_emplace(corners[i], uint32_t(mo_mesh.points.size()));
-            if (inserted)
-                mo_mesh.points.push_back(corners[i]);
-            indices[i] = found->second;
-        }
-        // A triangle with two welded corners has no area and no facet normal; it is left out.
-        if (indices[0] == indices[1] || indices[1] == indices[2] || indices[0] == indices[2]) {
-            ++mo_mesh.degenerate;
-            return;
-        }
-        mo_mesh.triangles.push_back(indices);
-        mo_mesh.normals.push_back(UnitOrZero(normal));
-    }
-
-    StlMesh Finish(const std::string& name, size_t declared) {
-        if (mo_mesh.triangles.empty()) {
-            if (declared == 0)
-                throw InputError(name + ": the file holds no triangles");
-            throw InputError(name + ": all " + std::to_string(declared) +
-                             " triangles are degenerate (corners coincide in internal units)");
-        }
-        return std::move(mo_mesh);
-    }
-
-private:
-    static std::array<float, 3> UnitOrZero(const std::array<double, 3>& normal) {
-        const double length =
-            std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-        if (!std::isfinite(length) || length < 1e-12)
-            return {0.0f, 0.0f, 0.0f};
-        return {float(normal[0] / length), float(normal[1] / length), float(normal[2] / length)};
-    }
-
-    StlMesh mo_mesh;
-    std::unordered_map<std::array<double, 3>, uint32_t, PointHash> mo_index;
-};
-
-// `where` is "name:line" or "name: triangle n"; the message goes after it. Returns finite values.
-double CheckFinite(double value, const std::string& where) {
+// `where` names the place ("name:line:column" or "name: triangle n"). Returns the value, +0 for -0
+// (so that the two weld), or throws for values no mesh may hold.
+double CheckCoordinate(double value, const std::string& where) {
     if (std::isnan(value))
         throw InputError(where + ": coordinate is NaN");
     if (std::isinf(value))
         throw InputError(where + ": coordinate is infinite");
-    return value;
+    if (std::fabs(value) > double(FLT_MAX))
+        throw InputError(where + ": coordinate " + FormatValue(value) + " is beyond single-precision range");
+    return value + 0.0;
 }
 
-bool LooksLikeText(std::span<const uint8_t> bytes) {
-    for (const uint8_t byte : bytes)
-        if (byte == 0 || byte >= 0x80 ||
-            (byte < 0x20 && byte != '\n' && byte != '\r' && byte != '\t' && byte != '\f' && byte != '\v'))
+std::array<float, 3> UnitOrZero(double x, double y, double z) {
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (!std::isfinite(length) || length < 1e-12)
+        return {0.0f, 0.0f, 0.0f};
+    return {float(x / length), float(y / length), float(z / length)};
+}
+
+std::string NoTrianglesMessage(const std::string& name, uint64_t declared) {
+    if (declared == 0)
+        return name + ": the file holds no triangles";
+    return name + ": all " + std::to_string(declared) + " triangles are degenerate (corners coincide)";
+}
+
+char Lower(char character) {
+    return character >= 'A' && character <= 'Z' ? char(character - 'A' + 'a') : character;
+}
+
+bool SameWord(std::string_view word, std::string_view keyword) {
+    if (word.size() != keyword.size())
+        return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (Lower(word[i]) != keyword[i])
             return false;
     return true;
 }
 
-bool StartsWithSolid(std::span<const uint8_t> bytes) {
-    size_t start = 0;
-    while (start < bytes.size() &&
-           (bytes[start] == ' ' || bytes[start] == '\t' || bytes[start] == '\r' || bytes[start] == '\n'))
-        ++start;
-    static constexpr std::string_view SOLID = "solid";
-    if (bytes.size() - start < SOLID.size())
-        return false;
-    return std::string_view(reinterpret_cast<const char*>(bytes.data()) + start, SOLID.size()) == SOLID;
+// Exporters write non-finite values as "1.#INF", "-1.#IND00", "1.#QNAN", "1.#SNAN": digits, a
+// '#', letters, maybe digits. Answers infinity or NaN for such a word, nothing otherwise.
+std::optional<double> ExporterNonFinite(std::string_view word) {
+    const size_t hash = word.find('#');
+    if (hash == std::string_view::npos || hash == 0 || hash + 1 >= word.size())
+        return std::nullopt;
+    size_t position = word[0] == '-' || word[0] == '+' ? 1 : 0;
+    if (position >= hash || word[position] < '0' || word[position] > '9')
+        return std::nullopt;
+    for (; position < hash; ++position)
+        if ((word[position] < '0' || word[position] > '9') && word[position] != '.')
+            return std::nullopt;
+    const std::string_view tail = word.substr(hash + 1);
+    if (tail.size() >= 3 && SameWord(tail.substr(0, 3), "inf"))
+        return word[0] == '-' ? -std::numeric_limits<double>::infinity()
+                              : std::numeric_limits<double>::infinity();
+    return std::numeric_limits<double>::quiet_NaN();
 }
 
-float ReadFloat(const uint8_t* data) {
-    // STL is little-endian, as is every platform this builds on.
-    static_assert(std::endian::native == std::endian::little);
-    float value;
-    std::memcpy(&value, data, sizeof value);
-    return value;
-}
-
-// Whitespace-separated words of an ASCII STL with the line each starts on.
+// Whitespace-separated words of an ASCII STL with the line and column each starts at. Lines end
+// in LF, CRLF or CR.
 class Tokenizer {
 public:
     Tokenizer(std::span<const uint8_t> bytes, const std::string& name)
@@ -137,62 +91,61 @@ public:
 
     // The next word, or an empty view at the end of the text.
     std::string_view Next() {
-        _SkipSpace();
-        const size_t start = mn_position;
-        while (mn_position < mo_text.size() && !IsSpace(mo_text[mn_position]))
-            ++mn_position;
-        // At the end of the text, errors point at the last word's line rather than past it.
-        if (mn_position > start)
-            mn_token_line = mn_line;
-        return mo_text.substr(start, mn_position - start);
+        _SkipSpace(false);
+        return _Word();
+    }
+    // The next word on the current line, or an empty view at the line's (or text's) end.
+    std::string_view NextOnLine() {
+        if (!_SkipSpace(true))
+            return {};
+        return _Word();
     }
 
-    // Skips the rest of the current line (a solid's name).
-    void SkipLine() {
-        while (mn_position < mo_text.size() && mo_text[mn_position] != '\n')
-            ++mn_position;
-    }
-
-    void Expect(std::string_view word) {
+    void Expect(std::string_view keyword) {
         const std::string_view found = Next();
-        if (found != word)
-            Fail("expected '" + std::string(word) + "', found " + Describe(found));
+        if (!SameWord(found, keyword))
+            Fail("expected '" + std::string(keyword) + "', found " + Describe(found));
     }
 
+    // A number; non-finite spellings give NaN or infinity (callers decide what they mean).
     double Number() {
         const std::string_view found = Next();
-        double value = 0.0;
         const char* first = found.data();
         const char* last = found.data() + found.size();
         // from_chars takes no leading '+', which some exporters write.
         if (first != last && *first == '+')
             ++first;
+        double value = 0.0;
         const auto [end, error] = std::from_chars(first, last, value);
-        if (found.empty() || end != last || (error != std::errc() && error != std::errc::result_out_of_range))
-            Fail("expected a number, found " + Describe(found));
-        if (error == std::errc::result_out_of_range) {
-            // Beyond double range: a negative exponent means a value as good as zero, otherwise one
-            // far too large for internal units (reported as an overflow, not as infinite).
+        if (!found.empty() && end == last && error == std::errc())
+            return value;
+        if (!found.empty() && end == last && error == std::errc::result_out_of_range) {
+            // Beyond double range: a negative exponent means a value as good as zero, otherwise
+            // one far too large.
             const size_t exponent = found.find_first_of("eE");
             const bool tiny = exponent != std::string_view::npos && exponent + 1 < found.size() &&
                               found[exponent + 1] == '-';
-            const bool negative = found.front() == '-';
-            value = tiny ? 0.0 : (negative ? -DBL_MAX : DBL_MAX);
+            return tiny ? 0.0 : (found.front() == '-' ? -DBL_MAX : DBL_MAX);
         }
-        return value;
+        if (const std::optional<double> special = ExporterNonFinite(found))
+            return *special;
+        Fail("expected a number, found " + Describe(found));
     }
 
-    [[noreturn]] void Fail(const std::string& message) const {
-        throw InputError(mo_name + ":" + std::to_string(mn_token_line) + ": " + message);
-    }
+    [[noreturn]] void Fail(const std::string& message) const { throw InputError(Where() + ": " + message); }
 
-    std::string Where() const { return mo_name + ":" + std::to_string(mn_token_line); }
+    std::string Where() const {
+        return mo_name + ":" + std::to_string(mn_word_line) + ":" + std::to_string(mn_word_column);
+    }
 
     static std::string Describe(std::string_view word) {
         if (word.empty())
             return "end of file";
         constexpr size_t MAX = 24;
-        return "'" + std::string(word.substr(0, MAX)) + (word.size() > MAX ? "...'" : "'");
+        std::string text;
+        for (const char character : word.substr(0, MAX))
+            text += (static_cast<unsigned char>(character) < 0x20 || character == 0x7F) ? '?' : character;
+        return "'" + text + (word.size() > MAX ? "...'" : "'");
     }
 
 private:
@@ -201,28 +154,64 @@ private:
                character == '\f' || character == '\v';
     }
 
-    void _SkipSpace() {
+    std::string_view _Word() {
+        const size_t start = mn_position;
+        while (mn_position < mo_text.size() && !IsSpace(mo_text[mn_position]))
+            ++mn_position;
+        // At the end of the text, errors point just past the last word rather than at nothing.
+        mn_word_line = mn_line;
+        mn_word_column = (mn_position > start ? start : mn_position) - mn_line_start + 1;
+        return mo_text.substr(start, mn_position - start);
+    }
+
+    // Skips whitespace; with `stop_at_line_end`, stops before a line end and answers false there.
+    bool _SkipSpace(bool stop_at_line_end) {
         while (mn_position < mo_text.size() && IsSpace(mo_text[mn_position])) {
-            if (mo_text[mn_position] == '\n')
+            const char character = mo_text[mn_position];
+            if (character == '\n' || character == '\r') {
+                if (stop_at_line_end)
+                    return false;
+                if (character == '\r' && mn_position + 1 < mo_text.size() && mo_text[mn_position + 1] == '\n')
+                    ++mn_position;
                 ++mn_line;
+                mn_line_start = mn_position + 1;
+            }
             ++mn_position;
         }
+        return mn_position < mo_text.size();
     }
 
     std::string_view mo_text;
     const std::string& mo_name;
     size_t mn_position = 0;
     size_t mn_line = 1;
-    size_t mn_token_line = 1;
+    size_t mn_line_start = 0;
+    size_t mn_word_line = 1;
+    size_t mn_word_column = 1;
 };
+
+// Reads "solid" and the name after it, which runs to the end of its line or, for a file on a
+// single line, to the first word that opens a facet or ends the solid. Answers that word, or the
+// first word on the following line.
+std::string_view SkipSolidName(Tokenizer& tokens) {
+    for (std::string_view word = tokens.NextOnLine(); !word.empty(); word = tokens.NextOnLine())
+        if (SameWord(word, "facet") || SameWord(word, "endsolid"))
+            return word;
+    return tokens.Next();
+}
 
 } // namespace
 
 StlMesh StlReader::ReadFile(const std::string& path) const {
-    return ReadMemory(ReadWholeFile(path), path);
+    FileBytes file(path, mn_stream_limit);
+    return _Read(file.GetBytes(), path, &file);
 }
 
 StlMesh StlReader::ReadMemory(std::span<const uint8_t> bytes, const std::string& name) const {
+    return _Read(bytes, name, nullptr);
+}
+
+StlMesh StlReader::_Read(std::span<const uint8_t> bytes, const std::string& name, FileBytes* file) const {
     if (bytes.empty())
         throw InputError(name + ": the file is empty");
     if (bytes.size() >= BINARY_HEADER_SIZE) {
@@ -230,18 +219,19 @@ StlMesh StlReader::ReadMemory(std::span<const uint8_t> bytes, const std::string&
         std::memcpy(&count, bytes.data() + 80, sizeof count);
         // 84 + 50 n cannot overflow 64 bits for a 32-bit n.
         if (BINARY_HEADER_SIZE + BINARY_RECORD_SIZE * uint64_t(count) == bytes.size())
-            return _ReadBinary(bytes, name);
+            return _ReadBinary(bytes, name, file);
     }
     // Some editors save text with a UTF-8 byte order mark in front.
     std::span<const uint8_t> text = bytes;
     if (text.size() >= 3 && text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF)
         text = text.subspan(3);
-    if (StartsWithSolid(text) && LooksLikeText(text))
-        return _ReadAscii(text, name);
-    return _ReadBinary(bytes, name);
+    if (std::optional<StlMesh> mesh = _ReadAscii(text, name, file))
+        return std::move(*mesh);
+    return _ReadBinary(bytes, name, file);
 }
 
-StlMesh StlReader::_ReadBinary(std::span<const uint8_t> bytes, const std::string& name) const {
+StlMesh StlReader::_ReadBinary(std::span<const uint8_t> bytes, const std::string& name,
+                               FileBytes* file) const {
     if (bytes.size() < BINARY_HEADER_SIZE)
         throw InputError(name + ": truncated binary STL: " + std::to_string(bytes.size()) +
                          " bytes, shorter than the 84-byte header");
@@ -256,66 +246,115 @@ StlMesh StlReader::_ReadBinary(std::span<const uint8_t> bytes, const std::string
         throw InputError(name + ": binary STL triangle count " + std::to_string(count) +
                          " disagrees with the file size: " + std::to_string(expected) + " bytes expected, " +
                          std::to_string(bytes.size()) + " found");
-    MeshCollector collector;
-    for (uint32_t triangle = 0; triangle < count; ++triangle) {
-        const uint8_t* record = bytes.data() + BINARY_HEADER_SIZE + BINARY_RECORD_SIZE * size_t(triangle);
-        const std::array<double, 3> normal{ReadFloat(record), ReadFloat(record + 4), ReadFloat(record + 8)};
-        std::array<std::array<double, 3>, 3> corners{};
-        for (int corner = 0; corner < 3; ++corner)
-            for (int axis = 0; axis < 3; ++axis) {
-                const double value = ReadFloat(record + 12 + 12 * corner + 4 * axis);
-                corners[corner][axis] =
-                    std::isfinite(value)
-                        ? value + 0.0
-                        : CheckFinite(value, name + ": triangle " + std::to_string(triangle + 1));
+    if (count == 0)
+        throw InputError(NoTrianglesMessage(name, 0));
+
+    // STL is little-endian, as is every platform this builds on.
+    static_assert(std::endian::native == std::endian::little);
+    std::vector<std::array<float, 3>> corners;
+    std::vector<std::array<float, 3>> normals;
+    large_buffers::Reserve(corners, size_t(count) * 3);
+    large_buffers::Reserve(normals, count);
+    corners.resize(size_t(count) * 3);
+    normals.resize(count);
+    // Each range keeps its first bad triangle; the lowest over all ranges is reported, so the
+    // message does not depend on the thread count.
+    std::atomic<uint64_t> first_bad{count};
+    large_buffers::ForRanges(count, 1 << 15, [&](size_t begin, size_t end) {
+        for (size_t triangle = begin; triangle < end; ++triangle) {
+            float values[12];
+            std::memcpy(values, bytes.data() + BINARY_HEADER_SIZE + BINARY_RECORD_SIZE * triangle,
+                        sizeof values);
+            bool finite = true;
+            for (int i = 3; i < 12; ++i)
+                finite &= std::fabs(values[i]) <= FLT_MAX;
+            if (!finite) {
+                uint64_t current = first_bad.load();
+                while (triangle < current && !first_bad.compare_exchange_weak(current, triangle)) {
+                }
+                return;
             }
-        collector.Add(corners, normal);
+            for (int corner = 0; corner < 3; ++corner)
+                corners[3 * triangle + size_t(corner)] = {values[3 + 3 * corner] + 0.0f,
+                                                          values[4 + 3 * corner] + 0.0f,
+                                                          values[5 + 3 * corner] + 0.0f};
+            normals[triangle] = UnitOrZero(values[0], values[1], values[2]);
+        }
+    });
+    if (const uint64_t bad = first_bad.load(); bad < count) {
+        float values[9];
+        std::memcpy(values, bytes.data() + BINARY_HEADER_SIZE + BINARY_RECORD_SIZE * bad + 12, sizeof values);
+        for (const float value : values)
+            CheckCoordinate(value, name + ": triangle " + std::to_string(bad + 1));
     }
-    return collector.Finish(name, count);
+    if (file != nullptr)
+        file->Release(); // the welding's buffers take its place
+    StlMesh mesh = MeshWelder::Weld(std::move(corners), std::move(normals));
+    if (mesh.triangles.empty())
+        throw InputError(NoTrianglesMessage(name, count));
+    return mesh;
 }
 
-StlMesh StlReader::_ReadAscii(std::span<const uint8_t> bytes, const std::string& name) const {
+std::optional<StlMesh> StlReader::_ReadAscii(std::span<const uint8_t> bytes, const std::string& name,
+                                             FileBytes* file) const {
     Tokenizer tokens(bytes, name);
-    MeshCollector collector;
-    size_t declared = 0;
-    std::string_view word = tokens.Next();
-    if (word != "solid")
-        tokens.Fail("expected 'solid', found " + Tokenizer::Describe(word));
-    tokens.SkipLine();
+    if (!SameWord(tokens.Next(), "solid"))
+        return std::nullopt;
+    std::string_view word = SkipSolidName(tokens);
+    if (!SameWord(word, "facet") && !SameWord(word, "endsolid"))
+        return std::nullopt;
+
+    std::vector<std::array<double, 3>> corners;
+    std::vector<std::array<float, 3>> normals;
+    // A facet takes at least 60 bytes of text; reserving for that avoids regrowing large files.
+    large_buffers::Reserve(corners, bytes.size() / 60 * 3);
+    large_buffers::Reserve(normals, bytes.size() / 60);
     for (;;) {
-        word = tokens.Next();
-        if (word == "endsolid") {
-            tokens.SkipLine();
-            // Some exporters put several solids in one file; they all become one mesh.
-            word = tokens.Next();
+        if (SameWord(word, "endsolid")) {
+            // The name after endsolid is optional; some exporters put several solids in one file,
+            // and they all become one mesh.
+            do
+                word = tokens.NextOnLine();
+            while (!word.empty() && !SameWord(word, "solid"));
+            if (word.empty())
+                word = tokens.Next();
             if (word.empty())
                 break;
-            if (word != "solid")
+            if (!SameWord(word, "solid"))
                 tokens.Fail("expected 'solid' or end of file after 'endsolid', found " +
                             Tokenizer::Describe(word));
-            tokens.SkipLine();
+            word = SkipSolidName(tokens);
             continue;
         }
-        if (word != "facet")
+        if (!SameWord(word, "facet"))
             tokens.Fail("expected 'facet' or 'endsolid', found " + Tokenizer::Describe(word));
         tokens.Expect("normal");
-        std::array<double, 3> normal{};
-        for (double& component : normal)
-            component = tokens.Number();
+        const double x = tokens.Number(), y = tokens.Number(), z = tokens.Number();
+        normals.push_back(UnitOrZero(x, y, z));
         tokens.Expect("outer");
         tokens.Expect("loop");
-        std::array<std::array<double, 3>, 3> corners{};
-        for (auto& corner : corners) {
+        for (int corner = 0; corner < 3; ++corner) {
             tokens.Expect("vertex");
-            for (double& coordinate : corner) {
+            std::array<double, 3> point{};
+            for (double& coordinate : point) {
                 const double value = tokens.Number();
-                coordinate = std::isfinite(value) ? value + 0.0 : CheckFinite(value, tokens.Where());
+                // The message, with its place, is only built for a bad value.
+                coordinate = std::fabs(value) <= double(FLT_MAX) ? value + 0.0
+                                                                 : CheckCoordinate(value, tokens.Where());
             }
+            corners.push_back(point);
         }
         tokens.Expect("endloop");
         tokens.Expect("endfacet");
-        ++declared;
-        collector.Add(corners, normal);
+        word = tokens.Next();
     }
-    return collector.Finish(name, declared);
+    const uint64_t declared = normals.size();
+    if (declared == 0)
+        throw InputError(NoTrianglesMessage(name, 0));
+    if (file != nullptr)
+        file->Release();
+    StlMesh mesh = MeshWelder::Weld(std::move(corners), std::move(normals));
+    if (mesh.triangles.empty())
+        throw InputError(NoTrianglesMessage(name, declared));
+    return mesh;
 }

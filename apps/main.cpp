@@ -5,11 +5,11 @@
 #include "apps/BuiltInScene.h"
 #include "apps/FrameRenderer.h"
 #include "apps/InputError.h"
+#include "apps/ModelReader.h"
 #include "apps/Options.h"
 #include "apps/OutputFile.h"
 #include "apps/PngWriter.h"
 #include "apps/RoomScene.h"
-#include "apps/StlReader.h"
 
 #include "host/base/MMaterial.h"
 #include "host/base/MUnit.h"
@@ -35,13 +35,15 @@ Scene LoadScene(const Options& options) {
     if (options.meshes.empty())
         return options.scene == SceneKind::eRoom ? RoomScene::Make() : BuiltInScene::Make(internal_units);
     Scene scene;
-    const StlReader reader;
     const bool transparent = options.alpha < 1.0;
     const auto alpha = uint32_t(std::lround(options.alpha * 255.0));
     for (size_t i = 0; i < options.meshes.size(); ++i) {
         const uint32_t colour =
             (FILE_COLOURS[i % std::size(FILE_COLOURS)] & 0x00FFFFFFu) | (std::max(alpha, 1u) << 24);
-        scene.AddMesh(reader.ReadFile(options.meshes[i]), options.meshes[i], colour, transparent);
+        // A textured mesh shows its image's own colours.
+        for (const StlMesh& mesh : ModelReader().ReadFile(options.meshes[i]))
+            scene.AddMesh(mesh, options.meshes[i],
+                          mesh.texture_coordinates.empty() ? colour : colour | 0x00FFFFFFu, transparent);
     }
     return scene;
 }

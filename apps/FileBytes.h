@@ -1,0 +1,35 @@
+#pragma once
+// FileBytes: the bytes of one input file, read once. A regular file is memory-mapped (read-only,
+// faulted in up front, which costs far less than page-by-page faults); anything else (a pipe, a
+// character device such as /dev/zero) is read into memory up to a limit and refused beyond it,
+// so that an endless source cannot grow memory without bound.
+//
+// Errors throw InputError with one line naming the path: "cannot open", "cannot read" (with the
+// system's reason), or the limit. Release() gives the memory back early. Not copyable; the bytes
+// stay valid until Release or destruction. Threads may read the bytes concurrently.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+class FileBytes {
+public:
+    // Pipes and devices are refused past this many bytes: 1 GiB, twenty million binary triangles.
+    static constexpr uint64_t DEFAULT_STREAM_LIMIT = uint64_t(1) << 30;
+
+    explicit FileBytes(const std::string& path, uint64_t stream_limit = DEFAULT_STREAM_LIMIT);
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    std::span<const uint8_t> GetBytes() const { return {mp_bytes, mn_size}; }
+    void Release();
+
+private:
+    void _ReadStream(int descriptor, const std::string& path, uint64_t stream_limit);
+
+    const uint8_t* mp_bytes = nullptr;
+    size_t mn_size = 0;
+    void* mp_mapping = nullptr; // null unless the bytes are a mapping
+    std::vector<uint8_t> mv_buffer;
+};

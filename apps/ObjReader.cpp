@@ -1,0 +1,233 @@
+#include "apps/ObjReader.h"
+
+#include "apps/FileBytes.h"
+#include "apps/InputError.h"
+#include "apps/MeshWelder.h"
+
+#include <stb/stb_image.h>
+#include <tiny_obj_loader.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <istream>
+#include <map>
+#include <memory>
+#include <streambuf>
+#include <string_view>
+
+namespace {
+
+// An input stream over bytes held elsewhere, so that the file is not copied to be parsed.
+class ByteStreamBuffer : public std::streambuf {
+public:
+    explicit ByteStreamBuffer(std::span<const uint8_t> bytes) {
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+        setg(begin, begin, begin + bytes.size());
+    }
+};
+
+// The first line of a loader's message, without its trailing punctuation noise.
+std::string FirstLine(const std::string& text) {
+    std::string line = text.substr(0, text.find('\n'));
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    return line;
+}
+
+// Material libraries are opened through FileBytes, so a missing one is an error, not a warning.
+class MaterialLibraryReader : public tinyobj::MaterialReader {
+public:
+    MaterialLibraryReader(std::filesystem::path folder, std::string obj)
+        : mo_folder(std::move(folder)), mo_obj(std::move(obj)) {}
+
+    bool operator()(const std::string& name, std::vector<tinyobj::material_t>* materials,
+                    std::map<std::string, int>* names, std::string* warning, std::string* error) override {
+        const std::string path = (mo_folder / name).string();
+        std::unique_ptr<FileBytes> file;
+        try {
+            file = std::make_unique<FileBytes>(path);
+        } catch (const InputError& failure) {
+            throw InputError(mo_obj + ": material library " + failure.what());
+        }
+        ByteStreamBuffer buffer(file->GetBytes());
+        std::istream stream(&buffer);
+        tinyobj::LoadMtl(names, materials, &stream, warning, error);
+        return true;
+    }
+
+private:
+    std::filesystem::path mo_folder;
+    std::string mo_obj;
+};
+
+StlMesh::Image ReadImage(const std::string& path, const std::string& what) {
+    std::unique_ptr<FileBytes> file_holder;
+    try {
+        file_holder = std::make_unique<FileBytes>(path);
+    } catch (const InputError& failure) {
+        throw InputError(what + ": " + failure.what());
+    }
+    const FileBytes& file = *file_holder;
+    const std::span<const uint8_t> bytes = file.GetBytes();
+    static constexpr uint8_t PNG[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    static constexpr uint8_t JPEG[] = {0xFF, 0xD8, 0xFF};
+    const bool png = bytes.size() >= sizeof PNG && std::memcmp(bytes.data(), PNG, sizeof PNG) == 0;
+    const bool jpeg = bytes.size() >= sizeof JPEG && std::memcmp(bytes.data(), JPEG, sizeof JPEG) == 0;
+    if (!png && !jpeg)
+        throw InputError(what + ": unsupported image format (PNG and JPEG are read)");
+    int width = 0, height = 0, channels = 0;
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_memory(bytes.data(), int(std::min<size_t>(bytes.size(), INT32_MAX)), &width, &height,
+                              &channels, 4),
+        stbi_image_free);
+    if (!pixels)
+        throw InputError(what + ": cannot decode the image: " + stbi_failure_reason());
+    StlMesh::Image image;
+    image.width = width;
+    image.height = height;
+    image.rgba.assign(pixels.get(), pixels.get() + size_t(width) * size_t(height) * 4);
+    return image;
+}
+
+// The faces of one material group, gathered before welding.
+struct Group {
+    std::vector<std::array<double, 3>> corners;
+    std::vector<std::array<float, 6>> texture_coordinates;
+    std::string texture;  // image path, empty for the untextured group
+    std::string material; // for messages
+};
+
+// The loader reads a word that is no number as zero; such a line is refused here instead, with its
+// place. Checks the values of position (v), texture (vt) and normal (vn) lines.
+void CheckNumbers(std::span<const uint8_t> bytes, const std::string& path) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    size_t line = 1;
+    for (size_t start = 0; start < text.size(); ++line) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view content = text.substr(start, end - start);
+        start = end + 1;
+        size_t position = content.find_first_not_of(" \t");
+        if (position == std::string_view::npos || content[position] != 'v')
+            continue;
+        const size_t keyword_end = content.find_first_of(" \t", position);
+        const std::string_view keyword = content.substr(position, keyword_end - position);
+        const int required = keyword == "v" || keyword == "vn" ? 3 : keyword == "vt" ? 1 : 0;
+        position = keyword_end;
+        for (int value = 0; value < required || position < content.size(); ++value) {
+            position = content.find_first_not_of(" \t\r", position);
+            if (position == std::string_view::npos || content[position] == '#') {
+                if (value < required)
+                    throw InputError(path + ":" + std::to_string(line) + ": expected " +
+                                     std::to_string(required) + " numbers after '" + std::string(keyword) +
+                                     "', found " + std::to_string(value));
+                break;
+            }
+            const size_t word_end = std::min(content.find_first_of(" \t\r", position), content.size());
+            const std::string_view word = content.substr(position, word_end - position);
+            double number = 0.0;
+            const char* first = word.data() + (word.front() == '+' ? 1 : 0);
+            const auto [stop, error] = std::from_chars(first, word.data() + word.size(), number);
+            if (stop != word.data() + word.size() ||
+                (error != std::errc() && error != std::errc::result_out_of_range) || !std::isfinite(number))
+                throw InputError(path + ":" + std::to_string(line) + ":" + std::to_string(position + 1) +
+                                 ": expected a finite number, found '" + std::string(word.substr(0, 24)) +
+                                 "'");
+            position = word_end;
+        }
+    }
+}
+
+} // namespace
+
+std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
+    tinyobj::attrib_t attributes;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warning, error;
+    {
+        const FileBytes file(path);
+        if (file.GetBytes().empty())
+            throw InputError(path + ": the file is empty");
+        CheckNumbers(file.GetBytes(), path);
+        ByteStreamBuffer buffer(file.GetBytes());
+        std::istream stream(&buffer);
+        MaterialLibraryReader library(std::filesystem::path(path).parent_path(), path);
+        if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warning, &error, &stream, &library, true))
+            throw InputError(path + ": " + FirstLine(error.empty() ? warning : error));
+    }
+    if (warning.find("invalid vertex index") != std::string::npos)
+        throw InputError(path + ": " + FirstLine(warning.substr(warning.find("Face with invalid"))));
+
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    // Group 0 holds the untextured faces; textured materials get a group each, in material order.
+    std::vector<Group> groups(1);
+    std::map<int, size_t> group_of_material;
+    for (size_t material = 0; material < materials.size(); ++material)
+        if (!materials[material].diffuse_texname.empty()) {
+            group_of_material[int(material)] = groups.size();
+            Group& group = groups.emplace_back();
+            group.texture = (folder / materials[material].diffuse_texname).string();
+            group.material = materials[material].name;
+        }
+    const size_t vertex_count = attributes.vertices.size() / 3;
+    const size_t texcoord_count = attributes.texcoords.size() / 2;
+    for (const tinyobj::shape_t& shape : shapes) {
+        const auto& indices = shape.mesh.indices;
+        for (size_t face = 0; face < shape.mesh.num_face_vertices.size(); ++face) {
+            // Triangulation leaves three corners per face.
+            const int material = face < shape.mesh.material_ids.size() ? shape.mesh.material_ids[face] : -1;
+            const auto found = group_of_material.find(material);
+            Group& group = groups[found == group_of_material.end() ? 0 : found->second];
+            std::array<float, 6> uv{};
+            for (size_t corner = 0; corner < 3; ++corner) {
+                const tinyobj::index_t& index = indices[3 * face + corner];
+                if (index.vertex_index < 0 || size_t(index.vertex_index) >= vertex_count)
+                    throw InputError(path + ": face " + std::to_string(face + 1) +
+                                     (shape.name.empty() ? "" : " of '" + shape.name + "'") +
+                                     " refers to a vertex that does not exist");
+                const float* position = &attributes.vertices[3 * size_t(index.vertex_index)];
+                group.corners.push_back(
+                    {double(position[0]) + 0.0, double(position[1]) + 0.0, double(position[2]) + 0.0});
+                if (index.texcoord_index >= 0 && size_t(index.texcoord_index) < texcoord_count) {
+                    uv[corner] = attributes.texcoords[2 * size_t(index.texcoord_index)];
+                    // OBJ counts v up from the image's bottom row.
+                    uv[3 + corner] = 1.0f - attributes.texcoords[2 * size_t(index.texcoord_index) + 1];
+                }
+            }
+            if (&group != &groups[0])
+                group.texture_coordinates.push_back(uv);
+        }
+    }
+
+    std::vector<StlMesh> meshes;
+    uint64_t faces = 0, degenerate = 0;
+    for (Group& group : groups) {
+        if (group.corners.empty())
+            continue;
+        faces += group.corners.size() / 3;
+        std::vector<std::array<float, 3>> normals(group.corners.size() / 3, {0.0f, 0.0f, 0.0f});
+        StlMesh mesh = MeshWelder::Weld(std::move(group.corners), std::move(normals),
+                                        std::move(group.texture_coordinates));
+        degenerate += mesh.degenerate;
+        if (mesh.triangles.empty())
+            continue;
+        if (!group.texture.empty())
+            mesh.texture = ReadImage(group.texture, path + ": texture '" + group.texture + "' of material '" +
+                                                        group.material + "'");
+        meshes.push_back(std::move(mesh));
+    }
+    if (faces == 0)
+        throw InputError(path + ": the file holds no faces");
+    if (meshes.empty())
+        throw InputError(path + ": all " + std::to_string(faces) +
+                         " triangles are degenerate (corners coincide)");
+    // The count of faces left out goes with the first mesh, so that the scene counts it once.
+    for (StlMesh& mesh : meshes)
+        mesh.degenerate = 0;
+    meshes.front().degenerate = degenerate;
+    return meshes;
+}

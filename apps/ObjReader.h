@@ -1,0 +1,23 @@
+#pragma once
+// ObjReader: reads a Wavefront OBJ file, its MTL material library and the PNG or JPEG images its
+// materials name as diffuse maps (map_Kd), through tinyobjloader and stb_image.
+//
+// The faces (polygons are triangulated) become one StlMesh per textured material, carrying that
+// material's image and its faces' texture coordinates, and one more for all other faces; each
+// mesh welds its points and leaves out degenerate triangles like the STL reader. Facet normals
+// are computed from the corners (the file's vertex normals are not used). Paths in the OBJ are
+// relative to its folder.
+//
+// Errors throw InputError with one line naming the file: a malformed line (with its number), an
+// index out of range, a material library or texture that is missing, an image that is not PNG or
+// JPEG or cannot be decoded, a file without faces. Files go through FileBytes, so pipes are read
+// up to its limit. Stateless; one reader may be used from several threads.
+#include "apps/StlMesh.h"
+
+#include <string>
+#include <vector>
+
+class ObjReader {
+public:
+    std::vector<StlMesh> ReadFile(const std::string& path) const;
+};

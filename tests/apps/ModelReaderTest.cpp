@@ -1,0 +1,157 @@
+// OBJ with materials and textures, and the choice of reader by extension. Files are made in a
+// scratch folder: images through stb's writers, so that the decoded pixels can be compared.
+#include "apps/ModelReader.h"
+#include "apps/InputError.h"
+#include "apps/Scene.h"
+
+#include "host/render/soft/IVTextureSoft.h"
+#include "tests/apps/StlTestFiles.h"
+
+#include <stb/stb_image_write.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+// 4 x 2 pixels, all different, top row first.
+const std::vector<uint8_t> PIXELS = {255, 0,   0,   255, 0,   255, 0,   255, 0,   0,   255,
+                                     255, 255, 255, 0,   255, 0,   255, 255, 255, 255, 0,
+                                     255, 255, 10,  20,  30,  255, 200, 100, 50,  255};
+
+const std::string MATERIALS = "newmtl board\nKd 1 1 1\nmap_Kd board.png\nnewmtl paint\nKd 0.8 0.2 0.2\n";
+// A textured unit square (two triangles after triangulation) and a plain triangle.
+const std::string MODEL = "mtllib scene.mtl\n"
+                          "v 0 0 0\nv 2 0 0\nv 2 1 0\nv 0 1 0\nv 0 0 5\n"
+                          "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                          "usemtl board\nf 1/1 2/2 3/3 4/4\n"
+                          "usemtl paint\nf 1 2 5\n";
+
+std::string ErrorOf(const std::string& path) {
+    try {
+        ModelReader().ReadFile(path);
+    } catch (const InputError& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << path << ": no InputError thrown";
+    return {};
+}
+
+class ModelReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(stbi_write_png(mo_directory.Path("board.png").c_str(), 4, 2, 4, PIXELS.data(), 16), 0);
+        mo_directory.Write("scene.mtl", MATERIALS);
+        mo_directory.Write("scene.obj", MODEL);
+    }
+    ScratchDirectory mo_directory;
+};
+
+} // namespace
+
+TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
+    const std::vector<StlMesh> meshes = ModelReader().ReadFile(mo_directory.Path("scene.obj"));
+    ASSERT_EQ(meshes.size(), 2u);
+    const StlMesh& plain = meshes[0];
+    const StlMesh& textured = meshes[1];
+    EXPECT_EQ(plain.triangles.size(), 1u);
+    EXPECT_TRUE(plain.texture_coordinates.empty());
+    EXPECT_TRUE(plain.texture.rgba.empty());
+    ASSERT_EQ(textured.triangles.size(), 2u);
+    EXPECT_EQ(textured.points.size(), 4u) << "the square's diagonal is welded";
+    EXPECT_EQ(textured.texture.width, 4);
+    EXPECT_EQ(textured.texture.height, 2);
+    EXPECT_EQ(textured.texture.rgba, PIXELS);
+    // The square's texture coordinates are its x / 2 and y; v counts down from the image's top row.
+    for (size_t triangle = 0; triangle < 2; ++triangle)
+        for (size_t corner = 0; corner < 3; ++corner) {
+            const auto& point = textured.points[textured.triangles[triangle][corner]];
+            EXPECT_EQ(textured.texture_coordinates[triangle][corner], float(point[0] / 2));
+            EXPECT_EQ(textured.texture_coordinates[triangle][3 + corner], float(1 - point[1]));
+        }
+
+    // The scene puts the image on the object and the coordinates on every triangle.
+    Scene scene;
+    for (const StlMesh& mesh : meshes)
+        scene.AddMesh(mesh, "scene.obj", 0xFFFFFFFFu, false);
+    const SceneObject& object = scene.GetObjects()[1];
+    ASSERT_TRUE(object.texture);
+    EXPECT_EQ(object.texture->GetWidth(), 4);
+    EXPECT_FALSE(scene.GetObjects()[0].texture);
+    MStlTexture* texture = object.mesh->GetTextureFactory(true)->GetTextures().at(0);
+    texture->_SpreadInvalidity();
+    texture->_ValidateVector();
+    ASSERT_EQ(texture->GetTriangles().size(), 2u);
+    MStlTextureCoordinates coordinates;
+    ASSERT_TRUE(texture->GetCoordinates(texture->GetTriangles()[1], coordinates, true));
+    const auto& expected = meshes[1].texture_coordinates[1];
+    EXPECT_EQ((std::array<float, 6>{coordinates.ma_u[0], coordinates.ma_u[1], coordinates.ma_u[2],
+                                    coordinates.ma_v[0], coordinates.ma_v[1], coordinates.ma_v[2]}),
+              expected);
+}
+
+TEST_F(ModelReaderTest, ExtensionChoosesTheReaderInAnyCase) {
+    mo_directory.Write("upper.OBJ", MODEL);
+    EXPECT_EQ(ModelReader().ReadFile(mo_directory.Path("upper.OBJ")).size(), 2u);
+    const std::vector<uint8_t> square = MakeBinaryStl(UnitSquare());
+    for (const char* name : {"part.stl", "PART.STL", "part"}) {
+        const auto meshes = ModelReader().ReadFile(mo_directory.Write(name, square));
+        ASSERT_EQ(meshes.size(), 1u) << name;
+        EXPECT_EQ(meshes[0].triangles.size(), 2u) << name;
+    }
+    EXPECT_EQ(ErrorOf(mo_directory.Write("part.ply", square)),
+              mo_directory.Path("part.ply") +
+                  ": unsupported mesh format '.ply' (STL and OBJ files are read)");
+}
+
+TEST_F(ModelReaderTest, JpegTexturesAreDecoded) {
+    std::vector<uint8_t> grey(16 * 8 * 3, 128);
+    ASSERT_NE(stbi_write_jpg(mo_directory.Path("board.jpg").c_str(), 16, 8, 3, grey.data(), 95), 0);
+    mo_directory.Write("jpeg.mtl", "newmtl board\nmap_Kd board.jpg\n");
+    mo_directory.Write("jpeg.obj",
+                       "mtllib jpeg.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nusemtl board\nf 1/1 2/1 3/1\n");
+    const auto meshes = ModelReader().ReadFile(mo_directory.Path("jpeg.obj"));
+    ASSERT_EQ(meshes.size(), 1u);
+    EXPECT_EQ(meshes[0].texture.width, 16);
+    EXPECT_EQ(meshes[0].texture.rgba.size(), 16u * 8u * 4u);
+    EXPECT_NEAR(meshes[0].texture.rgba[0], 128, 3);
+}
+
+TEST_F(ModelReaderTest, EveryBadInputGetsItsOneLineError) {
+    mo_directory.Write("broken.png", std::string("\x89PNG\r\n\x1a\nnot really"));
+    mo_directory.Write("picture.bmp", std::string("BM not a png"));
+    const struct {
+        std::string model;
+        std::string materials; // written as bad.mtl when not empty
+        std::string message;   // after "<path>"
+    } cases[] = {
+        {"", "", ": the file is empty"},
+        {"# nothing\nv 0 0 0\n", "", ": the file holds no faces"},
+        {"v 0 0 0\nv 1 0 0\nv 1 0 0\nf 1 2 3\n", "", ": all 1 triangles are degenerate (corners coincide)"},
+        {"v 0 0 0\nv 1 0 0\nf 1 2 3\n", "", ": face 1 refers to a vertex that does not exist"},
+        {"v 0 0 0\nv 1 0 0\nf 1 2 -7\n", "", ": face 1 refers to a vertex that does not exist"},
+        {"v 0 0 0\nv 1 zero 0\nv 0 1 0\nf 1 2 3\n", "", ":2:5: expected a finite number, found 'zero'"},
+        {"v 0 0 0\nv 1 0\nv 0 1 0\nf 1 2 3\n", "", ":2: expected 3 numbers after 'v', found 2"},
+        {"v 0 0 0\nv 1 0 nan\nv 0 1 0\nf 1 2 3\n", "", ":2:7: expected a finite number, found 'nan'"},
+        {"mtllib absent.mtl\n" + MODEL.substr(MODEL.find('\n') + 1), "",
+         ": material library " + mo_directory.Path("absent.mtl") +
+             ": cannot open: No such file or directory"},
+        {"mtllib bad.mtl\n" + MODEL.substr(MODEL.find('\n') + 1), "newmtl board\nmap_Kd absent.png\n",
+         ": texture '" + mo_directory.Path("absent.png") + "' of material 'board': " +
+             mo_directory.Path("absent.png") + ": cannot open: No such file or directory"},
+        {"mtllib bad.mtl\n" + MODEL.substr(MODEL.find('\n') + 1), "newmtl board\nmap_Kd picture.bmp\n",
+         ": texture '" + mo_directory.Path("picture.bmp") +
+             "' of material 'board': unsupported image format (PNG and JPEG are read)"},
+        {"mtllib bad.mtl\n" + MODEL.substr(MODEL.find('\n') + 1), "newmtl board\nmap_Kd broken.png\n",
+         ": texture '" + mo_directory.Path("broken.png") + "' of material 'board': cannot decode the image"},
+    };
+    for (const auto& entry : cases) {
+        if (!entry.materials.empty())
+            mo_directory.Write("bad.mtl", entry.materials);
+        const std::string path = mo_directory.Write("bad.obj", entry.model);
+        EXPECT_THAT(ErrorOf(path), testing::StartsWith(path + entry.message)) << entry.model;
+        EXPECT_EQ(ErrorOf(path).find('\n'), std::string::npos);
+    }
+}
