@@ -1,5 +1,7 @@
 #include "transparency/IVTranspRecordSlabs.h"
 
+#include "transparency/IVHugePageAllocator.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -21,9 +23,10 @@ struct Registry {
     std::vector<std::pair<uintptr_t, uintptr_t>> mv_ranges;
 };
 
+// Never destroyed, so that caches destroyed at exit, in any order, still find it.
 Registry& TheRegistry() {
-    static Registry registry; // never destroyed before the blocks of static caches
-    return registry;
+    static Registry* const registry = new Registry;
+    return *registry;
 }
 
 void Register(uintptr_t begin, uintptr_t end) {
@@ -68,6 +71,26 @@ std::pair<char*, size_t> MapHuge(size_t bytes) {
 }
 
 } // namespace
+
+void* IVHugePages::Map(std::size_t bytes) {
+#if defined(__linux__)
+    const auto [begin, mapped] = MapHuge(bytes);
+    if (begin == nullptr)
+        throw std::bad_alloc();
+    return begin;
+#else
+    return ::operator new(bytes);
+#endif
+}
+
+void IVHugePages::Unmap(void* pointer, std::size_t bytes) noexcept {
+#if defined(__linux__)
+    munmap(pointer, (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE);
+#else
+    (void)bytes;
+    ::operator delete(pointer);
+#endif
+}
 
 IVTranspRecordSlabs::~IVTranspRecordSlabs() {
     Release();

@@ -3,6 +3,7 @@
 #include "containers/IVStlTriangleIterator.h"
 #include "host/base/MUnit.h"
 #include "host/mesh/MStlBase.h"
+#include "transparency/IVTranspParallel.h"
 #include "transparency/IVTranspRecordSlabs.h"
 #include "transparency/IVVertexContainerTransparency.h"
 
@@ -17,12 +18,12 @@
 
 namespace {
 
-// Sizes a large scratch buffer; a new allocation is asked for huge pages before its first touch.
-template <class T> void SizeBuffer(std::vector<T>& buffer, size_t count) {
+// Sizes a large scratch buffer, dropping its contents: a buffer that grows is allocated once, at
+// the size asked for.
+template <class Vector> void SizeBuffer(Vector& buffer, size_t count) {
     if (buffer.capacity() < count) {
-        std::vector<T> grown;
+        Vector grown;
         grown.reserve(count);
-        IVTranspRecordSlabs::AdviseHugePages(grown.data(), count * sizeof(T));
         buffer.swap(grown);
     }
     buffer.resize(count);
@@ -308,21 +309,17 @@ void IVTransparencyCache::_PrepareTriangles() {
             _ResizeRecords(expected);
         // Filled by the walk: the visit order is the build order.
         mv_visit_triangles.clear();
-        if (mv_visit_triangles.capacity() < expected) {
-            std::vector<const MStlTriangle*> grown;
-            grown.reserve(expected);
-            IVTranspRecordSlabs::AdviseHugePages(grown.data(), expected * sizeof(const MStlTriangle*));
-            mv_visit_triangles.swap(grown);
-        }
+        if (mv_visit_triangles.capacity() < expected)
+            mv_visit_triangles.reserve(expected);
         mv_visit_ends.clear();
         mv_fingerprints.clear();
-        void* const* pointers = mv_triangles.base().data();
         for (const TStlReference& reference : mv_stls) {
             const MStlBaseProperties& properties = reference.mp_stl->mo_properties;
             IVStlTriangleRange triangles{reference.mp_stl->GetRootFeature()};
             mv_fingerprints.push_back({triangles.begin() == triangles.end() ? nullptr : *triangles.begin(),
                                        properties.mn_num_triangles, properties.mb_num_triangles_valid});
             const NeighbourInfoScope neighbours(reference.mp_stl->GetCompact(), mb_gouraud_shading);
+            const size_t first = walked;
             for (MStlTriangle* triangle : triangles) {
                 if (!triangle->IsActive())
                     continue;
@@ -333,14 +330,20 @@ void IVTransparencyCache::_PrepareTriangles() {
                 if (walked == mv_triangles.size()) {
                     // More than the counts said: grow by a good part at once, the surplus goes below.
                     _ResizeRecords(walked + std::max<size_t>(walked / 2, 1024));
-                    pointers = mv_triangles.base().data();
                 }
-                IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[walked]);
-                record.mp_triangle = triangle;
                 mv_visit_triangles.push_back(triangle);
-                _CalculateObjectWorldTransformForTriangle(reference, record);
                 ++walked;
             }
+            // Each record depends on its own triangle only, so the threads may share them out.
+            void* const* pointers = mv_triangles.base().data();
+            const MStlTriangle* const* walk = mv_visit_triangles.data();
+            RunParts(_ThreadCount(walked - first), walked - first, [&](unsigned, size_t begin, size_t end) {
+                for (size_t k = first + begin; k < first + end; ++k) {
+                    IVVBTranspTriangle& record = *static_cast<IVVBTranspTriangle*>(pointers[k]);
+                    record.mp_triangle = walk[k];
+                    _CalculateObjectWorldTransformForTriangle(reference, record);
+                }
+            });
             mv_visit_ends.push_back(static_cast<uint32_t>(walked));
         }
     } catch (...) {
@@ -367,7 +370,7 @@ void IVTransparencyCache::_ResetVisitOrder(bool read_triangles) {
         contiguous = pointers[i] == static_cast<char*>(pointers[0]) + i * sizeof(IVVBTranspTriangle);
     mp_visit_base = contiguous ? static_cast<IVVBTranspTriangle*>(pointers[0]) : nullptr;
     if (contiguous)
-        std::vector<void*>().swap(mv_visit_records);
+        decltype(mv_visit_records)().swap(mv_visit_records);
     else
         SizeBuffer(mv_visit_records, count);
     if (!contiguous)

@@ -49,6 +49,7 @@
 #include "host/render/IVRender.h"
 #include "host/render/IVVertex.h"
 #include "module/VantrelExport.h"
+#include "transparency/IVHugePageAllocator.h"
 
 #include <boost/ptr_container/ptr_vector.hpp>
 
@@ -166,9 +167,10 @@ private:
 
     bool _IsSorted();
     void _Sort();
-    // Depth (or distance) of every record into the sort keys; false when a record's mesh has no
-    // registration, which leaves the keys to the current-order pass.
-    bool _ComputeDepths(size_t count);
+    // Depth (or distance) of every record into the sort keys, in visit order on the sort threads;
+    // when a record's mesh has no registration, in current order instead. Sets
+    // mb_position_stls_valid when every record's mesh was its visit range's.
+    void _ComputeDepths(size_t count);
     void _ComputeDepthsInCurrentOrder(size_t count);
     // Orders the first mn_num_triangles records by their mf_depth: greatest first, equal depths in
     // their previous relative order, NaN depths last. Moves record pointers only.
@@ -181,7 +183,8 @@ private:
     IVVBTranspTriangle* _VisitRecord(size_t visit) const;
     // Stores in the records the depths of the last sort that the stream fill has not stored.
     void _StorePendingDepths();
-    unsigned _SortThreadCount(size_t count) const;
+    // Threads for a pass over `count` records.
+    unsigned _ThreadCount(size_t count) const;
     static bool IVVBTranspTriangleCompare(const IVVBTranspTriangle& a, const IVVBTranspTriangle& b);
 
     std::unique_ptr<IVVertexContainerTransparency> mp_container; // moves on copy
@@ -212,16 +215,16 @@ private:
     // the build order (empty otherwise). All are reset at a rebuild; a copy resets them at its
     // next sort.
     IVVBTranspTriangle* mp_visit_base = nullptr;
-    std::vector<void*> mv_visit_records;
-    std::vector<const MStlTriangle*> mv_visit_triangles;
+    std::vector<void*, IVHugePageAllocator<void*>> mv_visit_records;
+    std::vector<const MStlTriangle*, IVHugePageAllocator<const MStlTriangle*>> mv_visit_triangles;
     std::vector<uint32_t> mv_visit_ends;
     bool mb_visit_valid = false;
     // Per current position: (descending depth key << 32) | visit index. Between sorts the low
     // half tells each position's visit index, so the next sort lays its keys out in current order
     // without another table. mv_sort_keys_scratch holds the radix passes' second buffer and, in
     // the depth pass, each visit's depth key.
-    std::vector<uint64_t> mv_sort_keys;
-    std::vector<uint64_t> mv_sort_keys_scratch;
+    std::vector<uint64_t, IVHugePageAllocator<uint64_t>> mv_sort_keys;
+    std::vector<uint64_t, IVHugePageAllocator<uint64_t>> mv_sort_keys_scratch;
     std::vector<uint32_t> mv_sort_histograms;
     // Depths that the key does not tell exactly (NaN, -0), by visit index, and per thread while
     // the depth pass runs.

@@ -2,15 +2,14 @@
 #include "transparency/IVTransparencyCache.h"
 
 #include "host/mesh/MStlBase.h"
+#include "transparency/IVTranspParallel.h"
 #include "transparency/IVTranspRecordSlabs.h"
 #include "transparency/IVVertexContainerTransparency.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <exception>
 #include <limits>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -24,7 +23,6 @@ constexpr size_t RADIX_MIN_COUNT = 256;
 constexpr int DIGIT_BITS_MAX = 11;
 // Below this many records a second thread costs more than it saves.
 constexpr size_t PARALLEL_MIN_COUNT = size_t(1) << 16;
-constexpr unsigned MAX_SORT_THREADS = 8;
 
 // How many records ahead the loops fetch what they will read.
 constexpr size_t PREFETCH_DISTANCE = 8;
@@ -121,52 +119,6 @@ bool IsSpecial(float depth) {
     return std::isnan(depth) || (depth == 0.0f && std::signbit(depth));
 }
 
-// Runs work(part, begin, end) on `threads` consecutive parts of [0, count), part 0 on the calling
-// thread. A part whose thread cannot be started runs on the calling thread afterwards; the first
-// exception of any part is rethrown once all have ended.
-template <class Work> void RunParts(unsigned threads, size_t count, const Work& work) {
-    if (threads <= 1) {
-        work(0u, size_t(0), count);
-        return;
-    }
-    const auto begin_of = [&](unsigned part) { return count * part / threads; };
-    std::exception_ptr errors[MAX_SORT_THREADS];
-    std::thread helpers[MAX_SORT_THREADS];
-    bool started[MAX_SORT_THREADS] = {};
-    for (unsigned part = 1; part < threads; ++part) {
-        try {
-            helpers[part] = std::thread([&, part] {
-                try {
-                    work(part, begin_of(part), begin_of(part + 1));
-                } catch (...) {
-                    errors[part] = std::current_exception();
-                }
-            });
-            started[part] = true;
-        } catch (const std::system_error&) {
-        }
-    }
-    try {
-        work(0u, size_t(0), begin_of(1));
-    } catch (...) {
-        errors[0] = std::current_exception();
-    }
-    for (unsigned part = 1; part < threads; ++part) {
-        if (started[part]) {
-            helpers[part].join();
-        } else {
-            try {
-                work(part, begin_of(part), begin_of(part + 1));
-            } catch (...) {
-                errors[part] = std::current_exception();
-            }
-        }
-    }
-    for (const std::exception_ptr& error : errors)
-        if (error)
-            std::rethrow_exception(error);
-}
-
 } // namespace
 
 void IVTransparencyCache::SetSkipSortTolerance(float angle) {
@@ -178,7 +130,7 @@ void IVTransparencyCache::ForceReSort() {
     mn_sorted_num_triangles = 0;
 }
 
-unsigned IVTransparencyCache::_SortThreadCount(size_t count) const {
+unsigned IVTransparencyCache::_ThreadCount(size_t count) const {
     if (count < PARALLEL_MIN_COUNT)
         return 1;
     unsigned threads = mn_sort_threads;
@@ -262,9 +214,7 @@ void IVTransparencyCache::_Sort() {
         TransformPoint(frame.ma_matrix, frame.ma_eye, frame.ma_world_eye);
     }
 
-    const bool ranges_checked = _ComputeDepths(count);
-    if (!ranges_checked && mb_position_stls_valid)
-        mb_position_stls_valid = false;
+    _ComputeDepths(count);
     _SortByKeys();
     mb_depths_pending = true;
 
@@ -285,9 +235,9 @@ void IVTransparencyCache::_Sort() {
         mp_container->DestroyRenderOptimisations();
 }
 
-bool IVTransparencyCache::_ComputeDepths(size_t count) {
+void IVTransparencyCache::_ComputeDepths(size_t count) {
     mb_position_stls_valid = false;
-    const unsigned threads = _SortThreadCount(count);
+    const unsigned threads = _ThreadCount(count);
     const bool distance = mn_sort_key == eSortEyeDistance;
     const bool ranges =
         !mv_visit_ends.empty() && mv_visit_ends.size() == mv_stls.size() && mv_visit_ends.back() == count;
@@ -339,7 +289,7 @@ bool IVTransparencyCache::_ComputeDepths(size_t count) {
     for (unsigned part = 0; part < threads; ++part)
         if (!all_registered[part]) {
             _ComputeDepthsInCurrentOrder(count);
-            return false;
+            return;
         }
 
     mv_special_depths.clear();
@@ -358,7 +308,6 @@ bool IVTransparencyCache::_ComputeDepths(size_t count) {
     for (unsigned part = 0; part < threads; ++part)
         checked = checked && ranges_match[part];
     mb_position_stls_valid = checked;
-    return checked;
 }
 
 void IVTransparencyCache::_ComputeDepthsInCurrentOrder(size_t count) {
@@ -414,8 +363,16 @@ float IVTransparencyCache::_GetSortedDepth(size_t position) const {
 const MStlBase* IVTransparencyCache::_GetRecordStl(size_t position, const TStlReference** reference) const {
     if (mb_position_stls_valid) {
         const uint32_t visit = static_cast<uint32_t>(mv_sort_keys[position]);
-        const size_t range = size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(), visit) -
-                                    mv_visit_ends.begin());
+        // In draw order the meshes alternate unpredictably: count without branches for a few.
+        size_t range = 0;
+        const size_t ranges = mv_visit_ends.size();
+        if (ranges <= 16) {
+            for (size_t r = 0; r + 1 < ranges; ++r)
+                range += visit >= mv_visit_ends[r] ? 1 : 0;
+        } else {
+            range = size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(), visit) -
+                           mv_visit_ends.begin());
+        }
         *reference = mv_visit_range_references[range];
         return mv_stls[range].mp_stl;
     }
@@ -438,7 +395,7 @@ void IVTransparencyCache::_SortByKeys() {
     // The keys are laid out in current order and every step below is stable, so equal depths keep
     // their previous relative order, whatever the number of threads.
     const size_t count = mv_sort_keys.size();
-    const unsigned threads = _SortThreadCount(count);
+    const unsigned threads = _ThreadCount(count);
     if (count < RADIX_MIN_COUNT) {
         std::stable_sort(mv_sort_keys.begin(), mv_sort_keys.end(),
                          [](uint64_t a, uint64_t b) { return a >> 32 < b >> 32; });

@@ -2,8 +2,10 @@
 #include "tests/transparency/IVTransparencyCacheTest.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -144,39 +146,224 @@ TEST_P(EqualDepths, KeepTheirPreviousOrder) {
 
 INSTANTIATE_TEST_SUITE_P(SmallAndLarge, EqualDepths, ::testing::Values(4, 200));
 
-// Depths are set directly: NaN, infinities and signed zeros at many positions, many duplicates.
-class NanDepths : public IVTransparencyCacheTest, public ::testing::WithParamInterface<int> {};
+// Sort keys against std::stable_sort. Depths are set directly, clustered within 2^bits float steps
+// of a base, at sizes on both sides of the switch to the radix sort (256) and to two threads
+// (65536), with key ranges on both sides of each radix pass count (11 and 22 bits); optionally
+// mixed with signed zeros (denormal steps around 0) or NaN (which widen the range to 32 bits).
+enum class Mix { ePlain, eZeros, eNan };
+struct KeyCase {
+    size_t count;
+    int bits;
+    Mix mix;
+};
 
-TEST_P(NanDepths, GoLastAndTheRestFollowsTheComparatorStably) {
-    const size_t count = static_cast<size_t>(GetParam());
+class ClusteredKeys : public IVTransparencyCacheTest, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(ClusteredKeys, SortLikeStableSortForEveryThreadCount) {
+    const KeyCase c = GetParam();
+    std::mt19937 random(static_cast<unsigned>(c.count * 31 + size_t(c.bits)));
+    const uint32_t base = std::bit_cast<uint32_t>(1000.0f);
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const float values[] = {nan, -nan, inf, -inf, 0.0f, -0.0f, 1.5f, -2.0f, 3e38f, -3e38f, 1e-45f, 7.0f};
-    std::mt19937 random(static_cast<unsigned>(count));
-    std::vector<float> depths(count);
-    for (size_t i = 0; i < count; ++i)
-        depths[i] = i == 0 || i + 1 == count || i % 7 == 3 ? nan : values[random() % std::size(values)];
-    std::vector<MStlTriangle> tags(count);
-
-    IVTransparencyCache cache(&constructor_device);
-    SortDepths(cache, depths, tags);
-
-    std::vector<const Record*> finite, nans;
-    std::vector<Record> originals(count);
-    for (size_t i = 0; i < count; ++i) {
-        originals[i].mp_triangle = &tags[i];
-        originals[i].mf_depth = depths[i];
-        (std::isnan(depths[i]) ? nans : finite).push_back(&originals[i]);
+    std::vector<float> depths(c.count);
+    for (size_t i = 0; i < c.count; ++i) {
+        const uint32_t step = static_cast<uint32_t>(random()) & ((uint32_t(1) << c.bits) - 1);
+        switch (c.mix) {
+        case Mix::ePlain:
+            depths[i] = std::bit_cast<float>(base + step);
+            break;
+        case Mix::eZeros: // +-0 every fifth, denormals of either sign around them
+            depths[i] = std::bit_cast<float>((i % 5 == 0 ? 0u : step) | (random() % 2 ? 0x80000000u : 0u));
+            break;
+        case Mix::eNan:
+            depths[i] = i % 7 == 3 ? (i % 2 ? nan : -nan) : std::bit_cast<float>(base + step);
+            break;
+        }
     }
-    std::stable_sort(finite.begin(), finite.end(),
-                     [](const Record* a, const Record* b) { return Compare(*a, *b); });
-    std::vector<const MStlTriangle*> expected;
-    for (const auto* part : {&finite, &nans})
-        for (const Record* record : *part)
-            expected.push_back(record->mp_triangle);
-    EXPECT_EQ(Order(cache), expected);
+    std::vector<MStlTriangle> tags(c.count);
+    std::vector<size_t> expected(c.count);
+    std::iota(expected.begin(), expected.end(), size_t(0));
+    std::stable_sort(expected.begin(), expected.end(), [&](size_t a, size_t b) {
+        if (std::isnan(depths[a]) || std::isnan(depths[b]))
+            return !std::isnan(depths[a]) && std::isnan(depths[b]);
+        Record ra{}, rb{};
+        ra.mf_depth = depths[a];
+        rb.mf_depth = depths[b];
+        return Compare(ra, rb);
+    });
+
+    for (unsigned threads : {1u, 2u, 3u}) {
+        IVTransparencyCache cache(&constructor_device);
+        cache.SetSortThreads(threads);
+        SortDepths(cache, depths, tags);
+        std::vector<size_t> order;
+        for (const MStlTriangle* tag : Order(cache))
+            order.push_back(size_t(tag - tags.data()));
+        ASSERT_EQ(order, expected) << c.count << " records within 2^" << c.bits << " steps, "
+                                   << threads << " threads";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, NanDepths, ::testing::Values(2, 13, 255, 256, 5000));
+std::vector<KeyCase> KeyCases() {
+    std::vector<KeyCase> cases;
+    for (size_t count : {size_t(2), size_t(255), size_t(256), size_t(2049), size_t(65535), size_t(65536)})
+        for (int bits : {1, 11, 12, 22, 23})
+            for (Mix mix : {Mix::ePlain, Mix::eZeros, Mix::eNan})
+                cases.push_back({count, bits, mix});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesRangesAndMixes, ClusteredKeys, ::testing::ValuesIn(KeyCases()));
+
+// A mesh above the two-thread size, with depths a few float steps apart and a few equal, built and
+// sorted with each key and 1, 2 and 3 threads: the same records, order and bitwise depths.
+TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
+    const int count = 70'000;
+    std::vector<MStlMeshBuilder::Point> points;
+    std::vector<MStlMeshBuilder::Triangle> triangles;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t first = static_cast<uint32_t>(points.size());
+        const int32_t x = 1'000'000 + (i * 7919) % 4096; // clustered far from the eye
+        points.insert(points.end(), {{x, i % 3, 0}, {x + 1, 0, i % 5}, {x, 1, 1}});
+        triangles.push_back({first, first + 1, first + 2});
+    }
+    auto mesh = MStlMeshBuilder::Make(points, triangles);
+    for (auto key : {IVTransparencyCache::eSortDirectionDepth, IVTransparencyCache::eSortEyeDistance}) {
+        std::vector<const MStlTriangle*> first_order;
+        std::vector<uint32_t> first_depths;
+        std::vector<std::array<float, 3>> first_corners;
+        for (unsigned threads : {1u, 2u, 3u}) {
+            IVTransparencyCache cache(&constructor_device);
+            cache.SetSortKey(key);
+            cache.SetSortThreads(threads);
+            Register(cache, *mesh, {1, 0.001f, 0});
+            cache.RenderStlTransparentPN(&pass_device);
+            std::vector<uint32_t> depths;
+            for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
+                depths.push_back(std::bit_cast<uint32_t>(cache.GetTriangle(i).mf_depth));
+            ASSERT_TRUE(std::is_sorted(depths.begin(), depths.end(), [](uint32_t a, uint32_t b) {
+                return std::bit_cast<float>(a) > std::bit_cast<float>(b);
+            })) << "key " << key;
+            if (threads == 1) {
+                first_order = Order(cache);
+                first_depths = depths;
+                first_corners = FirstCorners(cache);
+                continue;
+            }
+            EXPECT_EQ(FirstCorners(cache), first_corners) << "key " << key << ", " << threads << " threads";
+            EXPECT_EQ(Order(cache), first_order) << "key " << key << ", " << threads << " threads";
+            EXPECT_EQ(depths, first_depths) << "key " << key << ", " << threads << " threads";
+        }
+    }
+}
+
+// -0 and NaN share their sort keys with +0 and other NaNs; the records still get the exact depth,
+// whether the stream fill stores it or the end of a pass without a device.
+TEST_F(Sorting, SignedZeroAndNanDepthsAreStoredExactly) {
+    auto mesh = MStlMeshBuilder::Make({{3, 3, 3}, {6, 3, 3}, {0, 3, 3}, {0, 0, 0}, {30, 0, 0}, {0, 30, 0}},
+                                      {{0, 1, 2}, {3, 4, 5}});
+    // Centroid of the first triangle: 9 x 0.33333 per axis, the eye exactly there.
+    const float at = 9.0f * 0.33333f;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (IVRender* device : {static_cast<IVRender*>(&pass_device), static_cast<IVRender*>(nullptr)}) {
+        IVTransparencyCache cache(&constructor_device);
+        Register(cache, *mesh, {-1, -1, -1}, {at, at, at});
+        cache.RenderStlTransparentPN(device);
+        const float zero = cache.GetTriangle(0).mf_depth;
+        EXPECT_EQ(std::bit_cast<uint32_t>(zero), 0x80000000u) << "expected -0, got " << zero;
+
+        cache.ForceReSort();
+        Register(cache, *mesh, {-1, -1, -1}, {nan, 0, 0});
+        cache.RenderStlTransparentPN(device);
+        EXPECT_TRUE(std::isnan(cache.GetTriangle(0).mf_depth) && std::isnan(cache.GetTriangle(1).mf_depth))
+            << cache.GetTriangle(0).mf_depth << " " << cache.GetTriangle(1).mf_depth;
+    }
+}
+
+// Eye distance: measured in world space through each mesh's own matrix, farthest first; the sort
+// is skipped while the eye moves less than sin(tolerance / 2) times the nearest distance.
+class EyeDistance : public IVTransparencyCacheTest {
+protected:
+    void Pass(std::array<float, 3> eye, std::array<float, 3> direction = {1, 0, 0}) {
+        Register(cache, *near_mesh, direction, eye);
+        Register(cache, *scaled_mesh, direction, {eye[0] / 2, eye[1] / 2, eye[2] / 2}, doubled);
+        cache.RenderStlTransparentPN(&pass_device);
+    }
+    static float Expected(const MStlTriangle& triangle, double scale, std::array<float, 3> eye) {
+        double squared = 0;
+        for (int axis = 0; axis < 3; ++axis) {
+            int32_t sum = 0;
+            for (const MStlPoint* point : triangle.mp_points)
+                sum += (&point->x)[axis];
+            const double difference = double(float(sum) * 0.33333f) * scale - double(eye[axis]) * scale;
+            squared += difference * difference;
+        }
+        return float(std::sqrt(squared));
+    }
+
+    std::unique_ptr<MStlBase> near_mesh = Strip(3);
+    std::unique_ptr<MStlBase> scaled_mesh = Strip(2, 5);
+    MMTransformMatrix doubled = [] {
+        MMTransformMatrix matrix;
+        matrix.MakeScale(2, 2, 2);
+        return matrix;
+    }();
+    IVTransparencyCache cache{&constructor_device};
+};
+
+TEST_F(EyeDistance, SortsFarthestFirstInWorldSpace) {
+    EXPECT_EQ(cache.GetSortKey(), IVTransparencyCache::eSortDirectionDepth) << "the default";
+    cache.SetSortKey(IVTransparencyCache::eSortEyeDistance);
+    const std::array<float, 3> eye = {30, 40, 0};
+    Pass(eye);
+    ASSERT_EQ(cache.GetNumTriangle(), 5u);
+    std::vector<std::pair<float, const MStlTriangle*>> expected;
+    for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i) {
+        const MStlTriangle* triangle = cache.GetTriangle(i).mp_triangle;
+        const bool scaled = cache.GetStl(i) == scaled_mesh.get();
+        expected.push_back({scaled ? Expected(*triangle, 2.0, {15, 20, 0}) : Expected(*triangle, 1.0, eye), triangle});
+    }
+    std::stable_sort(expected.begin(), expected.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i) {
+        EXPECT_EQ(cache.GetTriangle(i).mp_triangle, expected[i].second) << "position " << i;
+        EXPECT_EQ(cache.GetTriangle(i).mf_depth, expected[i].first) << "position " << i;
+    }
+}
+
+TEST_F(EyeDistance, SkipFollowsTheEyesMovement) {
+    cache.SetSortKey(IVTransparencyCache::eSortEyeDistance);
+    Pass({0, 0, 100});
+    Pass({0, 0, 100});
+    EXPECT_EQ(StreamFills(), 2) << "no tolerance: every pass sorts";
+
+    cache.SetSkipSortTolerance(60.0f); // the eye may move by half the nearest distance
+    Pass({0, 0, 100});
+    EXPECT_EQ(StreamFills(), 2) << "an unmoved eye keeps the order";
+    const float nearest = cache.GetTriangle(cache.GetNumTriangle() - 1).mf_depth;
+    Pass({nearest * 0.49f, 0, 100}, {0, 1, 0});
+    EXPECT_EQ(StreamFills(), 2) << "a small move and a turn keep the order";
+    Pass({nearest * 0.51f, 0, 100});
+    EXPECT_EQ(StreamFills(), 3) << "moved by more than half the nearest distance";
+
+    cache.SetSortKey(IVTransparencyCache::eSortDirectionDepth);
+    Pass({nearest * 0.51f, 0, 100});
+    EXPECT_EQ(StreamFills(), 4) << "a new key sorts";
+}
+
+#ifndef NDEBUG
+using ReuseCheckDeathTest = IVTransparencyCacheTest;
+
+TEST_F(ReuseCheckDeathTest, RebuiltMeshWithoutClearAborts) {
+    auto mesh = Strip(3);
+    IVTransparencyCache cache(&constructor_device);
+    Register(cache, *mesh);
+    cache.RenderStlTransparentPN(&pass_device);
+    MStlSurface* surface = mesh->GetRootFeature()->GetSurface(0);
+    MStlTriangle* first = surface->mp_first_triangle;
+    surface->mp_first_triangle = first->mp_next; // as if rebuilt
+    Register(cache, *mesh);
+    EXPECT_DEATH(cache.RenderStlTransparentPN(&pass_device), "call Clear\\(\\) after destroying or editing");
+    surface->mp_first_triangle = first;
+}
+#endif
 
 } // namespace
