@@ -28,11 +28,13 @@ constexpr uint8_t FLAG_BLEND = 1;
 constexpr uint8_t FLAG_DEPTH_TEST = 2;
 constexpr uint8_t FLAG_DEPTH_WRITE = 4;
 
-// Raster-space lights: x right, y down, depth towards the viewer. Unit vectors.
-constexpr float KEY[3] = {-0.48f, -0.64f, 0.6f};
-constexpr float KEY_WEIGHT = 1.0f;
-constexpr float FILL[3] = {0.8f, 0.36f, 0.48f};
-constexpr float FILL_WEIGHT = 0.45f;
+// Raster-space lights: x right, y down, depth towards the viewer; unit vectors. The weights make
+// a face turned straight to the viewer reach full light (1.017 before the clamp), so flat views
+// keep their colours, while the three visible faces of a box differ.
+constexpr float KEY[3] = {-0.44988f, -0.69982f, 0.55485f};
+constexpr float KEY_WEIGHT = 1.32f;
+constexpr float FILL[3] = {0.50016f, -0.30010f, 0.81227f};
+constexpr float FILL_WEIGHT = 0.35f;
 
 bool IsUsable(const float* point) {
     return std::isfinite(point[2]) && std::fabs(point[0]) < MAX_COORDINATE &&
@@ -115,7 +117,8 @@ struct Setup {
         min_x = std::max<int64_t>((std::min({x[0], x[1], x[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, 0);
         max_x = std::min<int64_t>((std::max({x[0], x[1], x[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, width - 1);
         min_y = std::max<int64_t>((std::min({y[0], y[1], y[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, 0);
-        max_y = std::min<int64_t>((std::max({y[0], y[1], y[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, height - 1);
+        max_y =
+            std::min<int64_t>((std::max({y[0], y[1], y[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, height - 1);
         if (min_x > max_x || min_y > max_y)
             return false;
         ax = corner[0][0];
@@ -326,8 +329,7 @@ void IVSoftRasterizer::Flush() {
 void IVSoftRasterizer::_FillTile(size_t tile) {
     const int64_t tile_x = int64_t(tile % size_t(mn_tiles_x)) << TILE_BITS;
     const int64_t tile_y = int64_t(tile / size_t(mn_tiles_x)) << TILE_BITS;
-    const Rect rect{tile_x, tile_y,
-                    std::min<int64_t>(tile_x + (1 << TILE_BITS), mp_surface->GetWidth()) - 1,
+    const Rect rect{tile_x, tile_y, std::min<int64_t>(tile_x + (1 << TILE_BITS), mp_surface->GetWidth()) - 1,
                     std::min<int64_t>(tile_y + (1 << TILE_BITS), mp_surface->GetHeight()) - 1};
     for (uint32_t number : mv_bins[tile]) {
         const Command& command = mv_commands[number];
@@ -370,12 +372,19 @@ inline void IVSoftRasterizer::_Plot(const Command& command, size_t index, float 
     pixel = (command.flags & FLAG_BLEND) != 0 ? Blend(colour, pixel, command.alpha) : colour;
 }
 
-void IVSoftRasterizer::RasterTriangle(const float* ra, const float* rb, const float* rc, const float* normal) {
+void IVSoftRasterizer::RasterTriangle(const float* ra, const float* rb, const float* rc,
+                                      const float* normal) {
     if (mp_surface == nullptr || mp_surface->GetWidth() == 0)
         return;
     if (!IsUsable(ra) || !IsUsable(rb) || !IsUsable(rc))
         return;
-    Command command{EKind::eTriangle, uint8_t(_Flags()), mn_alpha, 0, _ShadedColour(normal, nullptr), 0, 0,
+    Command command{EKind::eTriangle,
+                    uint8_t(_Flags()),
+                    mn_alpha,
+                    0,
+                    _ShadedColour(normal, nullptr),
+                    0,
+                    0,
                     {{ra[0], ra[1], ra[2]}, {rb[0], rb[1], rb[2]}, {rc[0], rc[1], rc[2]}}};
     Setup setup;
     if (!setup.Make(command.corner, mp_surface->GetWidth(), mp_surface->GetHeight()))
@@ -404,8 +413,13 @@ void IVSoftRasterizer::RasterTriangleTextured(const float* ra, const float* rb, 
                       mp_texture,
                       mp_texture->GetAddressing(),
                       256u};
-    Command command{EKind::eTextured, uint8_t(_Flags()), mn_alpha, 0, _ShadedColour(normal, &textured.light),
-                    0, uint32_t(mv_textured.size()),
+    Command command{EKind::eTextured,
+                    uint8_t(_Flags()),
+                    mn_alpha,
+                    0,
+                    _ShadedColour(normal, &textured.light),
+                    0,
+                    uint32_t(mv_textured.size()),
                     {{ra[0], ra[1], ra[2]}, {rb[0], rb[1], rb[2]}, {rc[0], rc[1], rc[2]}}};
     Setup setup;
     if (!setup.Make(command.corner, mp_surface->GetWidth(), mp_surface->GetHeight()))
@@ -438,7 +452,9 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
         double su[3], tv[3], iw[3];
         for (int i = 0; i < 3; ++i) {
             // The corner order may have been swapped; find each corner's texture coordinates.
-            const int source = setup.corner[i] == command.corner[0] ? 0 : setup.corner[i] == command.corner[1] ? 1 : 2;
+            const int source = setup.corner[i] == command.corner[0]   ? 0
+                               : setup.corner[i] == command.corner[1] ? 1
+                                                                      : 2;
             const float* tc = texture->texcoord[source];
             iw[i] = 1.0 / double(tc[2]);
             su[i] = double(tc[0]) * iw[i];
@@ -462,7 +478,8 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
     for (int64_t py = first_y; py <= last_y; ++py) {
         int64_t w0 = edge0.value, w1 = edge1.value, w2 = edge2.value;
         const double centre_y = double(py) + 0.5;
-        const double row_depth = depth.base + depth.dx * (min_x + 0.5 - setup.ax) + depth.dy * (centre_y - setup.ay);
+        const double row_depth =
+            depth.base + depth.dx * (min_x + 0.5 - setup.ax) + depth.dy * (centre_y - setup.ay);
         const size_t row = size_t(py) * stride;
         for (int64_t px = first_x; px <= last_x; ++px) {
             if ((w0 | w1 | w2) >= 0) {
@@ -474,7 +491,8 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
                         const double inverse_w = q.base + q.dx * cx + q.dy * cy;
                         const double u = (s.base + s.dx * cx + s.dy * cy) / inverse_w;
                         const double v = (t.base + t.dx * cx + t.dy * cy) / inverse_w;
-                        const uint32_t texel = texture->texture->Sample(float(u), float(v), texture->addressing);
+                        const uint32_t texel =
+                            texture->texture->Sample(float(u), float(v), texture->addressing);
                         colour = 0xFF000000u;
                         for (int shift = 0; shift < 24; shift += 8)
                             colour |= ((((texel >> shift) & 0xFFu) * texture->light + 128u) >> 8) << shift;
@@ -509,7 +527,8 @@ struct LineWalk {
         if (!Clip(0.0, width, 0.0, height, t0, t1))
             return false;
         // Capped so that rounding on huge end points cannot make the walk long.
-        const double span = std::min(std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0), 2.0 * (width + height));
+        const double span =
+            std::min(std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0), 2.0 * (width + height));
         steps = std::max<int64_t>(int64_t(std::ceil(span)), 1);
         return true;
     }
@@ -544,7 +563,13 @@ void IVSoftRasterizer::RasterLine(const float* ra, const float* rb) {
     if (!std::isfinite(ra[0]) || !std::isfinite(ra[1]) || !std::isfinite(ra[2]) || !std::isfinite(rb[0]) ||
         !std::isfinite(rb[1]) || !std::isfinite(rb[2]))
         return;
-    Command command{EKind::eLine, uint8_t(_Flags()), mn_alpha, 0, _ShadedColour(nullptr, nullptr), 0, 0,
+    Command command{EKind::eLine,
+                    uint8_t(_Flags()),
+                    mn_alpha,
+                    0,
+                    _ShadedColour(nullptr, nullptr),
+                    0,
+                    0,
                     {{ra[0], ra[1], ra[2]}, {rb[0], rb[1], rb[2]}, {0, 0, 0}}};
     const double width = mp_surface->GetWidth(), height = mp_surface->GetHeight();
     LineWalk walk;
@@ -553,7 +578,8 @@ void IVSoftRasterizer::RasterLine(const float* ra, const float* rb) {
     // Bounds of the clipped segment, a pixel wider on each side for rounding.
     const double xa = walk.x0 + walk.dx * walk.t0, xb = walk.x0 + walk.dx * walk.t1;
     const double ya = walk.y0 + walk.dy * walk.t0, yb = walk.y0 + walk.dy * walk.t1;
-    const Rect bounds{std::max<int64_t>(int64_t(std::min(xa, xb)) - 1, 0), std::max<int64_t>(int64_t(std::min(ya, yb)) - 1, 0),
+    const Rect bounds{std::max<int64_t>(int64_t(std::min(xa, xb)) - 1, 0),
+                      std::max<int64_t>(int64_t(std::min(ya, yb)) - 1, 0),
                       std::min<int64_t>(int64_t(std::max(xa, xb)) + 1, int64_t(width) - 1),
                       std::min<int64_t>(int64_t(std::max(ya, yb)) + 1, int64_t(height) - 1)};
     command.planes = _CurrentPlaneSet();
@@ -575,7 +601,8 @@ void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
     int64_t first = 0, last = walk.steps;
     if (span > 0.0) {
         first = std::max<int64_t>(int64_t(std::floor((enter - walk.t0) / span * double(walk.steps))) - 1, 0);
-        last = std::min<int64_t>(int64_t(std::ceil((leave - walk.t0) / span * double(walk.steps))) + 1, walk.steps);
+        last = std::min<int64_t>(int64_t(std::ceil((leave - walk.t0) / span * double(walk.steps))) + 1,
+                                 walk.steps);
     }
     const size_t stride = size_t(mp_surface->GetWidth());
     for (int64_t i = first; i <= last; ++i) {
@@ -606,16 +633,24 @@ void IVSoftRasterizer::RasterPoint(const float* rp, int mode) {
     const double centre_y = std::floor(double(rp[1]));
     const int64_t width = mp_surface->GetWidth();
     const int64_t height = mp_surface->GetHeight();
-    if (centre_x < -64.0 || centre_y < -64.0 || centre_x > double(width) + 64.0 || centre_y > double(height) + 64.0)
+    if (centre_x < -64.0 || centre_y < -64.0 || centre_x > double(width) + 64.0 ||
+        centre_y > double(height) + 64.0)
         return;
     const int64_t first_x = int64_t(centre_x) - (size - 1) / 2;
     const int64_t first_y = int64_t(centre_y) - (size - 1) / 2;
     const Rect bounds{std::max<int64_t>(first_x, 0), std::max<int64_t>(first_y, 0),
-                      std::min<int64_t>(first_x + size, width) - 1, std::min<int64_t>(first_y + size, height) - 1};
+                      std::min<int64_t>(first_x + size, width) - 1,
+                      std::min<int64_t>(first_y + size, height) - 1};
     if (bounds.left > bounds.right || bounds.top > bounds.bottom)
         return;
-    Command command{EKind::ePoint, uint8_t(_Flags()), mn_alpha, uint8_t(size), _ShadedColour(nullptr, nullptr),
-                    0, 0, {{rp[0], rp[1], rp[2]}, {0, 0, 0}, {0, 0, 0}}};
+    Command command{EKind::ePoint,
+                    uint8_t(_Flags()),
+                    mn_alpha,
+                    uint8_t(size),
+                    _ShadedColour(nullptr, nullptr),
+                    0,
+                    0,
+                    {{rp[0], rp[1], rp[2]}, {0, 0, 0}, {0, 0, 0}}};
     command.planes = _CurrentPlaneSet();
     mv_commands.push_back(command);
     _Bin(bounds);
@@ -628,7 +663,8 @@ void IVSoftRasterizer::_DrawPoint(const Command& command, const Rect& tile) {
     const float depth = command.corner[0][2];
     const size_t stride = size_t(mp_surface->GetWidth());
     for (int64_t py = std::max(first_y, tile.top); py <= std::min(first_y + size - 1, tile.bottom); ++py)
-        for (int64_t px = std::max(first_x, tile.left); px <= std::min(first_x + size - 1, tile.right); ++px) {
+        for (int64_t px = std::max(first_x, tile.left); px <= std::min(first_x + size - 1, tile.right);
+             ++px) {
             if (command.planes != 0 && _IsClipped(command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
                 continue;
             _Plot(command, size_t(py) * stride + size_t(px), depth, command.colour);
@@ -665,14 +701,18 @@ void IVSoftRasterizer::_DrawRect(const Command& command, const Rect& tile) {
     const double x0 = textured.texcoord[0][0], x1 = textured.texcoord[0][1];
     const double y0 = textured.texcoord[0][2], y1 = textured.texcoord[1][0];
     const int64_t left = std::max(int64_t(std::max(std::ceil(std::min(x0, x1) - 0.5), 0.0)), tile.left);
-    const int64_t right = std::min(int64_t(std::min(std::ceil(std::max(x0, x1) - 0.5), double(mp_surface->GetWidth()))) - 1, tile.right);
+    const int64_t right = std::min(
+        int64_t(std::min(std::ceil(std::max(x0, x1) - 0.5), double(mp_surface->GetWidth()))) - 1, tile.right);
     const int64_t top = std::max(int64_t(std::max(std::ceil(std::min(y0, y1) - 0.5), 0.0)), tile.top);
-    const int64_t bottom = std::min(int64_t(std::min(std::ceil(std::max(y0, y1) - 0.5), double(mp_surface->GetHeight()))) - 1, tile.bottom);
+    const int64_t bottom =
+        std::min(int64_t(std::min(std::ceil(std::max(y0, y1) - 0.5), double(mp_surface->GetHeight()))) - 1,
+                 tile.bottom);
     const size_t stride = size_t(mp_surface->GetWidth());
     for (int64_t y = top; y <= bottom; ++y) {
         const auto v = float((double(y) + 0.5 - y0) / (y1 - y0));
         uint32_t* row = mp_surface->mv_colour.data() + size_t(y) * stride;
         for (int64_t x = left; x <= right; ++x)
-            row[x] = textured.texture->Sample(float((double(x) + 0.5 - x0) / (x1 - x0)), v, textured.addressing);
+            row[x] =
+                textured.texture->Sample(float((double(x) + 0.5 - x0) / (x1 - x0)), v, textured.addressing);
     }
 }

@@ -12,11 +12,12 @@
 //   depth writing on, its depth is stored.
 // - Shading (triangles only, while shading is on): two lights fixed in raster space, both
 //   two-sided (the normal is first turned towards the viewer, +depth): a key light from the
-//   upper left, slightly in front, and a weaker fill light from the right. The light is
-//   key x max(0, n.key) + fill x max(0, n.fill), clamped to [0, 1] (a non-finite normal gives
-//   0), and each channel is quarter + (full - quarter) x light: the quarter intensity is the
-//   ambient floor. The three visible faces of a box seen from above and to one side get three
-//   different tones. Lines and points, and triangles while shading is off, use the full channels.
+//   upper left and in front, and a weaker fill light from the upper right. The light is
+//   1.32 x max(0, n.key) + 0.35 x max(0, n.fill), clamped to [0, 1] (a non-finite normal gives
+//   0): a face turned straight to the viewer gets full light. Each channel is
+//   quarter + (full - quarter) x light, so the quarter intensity is the ambient floor. Seen from
+//   above and to one side, the three visible faces of a box get three clearly different tones.
+//   Lines and points, and triangles while shading is off, use the full channels.
 // - Textured triangles (RasterTriangleTextured) interpolate u / w, v / w and 1 / w linearly in
 //   raster space (perspective-correct), sample the bound texture bilinearly with its addressing
 //   (see IVTextureSoft) and scale the texel's red, green and blue by the shading, a quarter plus
@@ -72,8 +73,9 @@ public:
     // corner: the texture coordinates and the corner's clip-space w (> 0 in front of the eye).
     // Without a bound texture, or with a w that is not positive and finite, it draws as
     // RasterTriangle.
-    virtual void RasterTriangleTextured(const float* ra, const float* rb, const float* rc, const float* normal,
-                                        const float* ta, const float* tb, const float* tc);
+    virtual void RasterTriangleTextured(const float* ra, const float* rb, const float* rc,
+                                        const float* normal, const float* ta, const float* tb,
+                                        const float* tc);
 
     // Copies the bound texture, sampled bilinearly with clamped addressing, into the pixels whose
     // centres lie inside the rectangle x0..x1, y0..y1 (rect = {x0, x1, y0, y1}); x0 maps to the
@@ -195,7 +197,7 @@ private:
     std::vector<Command> mv_commands;
     std::vector<Textured> mv_textured;
     std::vector<PlaneSet> mv_plane_sets;
-    std::vector<float> mv_plane_values; // z0, gx, gy, side (0 or 1) per plane
+    std::vector<float> mv_plane_values;         // z0, gx, gy, side (0 or 1) per plane
     std::vector<std::vector<uint32_t>> mv_bins; // command numbers per tile
     std::vector<uint32_t> mv_busy_tiles;        // tiles with a non-empty bin, in first-use order
     int mn_tiles_x = 0;
