@@ -32,7 +32,8 @@ public:
     }
     static void Triangle(IVRender& device, const IVVertexPNC& a, const IVVertexPNC& b, const IVVertexPNC& c) {
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
-        const unsigned long colour = uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
+        const unsigned long colour =
+            uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
         device._DrawTriangle(&a.x, &b.x, &c.x, normal, colour);
     }
     static void Triangle(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c) {

@@ -23,8 +23,8 @@ class IVTexturedTriangleEntry {
 public:
     // Draws a, b, c textured (normal as DrawTriangle takes it) and returns true, or returns false
     // for a device it cannot draw on.
-    using Function = bool (*)(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c,
-                              const float* normal);
+    using Function = bool (*)(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                              const IVVertexPNT& c, const float* normal);
     static void Install(Function function);
     static Function Get();
 };
@@ -33,7 +33,8 @@ template <class V> class IVVertexStreamBuffer final : public IIVVertexStream<V> 
 public:
     enum class EPrimitive { eNone, eTriangles, eLines };
 
-    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr) : mp_immediate_device(immediate_device) {}
+    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr)
+        : mp_immediate_device(immediate_device) {}
 
     void BeginTriangles() override { _Begin(EPrimitive::eTriangles); }
     void BeginLines() override { _Begin(EPrimitive::eLines); }

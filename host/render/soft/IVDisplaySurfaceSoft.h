@@ -52,25 +52,31 @@ public:
     // width x height x 4 bytes: RGBA, row-major, top row first. Null for an empty surface.
     const uint8_t* GetPixels() const {
         _Settle();
-        return reinterpret_cast<const uint8_t*>(mv_colour.data()); }
+        return reinterpret_cast<const uint8_t*>(mv_colour.data());
+    }
     uint8_t* GetPixels() {
         _Settle();
-        return reinterpret_cast<uint8_t*>(mv_colour.data()); }
+        return reinterpret_cast<uint8_t*>(mv_colour.data());
+    }
     // width x height depth values, same order as the pixels.
     const float* GetDepth() const {
         _Settle();
-        return mv_depth.data(); }
+        return mv_depth.data();
+    }
     float* GetDepth() {
         _Settle();
-        return mv_depth.data(); }
+        return mv_depth.data();
+    }
 
     // The colour words, same order as the pixels (for the rasterizer and texture copies).
     uint32_t* GetColourWords() {
         _Settle();
-        return mv_colour.data(); }
+        return mv_colour.data();
+    }
     const uint32_t* GetColourWords() const {
         _Settle();
-        return mv_colour.data(); }
+        return mv_colour.data();
+    }
 
     // Checked single-pixel reads; 0 and FAR_DEPTH outside the surface.
     uint32_t GetPixel(int x, int y) const;

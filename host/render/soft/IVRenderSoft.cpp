@@ -45,8 +45,8 @@ bool ToPixel(float value, int32_t& out) {
 }
 
 // The buffered streams' textured-triangle entry for software devices.
-bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c,
-                            const float* normal) {
+bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                            const IVVertexPNT& c, const float* normal) {
     IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device);
     if (soft == nullptr)
         return false;
@@ -138,9 +138,9 @@ bool IVRenderSoft::SetTexture(IVTexture* texture) {
     return IVRender::SetTexture(texture);
 }
 
-void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float* t0,
-                            const float* t1, const float* t2, const float* t3, const float* normal,
-                            IVTexture& texture) {
+void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3,
+                            const float* t0, const float* t1, const float* t2, const float* t3,
+                            const float* normal, IVTexture& texture) {
     IVTexture* const previous = mp_texture;
     if (!SetTexture(&texture)) {
         DrawTriangle(p0, p1, p2, normal);
@@ -408,6 +408,6 @@ void IVRenderSoft::_DrawTriangleTextured(const float* a, const float* b, const f
     }
     float raster_normal[3];
     RasterNormal(raster_normal, raster[0], raster[1], raster[2], NormalOnWindingSide(a, b, c, normal));
-    mp_rasterizer->RasterTriangleTextured(raster[0], raster[1], raster[2], raster_normal, texture[0], texture[1],
-                                          texture[2]);
+    mp_rasterizer->RasterTriangleTextured(raster[0], raster[1], raster[2], raster_normal, texture[0],
+                                          texture[1], texture[2]);
 }

@@ -28,11 +28,13 @@ constexpr uint8_t FLAG_BLEND = 1;
 constexpr uint8_t FLAG_DEPTH_TEST = 2;
 constexpr uint8_t FLAG_DEPTH_WRITE = 4;
 
-// Raster-space lights: x right, y down, depth towards the viewer. Unit vectors.
-constexpr float KEY[3] = {-0.48f, -0.64f, 0.6f};
-constexpr float KEY_WEIGHT = 1.0f;
-constexpr float FILL[3] = {0.8f, 0.36f, 0.48f};
-constexpr float FILL_WEIGHT = 0.45f;
+// Raster-space lights: x right, y down, depth towards the viewer; unit vectors. The weights make
+// a face turned straight to the viewer reach full light (1.017 before the clamp), so flat views
+// keep their colours, while the three visible faces of a box differ.
+constexpr float KEY[3] = {-0.44988f, -0.69982f, 0.55485f};
+constexpr float KEY_WEIGHT = 1.32f;
+constexpr float FILL[3] = {0.50016f, -0.30010f, 0.81227f};
+constexpr float FILL_WEIGHT = 0.35f;
 
 bool IsUsable(const float* point) {
     return std::isfinite(point[2]) && std::fabs(point[0]) < MAX_COORDINATE &&
@@ -115,7 +117,8 @@ struct Setup {
         min_x = std::max<int64_t>((std::min({x[0], x[1], x[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, 0);
         max_x = std::min<int64_t>((std::max({x[0], x[1], x[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, width - 1);
         min_y = std::max<int64_t>((std::min({y[0], y[1], y[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, 0);
-        max_y = std::min<int64_t>((std::max({y[0], y[1], y[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, height - 1);
+        max_y =
+            std::min<int64_t>((std::max({y[0], y[1], y[2]}) - SUBPIXEL_HALF) >> SUBPIXEL_BITS, height - 1);
         if (min_x > max_x || min_y > max_y)
             return false;
         ax = corner[0][0];
@@ -136,6 +139,49 @@ struct Setup {
         out.dx = (e1z * e2y - e2z * e1y) / denominator;
         out.dy = (e2z * e1x - e1z * e2x) / denominator;
         return std::isfinite(out.dx) && std::isfinite(out.dy);
+    }
+};
+
+// A line clipped to the surface and the number of steps it is walked in.
+struct LineWalk {
+    double x0, y0, z0, dx, dy, dz, t0, t1;
+    int64_t steps;
+
+    bool Make(const float (&corner)[3][3], double width, double height) {
+        x0 = corner[0][0];
+        y0 = corner[0][1];
+        z0 = corner[0][2];
+        dx = double(corner[1][0]) - x0;
+        dy = double(corner[1][1]) - y0;
+        dz = double(corner[1][2]) - z0;
+        if (!Clip(0.0, width, 0.0, height, t0, t1))
+            return false;
+        // Capped so that rounding on huge end points cannot make the walk long.
+        const double span =
+            std::min(std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0), 2.0 * (width + height));
+        steps = std::max<int64_t>(int64_t(std::ceil(span)), 1);
+        return true;
+    }
+
+    // Liang-Barsky against [left, right] x [top, bottom] over t in [0, 1].
+    bool Clip(double left, double right, double top, double bottom, double& enter, double& leave) const {
+        enter = 0.0;
+        leave = 1.0;
+        const double p[4] = {-dx, dx, -dy, dy};
+        const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0.0) {
+                if (q[i] < 0.0)
+                    return false;
+                continue;
+            }
+            const double t = q[i] / p[i];
+            if (p[i] < 0.0)
+                enter = std::max(enter, t);
+            else
+                leave = std::min(leave, t);
+        }
+        return enter <= leave;
     }
 };
 
@@ -165,24 +211,6 @@ void IVSoftRasterizer::SetThreadCount(int threads) {
     mn_threads = std::clamp(threads, 1, 64);
     if (mp_pool != nullptr && mp_pool->GetThreadCount() != mn_threads)
         mp_pool.reset();
-}
-
-void IVSoftRasterizer::SetSurface(IVDisplaySurfaceSoft* surface) {
-    if (surface == mp_surface)
-        return;
-    Flush();
-    mp_surface = surface;
-}
-
-void IVSoftRasterizer::_ForgetSurface() {
-    for (uint32_t tile : mv_busy_tiles)
-        mv_bins[tile].clear();
-    mv_busy_tiles.clear();
-    mv_commands.clear();
-    mv_textured.clear();
-    mv_plane_sets.resize(1);
-    mv_plane_values.clear();
-    mp_surface = nullptr;
 }
 
 void IVSoftRasterizer::SetColourWord(uint32_t colour) {
@@ -231,25 +259,6 @@ float IVSoftRasterizer::Light(const float* normal) {
     return std::clamp(light, 0.0f, 1.0f);
 }
 
-uint32_t IVSoftRasterizer::_Flags() const {
-    return (mb_blend ? FLAG_BLEND : 0) | (mb_depth_test ? FLAG_DEPTH_TEST : 0) |
-           (mb_depth_write ? FLAG_DEPTH_WRITE : 0);
-}
-
-uint32_t IVSoftRasterizer::_ShadedColour(const float* normal, uint32_t* light256) const {
-    if (!mb_shading || normal == nullptr) {
-        if (light256 != nullptr)
-            *light256 = 256u;
-        return std::min(mn_red, 255u) | std::min(mn_green, 255u) << 8 | std::min(mn_blue, 255u) << 16 |
-               0xFF000000u;
-    }
-    const float light = Light(normal);
-    if (light256 != nullptr)
-        *light256 = 64u + uint32_t(192.0f * light);
-    return Shade(mn_red_quarter, mn_red, light) | Shade(mn_green_quarter, mn_green, light) << 8 |
-           Shade(mn_blue_quarter, mn_blue, light) << 16 | 0xFF000000u;
-}
-
 uint32_t IVSoftRasterizer::_CurrentPlaneSet() {
     const size_t count =
         mb_active ? std::min({mv_z0.size(), mv_gx.size(), mv_gy.size(), mv_side.size()}) : size_t(0);
@@ -277,76 +286,164 @@ uint32_t IVSoftRasterizer::_CurrentPlaneSet() {
     return uint32_t(mv_plane_sets.size() - 1);
 }
 
-void IVSoftRasterizer::_Bin(const Rect& bounds) {
-    IVDisplaySurfaceSoft& surface = *mp_surface;
-    const int tiles_x = (surface.GetWidth() + (1 << TILE_BITS) - 1) >> TILE_BITS;
-    const int tiles_y = (surface.GetHeight() + (1 << TILE_BITS) - 1) >> TILE_BITS;
-    if (tiles_x != mn_tiles_x || tiles_y != mn_tiles_y) {
-        // Only reached with nothing pending: a resize flushes first.
-        mn_tiles_x = tiles_x;
-        mn_tiles_y = tiles_y;
-        if (mv_bins.size() < size_t(tiles_x) * size_t(tiles_y))
-            mv_bins.resize(size_t(tiles_x) * size_t(tiles_y));
+void IVSoftRasterizer::SetSurface(IVDisplaySurfaceSoft* surface) {
+    if (surface == mp_surface)
+        return;
+    Flush();
+    mp_surface = surface;
+}
+
+void IVSoftRasterizer::_Reset() {
+    mn_commands = 0;
+    mv_colour_states.clear();
+    mv_textured.clear();
+    mv_plane_sets.resize(1);
+    mv_plane_values.clear();
+}
+
+void IVSoftRasterizer::_ForgetSurface() {
+    _Reset();
+    mp_surface = nullptr;
+}
+
+uint32_t IVSoftRasterizer::_CurrentColourState() {
+    const ColourState state{
+        {mn_red_quarter, mn_green_quarter, mn_blue_quarter}, {mn_red, mn_green, mn_blue}, mb_shading};
+    if (mv_colour_states.empty() || !(mv_colour_states.back() == state))
+        mv_colour_states.push_back(state);
+    return uint32_t(mv_colour_states.size() - 1);
+}
+
+IVSoftRasterizer::Command* IVSoftRasterizer::_Record(EKind kind) {
+    IVDisplaySurfaceSoft* surface = mp_surface;
+    if (surface == nullptr || surface->GetWidth() == 0)
+        return nullptr;
+    if (surface->mp_pending != this) {
+        // Another rasterizer's work on this surface goes first.
+        if (surface->mp_pending != nullptr)
+            surface->mp_pending->Flush();
+        surface->mp_pending = this;
     }
-    surface.mp_pending = this;
-    const auto number = uint32_t(mv_commands.size() - 1);
-    for (int64_t ty = bounds.top >> TILE_BITS; ty <= bounds.bottom >> TILE_BITS; ++ty)
-        for (int64_t tx = bounds.left >> TILE_BITS; tx <= bounds.right >> TILE_BITS; ++tx) {
-            const auto tile = uint32_t(ty * mn_tiles_x + tx);
-            std::vector<uint32_t>& bin = mv_bins[tile];
-            if (bin.empty())
-                mv_busy_tiles.push_back(tile);
-            bin.push_back(number);
-        }
-    if (mv_commands.size() >= BATCH_COMMANDS)
+    if (mp_commands == nullptr)
+        mp_commands = std::make_unique_for_overwrite<Command[]>(BATCH_COMMANDS);
+    Command& command = mp_commands[mn_commands++];
+    command.kind = kind;
+    command.flags = uint8_t((mb_blend ? FLAG_BLEND : 0) | (mb_depth_test ? FLAG_DEPTH_TEST : 0) |
+                            (mb_depth_write ? FLAG_DEPTH_WRITE : 0));
+    command.alpha = mn_alpha;
+    command.size = 0;
+    command.colour = _CurrentColourState();
+    command.planes = _CurrentPlaneSet();
+    command.extra = 0;
+    return &command;
+}
+
+void IVSoftRasterizer::_AfterRecord() {
+    if (mn_commands >= BATCH_COMMANDS)
         Flush();
 }
 
+uint32_t IVSoftRasterizer::_Colour(const Command& command, uint32_t* light256) const {
+    const ColourState& state = mv_colour_states[command.colour];
+    const bool shaded =
+        state.shading && (command.kind == EKind::eTriangle || command.kind == EKind::eTextured);
+    if (!shaded) {
+        if (light256 != nullptr)
+            *light256 = 256u;
+        return std::min(state.full[0], 255u) | std::min(state.full[1], 255u) << 8 |
+               std::min(state.full[2], 255u) << 16 | 0xFF000000u;
+    }
+    const float light = Light(command.normal);
+    if (light256 != nullptr)
+        *light256 = 64u + uint32_t(192.0f * light);
+    return Shade(state.quarter[0], state.full[0], light) |
+           Shade(state.quarter[1], state.full[1], light) << 8 |
+           Shade(state.quarter[2], state.full[2], light) << 16 | 0xFF000000u;
+}
+
 void IVSoftRasterizer::Flush() {
-    if (mv_commands.empty())
+    if (mn_commands == 0)
         return;
-    if (mn_threads > 1 && mv_busy_tiles.size() > 1 && mp_pool == nullptr)
+    IVDisplaySurfaceSoft* surface = mp_surface;
+    mn_tiles_x = (surface->GetWidth() + (1 << TILE_BITS) - 1) >> TILE_BITS;
+    mn_tiles_y = (surface->GetHeight() + (1 << TILE_BITS) - 1) >> TILE_BITS;
+    const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
+    // Small batches stay on the calling thread: waking the pool costs more than they do.
+    const bool parallel = mn_threads > 1 && mn_commands >= 512;
+    if (parallel && mp_pool == nullptr)
         mp_pool = std::make_unique<IVRasterThreadPool>(mn_threads);
-    auto job = [](void* context, size_t index) {
+    mn_chunks = parallel ? size_t(mn_threads) : 1;
+    if (mv_bins.size() < mn_chunks * tiles)
+        mv_bins.resize(mn_chunks * tiles);
+
+    auto bin = [](void* context, size_t chunk) { static_cast<IVSoftRasterizer*>(context)->_BinChunk(chunk); };
+    auto fill = [](void* context, size_t index) {
         auto* self = static_cast<IVSoftRasterizer*>(context);
         self->_FillTile(self->mv_busy_tiles[index]);
     };
-    if (mp_pool != nullptr)
-        mp_pool->Run(mv_busy_tiles.size(), job, this);
+    if (parallel)
+        mp_pool->Run(mn_chunks, bin, this);
+    else
+        _BinChunk(0);
+    mv_busy_tiles.clear();
+    for (size_t tile = 0; tile < tiles; ++tile)
+        for (size_t chunk = 0; chunk < mn_chunks; ++chunk)
+            if (!mv_bins[chunk * tiles + tile].empty()) {
+                mv_busy_tiles.push_back(uint32_t(tile));
+                break;
+            }
+    if (parallel)
+        mp_pool->Run(mv_busy_tiles.size(), fill, this);
     else
         for (size_t index = 0; index < mv_busy_tiles.size(); ++index)
-            job(this, index);
-    IVDisplaySurfaceSoft* surface = mp_surface;
-    _ForgetSurface();
-    mp_surface = surface;
-    if (surface != nullptr)
-        surface->mp_pending = nullptr;
+            fill(this, index);
+    for (uint32_t tile : mv_busy_tiles)
+        for (size_t chunk = 0; chunk < mn_chunks; ++chunk)
+            mv_bins[chunk * tiles + tile].clear();
+    _Reset();
+    surface->mp_pending = nullptr;
+}
+
+void IVSoftRasterizer::_BinChunk(size_t chunk) {
+    const size_t count = mn_commands;
+    const size_t first = count * chunk / mn_chunks, last = count * (chunk + 1) / mn_chunks;
+    const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
+    std::vector<uint32_t>* bins = mv_bins.data() + chunk * tiles;
+    for (size_t number = first; number < last; ++number) {
+        Rect bounds;
+        if (!_Bounds(mp_commands[number], bounds))
+            continue;
+        for (int64_t ty = bounds.top >> TILE_BITS; ty <= bounds.bottom >> TILE_BITS; ++ty)
+            for (int64_t tx = bounds.left >> TILE_BITS; tx <= bounds.right >> TILE_BITS; ++tx)
+                bins[size_t(ty) * size_t(mn_tiles_x) + size_t(tx)].push_back(uint32_t(number));
+    }
 }
 
 void IVSoftRasterizer::_FillTile(size_t tile) {
     const int64_t tile_x = int64_t(tile % size_t(mn_tiles_x)) << TILE_BITS;
     const int64_t tile_y = int64_t(tile / size_t(mn_tiles_x)) << TILE_BITS;
-    const Rect rect{tile_x, tile_y,
-                    std::min<int64_t>(tile_x + (1 << TILE_BITS), mp_surface->GetWidth()) - 1,
+    const Rect rect{tile_x, tile_y, std::min<int64_t>(tile_x + (1 << TILE_BITS), mp_surface->GetWidth()) - 1,
                     std::min<int64_t>(tile_y + (1 << TILE_BITS), mp_surface->GetHeight()) - 1};
-    for (uint32_t number : mv_bins[tile]) {
-        const Command& command = mv_commands[number];
-        switch (command.kind) {
-        case EKind::eTriangle:
-        case EKind::eTextured:
-            _DrawTriangle(command, rect);
-            break;
-        case EKind::eLine:
-            _DrawLine(command, rect);
-            break;
-        case EKind::ePoint:
-            _DrawPoint(command, rect);
-            break;
-        case EKind::eRect:
-            _DrawRect(command, rect);
-            break;
+    const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
+    for (size_t chunk = 0; chunk < mn_chunks; ++chunk)
+        for (uint32_t number : mv_bins[chunk * tiles + tile]) {
+            const Command& command = mp_commands[number];
+            switch (command.kind) {
+            case EKind::eTriangle:
+            case EKind::eTextured:
+                _DrawTriangle(command, rect);
+                break;
+            case EKind::eLine:
+                _DrawLine(command, rect);
+                break;
+            case EKind::ePoint:
+                _DrawPoint(command, rect);
+                break;
+            case EKind::eRect:
+                _DrawRect(command, rect);
+                break;
+            }
         }
-    }
 }
 
 inline bool IVSoftRasterizer::_IsClipped(uint32_t set, float x, float y, float depth) const {
@@ -370,19 +467,16 @@ inline void IVSoftRasterizer::_Plot(const Command& command, size_t index, float 
     pixel = (command.flags & FLAG_BLEND) != 0 ? Blend(colour, pixel, command.alpha) : colour;
 }
 
-void IVSoftRasterizer::RasterTriangle(const float* ra, const float* rb, const float* rc, const float* normal) {
-    if (mp_surface == nullptr || mp_surface->GetWidth() == 0)
+void IVSoftRasterizer::RasterTriangle(const float* ra, const float* rb, const float* rc,
+                                      const float* normal) {
+    Command* command = _Record(EKind::eTriangle);
+    if (command == nullptr)
         return;
-    if (!IsUsable(ra) || !IsUsable(rb) || !IsUsable(rc))
-        return;
-    Command command{EKind::eTriangle, uint8_t(_Flags()), mn_alpha, 0, _ShadedColour(normal, nullptr), 0, 0,
-                    {{ra[0], ra[1], ra[2]}, {rb[0], rb[1], rb[2]}, {rc[0], rc[1], rc[2]}}};
-    Setup setup;
-    if (!setup.Make(command.corner, mp_surface->GetWidth(), mp_surface->GetHeight()))
-        return;
-    command.planes = _CurrentPlaneSet();
-    mv_commands.push_back(command);
-    _Bin({setup.min_x, setup.min_y, setup.max_x, setup.max_y});
+    std::memcpy(command->corner[0], ra, sizeof(float) * 3);
+    std::memcpy(command->corner[1], rb, sizeof(float) * 3);
+    std::memcpy(command->corner[2], rc, sizeof(float) * 3);
+    std::memcpy(command->normal, normal, sizeof(float) * 3);
+    _AfterRecord();
 }
 
 void IVSoftRasterizer::RasterTriangleTextured(const float* ra, const float* rb, const float* rc,
@@ -396,24 +490,71 @@ void IVSoftRasterizer::RasterTriangleTextured(const float* ra, const float* rb, 
         RasterTriangle(ra, rb, rc, normal);
         return;
     }
-    if (mp_surface == nullptr || mp_surface->GetWidth() == 0)
+    Command* command = _Record(EKind::eTextured);
+    if (command == nullptr)
         return;
-    if (!IsUsable(ra) || !IsUsable(rb) || !IsUsable(rc))
-        return;
-    Textured textured{{{ta[0], ta[1], ta[2]}, {tb[0], tb[1], tb[2]}, {tc[0], tc[1], tc[2]}},
-                      mp_texture,
-                      mp_texture->GetAddressing(),
-                      256u};
-    Command command{EKind::eTextured, uint8_t(_Flags()), mn_alpha, 0, _ShadedColour(normal, &textured.light),
-                    0, uint32_t(mv_textured.size()),
-                    {{ra[0], ra[1], ra[2]}, {rb[0], rb[1], rb[2]}, {rc[0], rc[1], rc[2]}}};
-    Setup setup;
-    if (!setup.Make(command.corner, mp_surface->GetWidth(), mp_surface->GetHeight()))
-        return;
-    command.planes = _CurrentPlaneSet();
-    mv_textured.push_back(textured);
-    mv_commands.push_back(command);
-    _Bin({setup.min_x, setup.min_y, setup.max_x, setup.max_y});
+    std::memcpy(command->corner[0], ra, sizeof(float) * 3);
+    std::memcpy(command->corner[1], rb, sizeof(float) * 3);
+    std::memcpy(command->corner[2], rc, sizeof(float) * 3);
+    std::memcpy(command->normal, normal, sizeof(float) * 3);
+    command->extra = uint32_t(mv_textured.size());
+    mv_textured.push_back({{{ta[0], ta[1], ta[2]}, {tb[0], tb[1], tb[2]}, {tc[0], tc[1], tc[2]}},
+                           mp_texture,
+                           mp_texture->GetAddressing()});
+    _AfterRecord();
+}
+
+bool IVSoftRasterizer::_Bounds(const Command& command, Rect& bounds) const {
+    const int64_t width = mp_surface->GetWidth(), height = mp_surface->GetHeight();
+    switch (command.kind) {
+    case EKind::eTriangle:
+    case EKind::eTextured: {
+        const float(&c)[3][3] = command.corner;
+        if (!IsUsable(c[0]) || !IsUsable(c[1]) || !IsUsable(c[2]))
+            return false;
+        // Pixel p is covered only when its centre p + 0.5 lies within the snapped corners, which
+        // are at most 1/512 pixel from these: the margins keep the bounds a superset.
+        bounds.left = int64_t(std::floor(std::min({c[0][0], c[1][0], c[2][0]}) - 0.51f));
+        bounds.right = int64_t(std::floor(std::max({c[0][0], c[1][0], c[2][0]}) - 0.49f));
+        bounds.top = int64_t(std::floor(std::min({c[0][1], c[1][1], c[2][1]}) - 0.51f));
+        bounds.bottom = int64_t(std::floor(std::max({c[0][1], c[1][1], c[2][1]}) - 0.49f));
+        break;
+    }
+    case EKind::eLine: {
+        LineWalk walk;
+        if (!walk.Make(command.corner, double(width), double(height)))
+            return false;
+        // The clipped segment, a pixel wider on each side for rounding.
+        const double xa = walk.x0 + walk.dx * walk.t0, xb = walk.x0 + walk.dx * walk.t1;
+        const double ya = walk.y0 + walk.dy * walk.t0, yb = walk.y0 + walk.dy * walk.t1;
+        bounds = {int64_t(std::min(xa, xb)) - 1, int64_t(std::min(ya, yb)) - 1, int64_t(std::max(xa, xb)) + 1,
+                  int64_t(std::max(ya, yb)) + 1};
+        break;
+    }
+    case EKind::ePoint: {
+        const int64_t first_x = int64_t(std::floor(double(command.corner[0][0]))) - (command.size - 1) / 2;
+        const int64_t first_y = int64_t(std::floor(double(command.corner[0][1]))) - (command.size - 1) / 2;
+        bounds = {first_x, first_y, first_x + command.size - 1, first_y + command.size - 1};
+        break;
+    }
+    case EKind::eRect: {
+        const Textured& textured = mv_textured[command.extra];
+        const double x0 = textured.texcoord[0][0], x1 = textured.texcoord[0][1];
+        const double y0 = textured.texcoord[0][2], y1 = textured.texcoord[1][0];
+        // Pixel p is covered when its centre p + 0.5 lies between the two edges.
+        const auto pixel = [](double edge, int64_t size) {
+            return int64_t(std::clamp(std::ceil(edge - 0.5), -1.0, double(size) + 1.0));
+        };
+        bounds = {pixel(std::min(x0, x1), width), pixel(std::min(y0, y1), height),
+                  pixel(std::max(x0, x1), width) - 1, pixel(std::max(y0, y1), height) - 1};
+        break;
+    }
+    }
+    bounds.left = std::max<int64_t>(bounds.left, 0);
+    bounds.top = std::max<int64_t>(bounds.top, 0);
+    bounds.right = std::min(bounds.right, width - 1);
+    bounds.bottom = std::min(bounds.bottom, height - 1);
+    return bounds.left <= bounds.right && bounds.top <= bounds.bottom;
 }
 
 void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
@@ -438,7 +579,9 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
         double su[3], tv[3], iw[3];
         for (int i = 0; i < 3; ++i) {
             // The corner order may have been swapped; find each corner's texture coordinates.
-            const int source = setup.corner[i] == command.corner[0] ? 0 : setup.corner[i] == command.corner[1] ? 1 : 2;
+            const int source = setup.corner[i] == command.corner[0]   ? 0
+                               : setup.corner[i] == command.corner[1] ? 1
+                                                                      : 2;
             const float* tc = texture->texcoord[source];
             iw[i] = 1.0 / double(tc[2]);
             su[i] = double(tc[0]) * iw[i];
@@ -459,25 +602,29 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
     const uint32_t set = command.planes;
     const size_t stride = size_t(mp_surface->GetWidth());
     const double min_x = double(setup.min_x);
+    uint32_t light = 256u;
+    const uint32_t shaded = _Colour(command, &light);
     for (int64_t py = first_y; py <= last_y; ++py) {
         int64_t w0 = edge0.value, w1 = edge1.value, w2 = edge2.value;
         const double centre_y = double(py) + 0.5;
-        const double row_depth = depth.base + depth.dx * (min_x + 0.5 - setup.ax) + depth.dy * (centre_y - setup.ay);
+        const double row_depth =
+            depth.base + depth.dx * (min_x + 0.5 - setup.ax) + depth.dy * (centre_y - setup.ay);
         const size_t row = size_t(py) * stride;
         for (int64_t px = first_x; px <= last_x; ++px) {
             if ((w0 | w1 | w2) >= 0) {
                 const float value = float(row_depth + depth.dx * double(px - setup.min_x));
                 if (set == 0 || !_IsClipped(set, float(px) + 0.5f, float(centre_y), value)) {
-                    uint32_t colour = command.colour;
+                    uint32_t colour = shaded;
                     if (textured) {
                         const double cx = double(px) + 0.5 - setup.ax, cy = centre_y - setup.ay;
                         const double inverse_w = q.base + q.dx * cx + q.dy * cy;
                         const double u = (s.base + s.dx * cx + s.dy * cy) / inverse_w;
                         const double v = (t.base + t.dx * cx + t.dy * cy) / inverse_w;
-                        const uint32_t texel = texture->texture->Sample(float(u), float(v), texture->addressing);
+                        const uint32_t texel =
+                            texture->texture->Sample(float(u), float(v), texture->addressing);
                         colour = 0xFF000000u;
                         for (int shift = 0; shift < 24; shift += 8)
-                            colour |= ((((texel >> shift) & 0xFFu) * texture->light + 128u) >> 8) << shift;
+                            colour |= ((((texel >> shift) & 0xFFu) * light + 128u) >> 8) << shift;
                     }
                     _Plot(command, row + size_t(px), value, colour);
                 }
@@ -492,73 +639,16 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
     }
 }
 
-namespace {
-
-// A line clipped to the surface and the number of steps it is walked in.
-struct LineWalk {
-    double x0, y0, z0, dx, dy, dz, t0, t1;
-    int64_t steps;
-
-    bool Make(const float (&corner)[3][3], double width, double height) {
-        x0 = corner[0][0];
-        y0 = corner[0][1];
-        z0 = corner[0][2];
-        dx = double(corner[1][0]) - x0;
-        dy = double(corner[1][1]) - y0;
-        dz = double(corner[1][2]) - z0;
-        if (!Clip(0.0, width, 0.0, height, t0, t1))
-            return false;
-        // Capped so that rounding on huge end points cannot make the walk long.
-        const double span = std::min(std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0), 2.0 * (width + height));
-        steps = std::max<int64_t>(int64_t(std::ceil(span)), 1);
-        return true;
-    }
-
-    // Liang-Barsky against [left, right] x [top, bottom] over t in [0, 1].
-    bool Clip(double left, double right, double top, double bottom, double& enter, double& leave) const {
-        enter = 0.0;
-        leave = 1.0;
-        const double p[4] = {-dx, dx, -dy, dy};
-        const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
-        for (int i = 0; i < 4; ++i) {
-            if (p[i] == 0.0) {
-                if (q[i] < 0.0)
-                    return false;
-                continue;
-            }
-            const double t = q[i] / p[i];
-            if (p[i] < 0.0)
-                enter = std::max(enter, t);
-            else
-                leave = std::min(leave, t);
-        }
-        return enter <= leave;
-    }
-};
-
-} // namespace
-
 void IVSoftRasterizer::RasterLine(const float* ra, const float* rb) {
-    if (mp_surface == nullptr || mp_surface->GetWidth() == 0)
-        return;
     if (!std::isfinite(ra[0]) || !std::isfinite(ra[1]) || !std::isfinite(ra[2]) || !std::isfinite(rb[0]) ||
         !std::isfinite(rb[1]) || !std::isfinite(rb[2]))
         return;
-    Command command{EKind::eLine, uint8_t(_Flags()), mn_alpha, 0, _ShadedColour(nullptr, nullptr), 0, 0,
-                    {{ra[0], ra[1], ra[2]}, {rb[0], rb[1], rb[2]}, {0, 0, 0}}};
-    const double width = mp_surface->GetWidth(), height = mp_surface->GetHeight();
-    LineWalk walk;
-    if (!walk.Make(command.corner, width, height))
+    Command* command = _Record(EKind::eLine);
+    if (command == nullptr)
         return;
-    // Bounds of the clipped segment, a pixel wider on each side for rounding.
-    const double xa = walk.x0 + walk.dx * walk.t0, xb = walk.x0 + walk.dx * walk.t1;
-    const double ya = walk.y0 + walk.dy * walk.t0, yb = walk.y0 + walk.dy * walk.t1;
-    const Rect bounds{std::max<int64_t>(int64_t(std::min(xa, xb)) - 1, 0), std::max<int64_t>(int64_t(std::min(ya, yb)) - 1, 0),
-                      std::min<int64_t>(int64_t(std::max(xa, xb)) + 1, int64_t(width) - 1),
-                      std::min<int64_t>(int64_t(std::max(ya, yb)) + 1, int64_t(height) - 1)};
-    command.planes = _CurrentPlaneSet();
-    mv_commands.push_back(command);
-    _Bin(bounds);
+    std::memcpy(command->corner[0], ra, sizeof(float) * 3);
+    std::memcpy(command->corner[1], rb, sizeof(float) * 3);
+    _AfterRecord();
 }
 
 void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
@@ -575,9 +665,11 @@ void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
     int64_t first = 0, last = walk.steps;
     if (span > 0.0) {
         first = std::max<int64_t>(int64_t(std::floor((enter - walk.t0) / span * double(walk.steps))) - 1, 0);
-        last = std::min<int64_t>(int64_t(std::ceil((leave - walk.t0) / span * double(walk.steps))) + 1, walk.steps);
+        last = std::min<int64_t>(int64_t(std::ceil((leave - walk.t0) / span * double(walk.steps))) + 1,
+                                 walk.steps);
     }
     const size_t stride = size_t(mp_surface->GetWidth());
+    const uint32_t colour = _Colour(command, nullptr);
     for (int64_t i = first; i <= last; ++i) {
         const double t = walk.t0 + (walk.t1 - walk.t0) * (double(i) / double(walk.steps));
         const double x = walk.x0 + walk.dx * t;
@@ -592,33 +684,24 @@ void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
         const float depth = float(walk.z0 + walk.dz * t);
         if (command.planes != 0 && _IsClipped(command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
             continue;
-        _Plot(command, size_t(py) * stride + size_t(px), depth, command.colour);
+        _Plot(command, size_t(py) * stride + size_t(px), depth, colour);
     }
 }
 
 void IVSoftRasterizer::RasterPoint(const float* rp, int mode) {
-    if (mp_surface == nullptr || mp_surface->GetWidth() == 0)
+    if (!std::isfinite(rp[0]) || !std::isfinite(rp[1]) || !std::isfinite(rp[2]) || mp_surface == nullptr)
         return;
-    if (!std::isfinite(rp[0]) || !std::isfinite(rp[1]) || !std::isfinite(rp[2]))
-        return;
-    const int64_t size = std::clamp(mode, 1, 64);
     const double centre_x = std::floor(double(rp[0]));
     const double centre_y = std::floor(double(rp[1]));
-    const int64_t width = mp_surface->GetWidth();
-    const int64_t height = mp_surface->GetHeight();
-    if (centre_x < -64.0 || centre_y < -64.0 || centre_x > double(width) + 64.0 || centre_y > double(height) + 64.0)
+    if (centre_x < -64.0 || centre_y < -64.0 || centre_x > double(mp_surface->GetWidth()) + 64.0 ||
+        centre_y > double(mp_surface->GetHeight()) + 64.0)
         return;
-    const int64_t first_x = int64_t(centre_x) - (size - 1) / 2;
-    const int64_t first_y = int64_t(centre_y) - (size - 1) / 2;
-    const Rect bounds{std::max<int64_t>(first_x, 0), std::max<int64_t>(first_y, 0),
-                      std::min<int64_t>(first_x + size, width) - 1, std::min<int64_t>(first_y + size, height) - 1};
-    if (bounds.left > bounds.right || bounds.top > bounds.bottom)
+    Command* command = _Record(EKind::ePoint);
+    if (command == nullptr)
         return;
-    Command command{EKind::ePoint, uint8_t(_Flags()), mn_alpha, uint8_t(size), _ShadedColour(nullptr, nullptr),
-                    0, 0, {{rp[0], rp[1], rp[2]}, {0, 0, 0}, {0, 0, 0}}};
-    command.planes = _CurrentPlaneSet();
-    mv_commands.push_back(command);
-    _Bin(bounds);
+    std::memcpy(command->corner[0], rp, sizeof(float) * 3);
+    command->size = uint8_t(std::clamp(mode, 1, 64));
+    _AfterRecord();
 }
 
 void IVSoftRasterizer::_DrawPoint(const Command& command, const Rect& tile) {
@@ -627,37 +710,32 @@ void IVSoftRasterizer::_DrawPoint(const Command& command, const Rect& tile) {
     const int64_t first_y = int64_t(std::floor(double(command.corner[0][1]))) - (size - 1) / 2;
     const float depth = command.corner[0][2];
     const size_t stride = size_t(mp_surface->GetWidth());
+    const uint32_t colour = _Colour(command, nullptr);
     for (int64_t py = std::max(first_y, tile.top); py <= std::min(first_y + size - 1, tile.bottom); ++py)
-        for (int64_t px = std::max(first_x, tile.left); px <= std::min(first_x + size - 1, tile.right); ++px) {
+        for (int64_t px = std::max(first_x, tile.left); px <= std::min(first_x + size - 1, tile.right);
+             ++px) {
             if (command.planes != 0 && _IsClipped(command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
                 continue;
-            _Plot(command, size_t(py) * stride + size_t(px), depth, command.colour);
+            _Plot(command, size_t(py) * stride + size_t(px), depth, colour);
         }
 }
 
 void IVSoftRasterizer::RasterTextureRect(const float* rect) {
-    if (mp_surface == nullptr || mp_surface->GetWidth() == 0 || mp_texture == nullptr ||
-        mp_texture->GetTexels() == nullptr)
+    if (mp_texture == nullptr || mp_texture->GetTexels() == nullptr)
         return;
     const double x0 = rect[0], x1 = rect[1], y0 = rect[2], y1 = rect[3];
     if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1) || x0 == x1 ||
         y0 == y1)
         return;
-    // Pixel px is covered when its centre px + 0.5 lies between the two edges.
-    const double left = std::max(std::ceil(std::min(x0, x1) - 0.5), 0.0);
-    const double right = std::min(std::ceil(std::max(x0, x1) - 0.5), double(mp_surface->GetWidth()));
-    const double top = std::max(std::ceil(std::min(y0, y1) - 0.5), 0.0);
-    const double bottom = std::min(std::ceil(std::max(y0, y1) - 0.5), double(mp_surface->GetHeight()));
-    if (left >= right || top >= bottom)
+    Command* command = _Record(EKind::eRect);
+    if (command == nullptr)
         return;
-    Textured textured{{{rect[0], rect[1], rect[2]}, {rect[3], 0, 0}, {0, 0, 0}},
-                      mp_texture,
-                      IVTextureSoft::EAddressing::eClamp,
-                      256u};
-    Command command{EKind::eRect, 0, 255, 0, 0, 0, uint32_t(mv_textured.size()), {}};
-    mv_textured.push_back(textured);
-    mv_commands.push_back(command);
-    _Bin({int64_t(left), int64_t(top), int64_t(right) - 1, int64_t(bottom) - 1});
+    command->flags = 0; // overwrites: no depth, no blending
+    command->extra = uint32_t(mv_textured.size());
+    mv_textured.push_back({{{rect[0], rect[1], rect[2]}, {rect[3], 0, 0}, {0, 0, 0}},
+                           mp_texture,
+                           IVTextureSoft::EAddressing::eClamp});
+    _AfterRecord();
 }
 
 void IVSoftRasterizer::_DrawRect(const Command& command, const Rect& tile) {
@@ -665,14 +743,18 @@ void IVSoftRasterizer::_DrawRect(const Command& command, const Rect& tile) {
     const double x0 = textured.texcoord[0][0], x1 = textured.texcoord[0][1];
     const double y0 = textured.texcoord[0][2], y1 = textured.texcoord[1][0];
     const int64_t left = std::max(int64_t(std::max(std::ceil(std::min(x0, x1) - 0.5), 0.0)), tile.left);
-    const int64_t right = std::min(int64_t(std::min(std::ceil(std::max(x0, x1) - 0.5), double(mp_surface->GetWidth()))) - 1, tile.right);
+    const int64_t right = std::min(
+        int64_t(std::min(std::ceil(std::max(x0, x1) - 0.5), double(mp_surface->GetWidth()))) - 1, tile.right);
     const int64_t top = std::max(int64_t(std::max(std::ceil(std::min(y0, y1) - 0.5), 0.0)), tile.top);
-    const int64_t bottom = std::min(int64_t(std::min(std::ceil(std::max(y0, y1) - 0.5), double(mp_surface->GetHeight()))) - 1, tile.bottom);
+    const int64_t bottom =
+        std::min(int64_t(std::min(std::ceil(std::max(y0, y1) - 0.5), double(mp_surface->GetHeight()))) - 1,
+                 tile.bottom);
     const size_t stride = size_t(mp_surface->GetWidth());
     for (int64_t y = top; y <= bottom; ++y) {
         const auto v = float((double(y) + 0.5 - y0) / (y1 - y0));
         uint32_t* row = mp_surface->mv_colour.data() + size_t(y) * stride;
         for (int64_t x = left; x <= right; ++x)
-            row[x] = textured.texture->Sample(float((double(x) + 0.5 - x0) / (x1 - x0)), v, textured.addressing);
+            row[x] =
+                textured.texture->Sample(float((double(x) + 0.5 - x0) / (x1 - x0)), v, textured.addressing);
     }
 }

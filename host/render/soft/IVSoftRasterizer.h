@@ -12,11 +12,12 @@
 //   depth writing on, its depth is stored.
 // - Shading (triangles only, while shading is on): two lights fixed in raster space, both
 //   two-sided (the normal is first turned towards the viewer, +depth): a key light from the
-//   upper left, slightly in front, and a weaker fill light from the right. The light is
-//   key x max(0, n.key) + fill x max(0, n.fill), clamped to [0, 1] (a non-finite normal gives
-//   0), and each channel is quarter + (full - quarter) x light: the quarter intensity is the
-//   ambient floor. The three visible faces of a box seen from above and to one side get three
-//   different tones. Lines and points, and triangles while shading is off, use the full channels.
+//   upper left and in front, and a weaker fill light from the upper right. The light is
+//   1.32 x max(0, n.key) + 0.35 x max(0, n.fill), clamped to [0, 1] (a non-finite normal gives
+//   0): a face turned straight to the viewer gets full light. Each channel is
+//   quarter + (full - quarter) x light, so the quarter intensity is the ambient floor. Seen from
+//   above and to one side, the three visible faces of a box get three clearly different tones.
+//   Lines and points, and triangles while shading is off, use the full channels.
 // - Textured triangles (RasterTriangleTextured) interpolate u / w, v / w and 1 / w linearly in
 //   raster space (perspective-correct), sample the bound texture bilinearly with its addressing
 //   (see IVTextureSoft) and scale the texel's red, green and blue by the shading, a quarter plus
@@ -35,14 +36,14 @@
 //   or zero snapped area are skipped. Lines are clipped to the surface before they are stepped.
 //   FIXME: no guard band: a triangle with one corner beyond 2^20 pixels is dropped whole.
 //
-// Deferred, tiled drawing: each raster operation captures the state it needs (colour, blending,
-// depth switches, the plane table, texture) and files the primitive into the 64 x 64 pixel
-// tiles its bounds touch, in submission order. The tiles are filled in parallel, each in that
-// order, when the pending work is flushed: on Flush, when the surface changes or is read
-// (every pixel and depth getter of IVDisplaySurfaceSoft flushes first), when the pending work
-// grows past a fixed batch, and on destruction. Each pixel sees the same operations in the
-// same order as an immediate rasterizer would, so images are identical for any thread count.
-// The number of threads is the machine's, or VANTREL_THREADS (1 to 64) when set.
+// Deferred, tiled drawing: each raster operation records the primitive with the state it needs
+// (colour, blending, depth switches, the plane table, texture). When the pending work is
+// flushed, the threads file runs of consecutive primitives into the 64 x 64 pixel tiles their
+// bounds touch, then fill the tiles in parallel, each tile in submission order. Flushes happen: on Flush,
+// when the surface changes or is read (every pixel and depth getter of IVDisplaySurfaceSoft flushes first),
+// when the pending work grows past a fixed batch, and on destruction. Each pixel sees the same operations in
+// the same order as an immediate rasterizer would, so images are identical for any thread count. The number
+// of threads is the machine's, or VANTREL_THREADS (1 to 64) when set.
 //
 // The raster operations are virtual so that tests can record what a device hands over. Not
 // thread-safe; owned by one device and called from one thread.
@@ -72,8 +73,9 @@ public:
     // corner: the texture coordinates and the corner's clip-space w (> 0 in front of the eye).
     // Without a bound texture, or with a w that is not positive and finite, it draws as
     // RasterTriangle.
-    virtual void RasterTriangleTextured(const float* ra, const float* rb, const float* rc, const float* normal,
-                                        const float* ta, const float* tb, const float* tc);
+    virtual void RasterTriangleTextured(const float* ra, const float* rb, const float* rc,
+                                        const float* normal, const float* ta, const float* tb,
+                                        const float* tc);
 
     // Copies the bound texture, sampled bilinearly with clamped addressing, into the pixels whose
     // centres lie inside the rectangle x0..x1, y0..y1 (rect = {x0, x1, y0, y1}); x0 maps to the
@@ -138,42 +140,57 @@ private:
 
     enum class EKind : uint8_t { eTriangle, eTextured, eLine, ePoint, eRect };
 
-    // One pending primitive with the state it was submitted under.
+    // One pending primitive with the state it was submitted under; one cache line.
     struct Command {
+        float corner[3][3];
+        float normal[3];
         EKind kind;
         uint8_t flags;   // FLAG_ bits
         uint8_t alpha;   // blending alpha
         uint8_t size;    // point square side
-        uint32_t colour; // the shaded colour word, alpha 255
+        uint32_t colour; // colour state number
         uint32_t planes; // plane set, 0 for none
         uint32_t extra;  // index into mv_textured for eTextured and eRect
-        float corner[3][3];
+    };
+    static_assert(sizeof(Command) == 64, "one cache line per pending primitive");
+    // The colour fields as a primitive saw them, and the shading switch.
+    struct ColourState {
+        uint32_t quarter[3];
+        uint32_t full[3];
+        bool shading;
+        bool operator==(const ColourState&) const = default;
     };
     // The texture state of one textured triangle or rectangle.
     struct Textured {
-        float texcoord[3][3]; // u, v, w per corner; a rectangle keeps x0, x1, y0, y1 in [0]
+        float texcoord[3][3]; // u, v, w per corner; a rectangle keeps x0, x1, y0, y1 in [0] and [1][0]
         const IVTextureSoft* texture;
         IVTextureSoft::EAddressing addressing;
-        uint32_t light; // the shading as a fraction of 256
     };
-    // A snapshot of the plane table: mn_count planes from mn_first of the flat lists.
+    // A snapshot of the plane table: count planes from first of mv_plane_values.
     struct PlaneSet {
         uint32_t first;
         uint32_t count;
     };
-    // Pixel bounds of one tile, inclusive.
+    // Pixel bounds, inclusive.
     struct Rect {
         int64_t left, top, right, bottom;
     };
 
-    // Files the command (already in mv_commands' back) into the tiles it touches.
-    void _Bin(const Rect& bounds);
+    // Appends a command of `kind` with the current state; false when nothing can be drawn.
+    Command* _Record(EKind kind);
+    // Flushes once the pending work reaches a batch.
+    void _AfterRecord();
     uint32_t _CurrentPlaneSet();
-    uint32_t _Flags() const;
-    uint32_t _ShadedColour(const float* normal, uint32_t* light) const;
+    uint32_t _CurrentColourState();
+    // The pixels a command may touch, clamped to the surface; false when none.
+    bool _Bounds(const Command& command, Rect& bounds) const;
+    // The drawn colour of a command, and for textured triangles the texel scale in 1/256.
+    uint32_t _Colour(const Command& command, uint32_t* light256) const;
     // Detaches from a surface that is going away, dropping its pending work.
     void _ForgetSurface();
+    void _Reset();
 
+    void _BinChunk(size_t chunk);
     void _FillTile(size_t tile);
     void _DrawTriangle(const Command& command, const Rect& tile);
     void _DrawLine(const Command& command, const Rect& tile);
@@ -192,12 +209,19 @@ private:
     bool mb_shading = false;
 
     // Pending work, kept between frames so that a warm rasterizer does not allocate.
-    std::vector<Command> mv_commands;
+    // A batch of commands, allocated on first use and never initialised as a whole: only the
+    // pages that pending work reaches are ever touched.
+    std::unique_ptr<Command[]> mp_commands;
+    size_t mn_commands = 0;
+    std::vector<ColourState> mv_colour_states;
     std::vector<Textured> mv_textured;
     std::vector<PlaneSet> mv_plane_sets;
     std::vector<float> mv_plane_values; // z0, gx, gy, side (0 or 1) per plane
-    std::vector<std::vector<uint32_t>> mv_bins; // command numbers per tile
-    std::vector<uint32_t> mv_busy_tiles;        // tiles with a non-empty bin, in first-use order
+    // While flushing: command numbers per chunk and tile (chunk-major); each chunk is a run of
+    // consecutive commands, so reading a tile's chunks in order keeps submission order.
+    std::vector<std::vector<uint32_t>> mv_bins;
+    std::vector<uint32_t> mv_busy_tiles;
+    size_t mn_chunks = 1;
     int mn_tiles_x = 0;
     int mn_tiles_y = 0;
     int mn_threads = 1;
