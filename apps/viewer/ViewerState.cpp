@@ -208,6 +208,7 @@ void ViewerState::MouseDown(Button button, int x, int y) {
         return;
     }
     me_drag = Drag::ePending;
+    mb_drag_moved = false;
     _UpdateHover(x, y);
     const IVRenderEx::CBoundingBox* gizmo = GetGizmo();
     if (gizmo == nullptr || mo_hover.type == IVRenderEx::CBoundingBox::eMouseOutside)
@@ -260,6 +261,10 @@ void ViewerState::_ApplyDrag(int x, int y) {
     }
     case Drag::eFace:
     case Drag::eMove: {
+        // A press on the gizmo that stays within the click slop edits nothing: it is a click.
+        mb_drag_moved = mb_drag_moved || std::abs(x - mn_press_x) + std::abs(y - mn_press_y) > CLICK_SLOP;
+        if (!mb_drag_moved)
+            return;
         const WindowProjection projection = GetWindowProjection();
         Bounds box;
         if (me_drag == Drag::eFace) {
@@ -289,19 +294,23 @@ void ViewerState::MouseUp(Button button, int x, int y) {
     if (me_drag == Drag::eNone)
         return;
     MouseMove(x, y);
+    // A click selects the object under the mouse; on the gizmo, only when it hits one.
     if (button == Button::eLeft && me_drag == Drag::ePending)
-        _Select(x, y);
+        _Select(x, y, true);
+    else if (button == Button::eLeft && (me_drag == Drag::eFace || me_drag == Drag::eMove) && !mb_drag_moved)
+        _Select(x, y, false);
     me_drag = Drag::eNone;
     _UpdateHover(x, y);
 }
 
-void ViewerState::_Select(int x, int y) {
+void ViewerState::_Select(int x, int y, bool clear_on_miss) {
     Ray ray;
     std::vector<size_t> selection;
     if (BoxEdit::MakeRay(GetWindowProjection(), GetCamera().GetEye(), x, y, ray))
         if (const std::optional<size_t> picked = ObjectPicker::Pick(mo_scene, mo_renderer, ray))
             selection.push_back(*picked);
-    _SetSelection(std::move(selection));
+    if (!selection.empty() || clear_on_miss)
+        _SetSelection(std::move(selection));
 }
 
 double ViewerState::_PixelsToWorld() const {
