@@ -394,7 +394,8 @@ std::string ViewerState::_NextScreenshotPath() {
 bool ViewerState::Save(const std::string& path) {
     mb_overlay_dirty = true;
     try {
-        if (mv_image.empty())
+        // What the state shows now, including an input that came in since the last frame.
+        if (NeedsUpdate())
             Update();
         PngWriter::Write(path, mv_image.data(), mn_width, mn_height);
         mo_message = "saved " + path;
