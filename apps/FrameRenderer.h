@@ -93,6 +93,8 @@ public:
     // Projection and field of view from the next frame on.
     void SetView(Projection projection, double fov_degrees);
     void SetSkipSortTolerance(double degrees);
+    // The transparency sort key from the next frame on (Options::sort_key).
+    void SetSortKey(SortKey key) { mo_options.sort_key = key; }
     // Where the frame seen by `camera` shows world points, as the gizmo projects them.
     WindowProjection GetWindowProjection(const Camera& camera) const;
     // Places object `index` of the scene (ignored when out of range); the transparency cache

@@ -82,6 +82,7 @@ public:
     Projection GetProjection() const { return me_projection; }
     double GetFov() const { return md_fov; }
     double GetSkipSortDegrees() const { return md_skip_sort; }
+    SortKey GetSortKey() const { return mo_renderer.GetOptions().GetSortKey(); }
     bool IsGizmoShown() const { return mb_gizmo; }
     bool IsHelpShown() const { return mb_help; }
     const GizmoHover& GetHover() const { return mo_hover; }

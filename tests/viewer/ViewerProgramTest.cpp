@@ -72,8 +72,8 @@ TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) 
     std::string first, second;
     std::getline(lines, first);
     std::getline(lines, second);
-    EXPECT_EQ(first.rfind("projection=perspective fov=60 skip_sort=10 ", 0), 0u) << first;
-    EXPECT_EQ(second.rfind("projection=fisheye fov=185 ", 0), 0u) << second;
+    EXPECT_EQ(first.rfind("projection=perspective fov=60 skip_sort=10 sort_key=direction ", 0), 0u) << first;
+    EXPECT_EQ(second.rfind("projection=fisheye fov=185 skip_sort=10 sort_key=distance ", 0), 0u) << second;
     EXPECT_EQ(ReadPng(mo_folder.Path("shot_0000.png")).width, 160);
     EXPECT_EQ(ReadPng(mo_folder.Path("shot_0001.png")).height, 90);
     EXPECT_FALSE(std::filesystem::exists(mo_folder.Path("shot_0002.png"))) << "an S after Q";
