@@ -321,14 +321,10 @@ FrameStats FrameRenderer::Render(int index) {
         MMTransformMatrix mesh_world;
         mesh_world.MakeFromFloat16(object.GetMeshToWorld().data());
         mp_device->SetMaterialFront(MMaterial(object.colour));
-        if (!mv_placements.empty()) {
-            float placed_eye[3];
-            MMTransformMatrix placed_world;
-            _PlaceRegistration(size_t(&object - mo_scene.GetObjects().data()), camera, placed_eye, direction,
-                               placed_world);
-            mp_cache->AddSTL(object.mesh.get(), placed_eye, direction, placed_world);
-        } else
-            mp_cache->AddSTL(object.mesh.get(), eye.data(), direction, mesh_world);
+        MMTransformMatrix placed_world = mesh_world;
+        float placed_eye[3] = {eye[0], eye[1], eye[2]};
+        _Place(_IndexOf(object), camera, placed_world, placed_eye, direction);
+        mp_cache->AddSTL(object.mesh.get(), placed_eye, direction, placed_world);
         stats.transparent_triangles += object.triangles;
     }
     const Clock::time_point prepared = Clock::now();
@@ -349,12 +345,7 @@ FrameStats FrameRenderer::Render(int index) {
                 textured->DestroyRenderOptimisations();
             }
         }
-        if (!mv_placements.empty()) {
-            float placed_world[16];
-            _PlaceObjectWorld(size_t(&object - mo_scene.GetObjects().data()), placed_world);
-            mp_device->SetTransformObjectWorld(placed_world);
-        } else
-            mp_device->SetTransformObjectWorld(object.GetMeshToWorld().data());
+        mp_device->SetTransformObjectWorld(_Place(_IndexOf(object), object.GetMeshToWorld().data()));
         mp_device->SetMaterialFront(MMaterial(object.colour));
         if (plane != nullptr) {
             mp_device->SetTexture(object.texture.get());
@@ -447,39 +438,66 @@ const FrameRenderer::Placement& FrameRenderer::GetPlacement(size_t index) const 
     return index < mv_placements.size() ? mv_placements[index] : UNPLACED;
 }
 
-void FrameRenderer::_PlaceObjectWorld(size_t index, float* matrix) const {
-    // Mesh points are the object's own internal units about its origin:
-    // world = scale · (origin + point / units) + offset.
-    const Placement& placement = GetPlacement(index);
-    const SceneObject& object = mo_scene.GetObjects()[index];
-    const double origin[3] = {object.origin.x, object.origin.y, object.origin.z};
-    for (int i = 0; i < 16; ++i)
-        matrix[i] = 0.0f;
-    for (int axis = 0; axis < 3; ++axis) {
-        matrix[5 * axis] = float(placement.scale[axis] / object.units_per_model);
-        matrix[4 * axis + 3] = float(placement.scale[axis] * origin[axis] + placement.offset[axis]);
-    }
-    matrix[15] = 1.0f;
+size_t FrameRenderer::_IndexOf(const SceneObject& object) const {
+    return size_t(&object - mo_scene.GetObjects().data());
 }
 
-void FrameRenderer::_PlaceRegistration(size_t index, const Camera& camera, float* eye, float* direction,
-                                       MMTransformMatrix& mesh_world) const {
-    // The cache takes eye and view direction in the mesh's own coordinates (internal units) and
-    // the mesh-to-world transform in model units.
+bool FrameRenderer::Placement::IsIdentity() const {
+    return scale[0] == 1.0 && scale[1] == 1.0 && scale[2] == 1.0 && offset[0] == 0.0 && offset[1] == 0.0 &&
+           offset[2] == 0.0;
+}
+
+const float* FrameRenderer::_Place(size_t index, const float* object_world) {
+    // world = placement · (object-to-world · point); an unplaced object keeps its matrix exactly.
     const Placement& placement = GetPlacement(index);
-    const SceneObject& object = mo_scene.GetObjects()[index];
-    const double origin[3] = {object.origin.x, object.origin.y, object.origin.z};
-    const double units = object.units_per_model;
-    const double world_eye[3] = {camera.GetEye().x, camera.GetEye().y, camera.GetEye().z};
-    const double forward[3] = {camera.GetForward().x, camera.GetForward().y, camera.GetForward().z};
-    double values[16] = {};
-    for (int axis = 0; axis < 3; ++axis) {
-        eye[axis] = float(
-            ((world_eye[axis] - placement.offset[axis]) / placement.scale[axis] - origin[axis]) * units);
-        direction[axis] = float(forward[axis] / placement.scale[axis]);
-        values[5 * axis] = placement.scale[axis] / units;
-        values[4 * axis + 3] = placement.scale[axis] * origin[axis] + placement.offset[axis];
-    }
-    values[15] = 1.0;
-    mesh_world.MakeFromDouble16(values);
+    if (placement.IsIdentity())
+        return object_world;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 4; ++column)
+            mf_placed_world[4 * row + column] =
+                float(placement.scale[row] * double(object_world[4 * row + column]) +
+                      placement.offset[row] * double(object_world[12 + column]));
+    for (int column = 0; column < 4; ++column)
+        mf_placed_world[12 + column] = object_world[12 + column];
+    return mf_placed_world;
+}
+
+void FrameRenderer::_Place(size_t index, const Camera& camera, MMTransformMatrix& mesh_world, float* eye,
+                           float* direction) const {
+    // The cache takes eye and view direction in the mesh's own coordinates, so they go back
+    // through the placed mesh-to-world transform.
+    const Placement& placement = GetPlacement(index);
+    if (placement.IsIdentity())
+        return;
+    MMTransformMatrix place;
+    const double values[16] = {placement.scale[0],
+                               0.0,
+                               0.0,
+                               placement.offset[0],
+                               0.0,
+                               placement.scale[1],
+                               0.0,
+                               placement.offset[1],
+                               0.0,
+                               0.0,
+                               placement.scale[2],
+                               placement.offset[2],
+                               0.0,
+                               0.0,
+                               0.0,
+                               1.0};
+    place.MakeFromDouble16(values);
+    mesh_world = place * mesh_world;
+    MMTransformMatrix world_mesh;
+    if (!mesh_world.GetInverse(world_mesh))
+        return;
+    MMPoint3d<double> mesh_eye, mesh_direction;
+    world_mesh.Transform(mesh_eye, camera.GetEye(), false);
+    world_mesh.Transform(mesh_direction, camera.GetForward(), true);
+    eye[0] = float(mesh_eye.x);
+    eye[1] = float(mesh_eye.y);
+    eye[2] = float(mesh_eye.z);
+    direction[0] = float(mesh_direction.x);
+    direction[1] = float(mesh_direction.y);
+    direction[2] = float(mesh_direction.z);
 }

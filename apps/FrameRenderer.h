@@ -90,6 +90,8 @@ public:
     struct Placement {
         double scale[3] = {1.0, 1.0, 1.0};
         double offset[3] = {0.0, 0.0, 0.0};
+
+        bool IsIdentity() const;
     };
 
     // The frame seen by `camera` (the viewer's camera, before any panoramic canvas), at the
@@ -100,6 +102,8 @@ public:
     // Projection and field of view from the next frame on.
     void SetView(Projection projection, double fov_degrees);
     void SetSkipSortTolerance(double degrees);
+    // The transparency sort key from the next frame on (Options::sort_key).
+    void SetSortKey(SortKey key) { mo_options.sort_key = key; }
     // Where the frame seen by `camera` shows world points, as the gizmo projects them.
     WindowProjection GetWindowProjection(const Camera& camera) const;
     // Places object `index` of the scene (ignored when out of range); the transparency cache
@@ -109,10 +113,14 @@ public:
     const Options& GetOptions() const { return mo_options; }
 
 private:
-    void _PlaceObjectWorld(size_t index, float* matrix) const;
-    void _PlaceRegistration(size_t index, const Camera& camera, float* eye, float* direction,
-                            MMTransformMatrix& mesh_world) const;
+    size_t _IndexOf(const SceneObject& object) const;
+    // The object-to-world matrix of object `index` with its placement applied (scratch storage).
+    const float* _Place(size_t index, const float* object_world);
+    // A transparent object's registration with its placement applied.
+    void _Place(size_t index, const Camera& camera, MMTransformMatrix& mesh_world, float* eye,
+                float* direction) const;
 
     std::vector<Placement> mv_placements; // empty until one is set: every object where it is
     bool mb_placements_changed = false;
+    float mf_placed_world[16] = {};
 };

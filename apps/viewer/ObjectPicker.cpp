@@ -1,6 +1,5 @@
 #include "apps/viewer/ObjectPicker.h"
 
-#include "host/base/MUnit.h"
 #include "host/mesh/MStlFeature.h"
 #include "host/mesh/MStlPoint.h"
 #include "host/mesh/MStlSurface.h"
@@ -64,10 +63,43 @@ double HitTriangle(const Ray& ray, const Vector& a, const Vector& b, const Vecto
     return Dot(edge2, q) / determinant;
 }
 
+// Mesh points (integers in the mesh's own units) to world points: the mesh's point box maps onto the
+// object's box in model units, then the placement applies. The scene keeps each mesh as a scaled and
+// shifted copy of the model, so this reads the scene's own conversion back, whatever it chose.
+class MeshToWorld {
+public:
+    MeshToWorld(MStlBase& mesh, const Bounds& bounds, const FrameRenderer::Placement& placement) {
+        Bounds points;
+        for (size_t i = 0; i < mesh.GetNumPoints(); ++i) {
+            const MStlPoint* point = mesh.GetPoint(i);
+            points.Add(Vector{double(point->x), double(point->y), double(point->z)});
+        }
+        const double low[3] = {bounds.minimum.x, bounds.minimum.y, bounds.minimum.z};
+        const double high[3] = {bounds.maximum.x, bounds.maximum.y, bounds.maximum.z};
+        const double mesh_low[3] = {points.minimum.x, points.minimum.y, points.minimum.z};
+        const double mesh_high[3] = {points.maximum.x, points.maximum.y, points.maximum.z};
+        for (int axis = 0; axis < 3; ++axis) {
+            const double factor = mesh_high[axis] > mesh_low[axis]
+                                      ? (high[axis] - low[axis]) / (mesh_high[axis] - mesh_low[axis])
+                                      : 0.0;
+            ma_scale[axis] = factor * placement.scale[axis];
+            ma_offset[axis] =
+                (low[axis] - mesh_low[axis] * factor) * placement.scale[axis] + placement.offset[axis];
+        }
+    }
+    Vector operator()(const MStlPoint& point) const {
+        return {point.x * ma_scale[0] + ma_offset[0], point.y * ma_scale[1] + ma_offset[1],
+                point.z * ma_scale[2] + ma_offset[2]};
+    }
+
+private:
+    double ma_scale[3] = {};
+    double ma_offset[3] = {};
+};
+
 class TriangleVisitor {
 public:
-    TriangleVisitor(const Ray& ray, const FrameRenderer::Placement& placement)
-        : mo_ray(ray), mo_placement(placement), md_internal_units(double(MUnit::GetIE())) {}
+    TriangleVisitor(const Ray& ray, const MeshToWorld& to_world) : mo_ray(ray), mo_to_world(to_world) {}
 
     void Visit(const MStlFeature* feature) {
         for (size_t i = 0; i < feature->GetNumSurfaces(false); ++i)
@@ -80,24 +112,19 @@ public:
     double GetNearest() const { return md_nearest; }
 
 private:
-    Vector _World(const MStlPoint* point) const {
-        return {point->x / md_internal_units * mo_placement.scale[0] + mo_placement.offset[0],
-                point->y / md_internal_units * mo_placement.scale[1] + mo_placement.offset[1],
-                point->z / md_internal_units * mo_placement.scale[2] + mo_placement.offset[2]};
-    }
     void _Test(const MStlTriangle& triangle) {
         if (triangle.mp_points[0] == nullptr || triangle.mp_points[1] == nullptr ||
             triangle.mp_points[2] == nullptr)
             return;
-        const double hit = HitTriangle(mo_ray, _World(triangle.mp_points[0]), _World(triangle.mp_points[1]),
-                                       _World(triangle.mp_points[2]));
+        const double hit =
+            HitTriangle(mo_ray, mo_to_world(*triangle.mp_points[0]), mo_to_world(*triangle.mp_points[1]),
+                        mo_to_world(*triangle.mp_points[2]));
         if (hit > 0.0 && hit < md_nearest)
             md_nearest = hit;
     }
 
     const Ray& mo_ray;
-    const FrameRenderer::Placement& mo_placement;
-    double md_internal_units;
+    const MeshToWorld& mo_to_world;
     double md_nearest = std::numeric_limits<double>::max();
 };
 
@@ -113,7 +140,8 @@ std::optional<size_t> ObjectPicker::Pick(const Scene& scene, const FrameRenderer
         if (object.mesh == nullptr || object.mesh->GetRootFeature() == nullptr ||
             !HitsBox(ray, BoxEdit::Place(object.bounds, placement)))
             continue;
-        TriangleVisitor visitor(ray, placement);
+        const MeshToWorld to_world(*object.mesh, object.bounds, placement);
+        TriangleVisitor visitor(ray, to_world);
         visitor.Visit(object.mesh->GetRootFeature());
         if (visitor.GetNearest() < nearest) {
             nearest = visitor.GetNearest();

@@ -7,27 +7,20 @@
 #include "host/base/MMaterial.h"
 #include "host/base/MUnit.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cmath>
-#include <sstream>
-#include <vector>
 
 namespace {
 
-constexpr const char* USAGE = R"(vantrel-view: an interactive window on the Vantrel library.
-
-Usage: vantrel-view [options] [mesh.stl ...] [--script FILE]
-
-  --script FILE   replay the input events of FILE without a window (see the README)
-
-Mouse: left drag orbits, right drag pans, the wheel zooms (field of view in panoramas); over the
+constexpr const char* FOOTER =
+    R"(Mouse: left drag orbits, right drag pans, the wheel zooms (field of view in panoramas); over the
 gizmo a handle drag moves that face of the selected box, the centre spot moves the box; a click
 selects the object under the mouse. Keys: P projection, [ ] field of view, T sort key,
 K skip-sort tolerance, G gizmo, S save PNG (-o names it, numbered), R reset, F1 help, Q/Escape quit.
---skip-sort-deg defaults to 10 here. The renderer's options follow; -o names the screenshots
-(vantrel-view.png by default), --frames, --orbit and --gizmo do not apply.
-
-)";
+Here --skip-sort-deg defaults to 10 and -o (the screenshots, numbered) to vantrel-view.png;
+--frames, --orbit and --gizmo do not apply.)";
 
 // Colours of the mesh files, in turn, as the renderer gives them; their alpha comes from --alpha.
 constexpr uint32_t FILE_COLOURS[] = {
@@ -36,50 +29,42 @@ constexpr uint32_t FILE_COLOURS[] = {
     MMaterial::MakeColour(150, 110, 210, 255), MMaterial::MakeColour(220, 200, 80, 255),
 };
 
-bool Given(const std::vector<std::string>& arguments, const std::string& name) {
-    return std::any_of(arguments.begin(), arguments.end(), [&name](const std::string& argument) {
-        return argument == name || argument.rfind(name + "=", 0) == 0;
-    });
-}
-
 } // namespace
 
 std::optional<ViewerOptions> ViewerOptions::Parse(int argc, const char* const* argv, std::ostream& out) {
-    // FIXME: parse through the renderer's option registration once it can be shared, instead of
-    // taking --script out and handing the rest to the renderer's parser.
     ViewerOptions options;
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--script") {
-            if (i + 1 >= argc)
-                throw InputError("--script: expected a script file (see --help)");
-            options.script = argv[++i];
-        } else if (argument.rfind("--script=", 0) == 0)
-            options.script = argument.substr(9);
-        else
-            arguments.push_back(argument);
+    // The viewer's own defaults: screenshots named for it, and sorts skipped while orbiting.
+    options.view.output = "vantrel-view.png";
+    options.view.skip_sort_degrees = 10.0;
+    bool version = false;
+    CLI::App app("Shows model files (or a built-in scene) through the Vantrel library in a window, with the "
+                 "bounding-box gizmo under the mouse.",
+                 "vantrel-view");
+    app.get_formatter()->column_width(30);
+    app.footer(FOOTER);
+    Options::Register(app, options.view);
+    app.add_option("--script", options.script,
+                   "replay the input events of FILE without a window (see the README) [default: a window]")
+        ->type_name("FILE");
+    app.add_flag("--version", version, "print the library's information string and exit");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return std::nullopt;
+    } catch (const CLI::ParseError& error) {
+        throw InputError(std::string(error.what()) + " (see --help)");
     }
-    std::vector<const char*> rest{argc > 0 ? argv[0] : "vantrel-view"};
-    for (const std::string& argument : arguments)
-        rest.push_back(argument.c_str());
-    std::ostringstream answer;
-    const std::optional<Options> view = Options::Parse(int(rest.size()), rest.data(), answer);
-    if (!view) {
-        if (Given(arguments, "--version"))
-            out << answer.str();
-        else
-            out << USAGE << answer.str();
+    if (version) {
+        out << Options::GetVersionText() << "\n";
         return std::nullopt;
     }
-    options.view = *view;
-    if (!Given(arguments, "--skip-sort-deg"))
-        options.view.skip_sort_degrees = 10.0;
-    if (!Given(arguments, "-o") && !Given(arguments, "--output"))
-        options.view.output = "vantrel-view.png";
+    options.view.Validate();
+    if (options.view.WritesToStandardOutput())
+        throw InputError("--output: screenshots need a file name, not standard output");
+    if (app.count("--script") > 0 && options.script.empty())
+        throw InputError("--script: the path is empty");
     options.view.frames = 1;
-    if (options.script.empty() && Given(arguments, "--script"))
-        throw InputError("--script: expected a script file (see --help)");
     return options;
 }
 

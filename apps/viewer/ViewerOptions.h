@@ -1,8 +1,8 @@
 #pragma once
 // ViewerOptions: the command line of vantrel-view: the renderer's scene, model and view options
-// (parsed and checked by the renderer's own Options, so errors read the same) plus the viewer's
-// --script. Parse returns nothing when --help or --version has been answered; bad input throws
-// InputError with a one-line message. LoadScene builds the scene the options name. Plain data.
+// (registered and checked by the renderer's own Options, so errors read the same) plus --script. Parse
+// returns nothing when --help or --version has been answered; bad input throws InputError with a one-line
+// message. LoadScene builds the scene the options name. Plain data.
 #include "apps/Options.h"
 #include "apps/Scene.h"
 

@@ -42,6 +42,10 @@ const char* ProjectionName(Projection projection) {
     return "perspective";
 }
 
+const char* SortKeyName(SortKey key) {
+    return key == SortKey::eDistance ? "distance" : "direction";
+}
+
 double DefaultFov(Projection projection) {
     Options defaults;
     defaults.projection = projection;
@@ -208,6 +212,7 @@ void ViewerState::MouseDown(Button button, int x, int y) {
         return;
     }
     me_drag = Drag::ePending;
+    mb_drag_moved = false;
     _UpdateHover(x, y);
     const IVRenderEx::CBoundingBox* gizmo = GetGizmo();
     if (gizmo == nullptr || mo_hover.type == IVRenderEx::CBoundingBox::eMouseOutside)
@@ -260,6 +265,10 @@ void ViewerState::_ApplyDrag(int x, int y) {
     }
     case Drag::eFace:
     case Drag::eMove: {
+        // A press on the gizmo that stays within the click slop edits nothing: it is a click.
+        mb_drag_moved = mb_drag_moved || std::abs(x - mn_press_x) + std::abs(y - mn_press_y) > CLICK_SLOP;
+        if (!mb_drag_moved)
+            return;
         const WindowProjection projection = GetWindowProjection();
         Bounds box;
         if (me_drag == Drag::eFace) {
@@ -289,19 +298,23 @@ void ViewerState::MouseUp(Button button, int x, int y) {
     if (me_drag == Drag::eNone)
         return;
     MouseMove(x, y);
+    // A click selects the object under the mouse; on the gizmo, only when it hits one.
     if (button == Button::eLeft && me_drag == Drag::ePending)
-        _Select(x, y);
+        _Select(x, y, true);
+    else if (button == Button::eLeft && (me_drag == Drag::eFace || me_drag == Drag::eMove) && !mb_drag_moved)
+        _Select(x, y, false);
     me_drag = Drag::eNone;
     _UpdateHover(x, y);
 }
 
-void ViewerState::_Select(int x, int y) {
+void ViewerState::_Select(int x, int y, bool clear_on_miss) {
     Ray ray;
     std::vector<size_t> selection;
     if (BoxEdit::MakeRay(GetWindowProjection(), GetCamera().GetEye(), x, y, ray))
         if (const std::optional<size_t> picked = ObjectPicker::Pick(mo_scene, mo_renderer, ray))
             selection.push_back(*picked);
-    _SetSelection(std::move(selection));
+    if (!selection.empty() || clear_on_miss)
+        _SetSelection(std::move(selection));
 }
 
 double ViewerState::_PixelsToWorld() const {
@@ -336,9 +349,13 @@ void ViewerState::Press(Key key) {
             ClampFov(me_projection, md_fov + (key == Key::eFovUp ? FOV_STEP_DEGREES : -FOV_STEP_DEGREES));
         break;
     case Key::eSortKey:
-        // FIXME: the transparency cache offers one sort key (depth along the view direction) until
-        // its distance key lands; T then switches between the two.
-        mo_message = "the transparency cache offers one sort key: depth along the view";
+        // From the key in force (auto resolves by projection and field of view) to the other one.
+        mo_renderer.SetSortKey(mo_renderer.GetOptions().GetSortKey() == SortKey::eDistance
+                                   ? SortKey::eDirection
+                                   : SortKey::eDistance);
+        mo_message =
+            std::string("transparency sorted by ") + SortKeyName(mo_renderer.GetOptions().GetSortKey());
+        mb_frame_dirty = true;
         mb_overlay_dirty = true;
         return;
     case Key::eSkipSort: {
@@ -385,7 +402,8 @@ std::string ViewerState::_NextScreenshotPath() {
 bool ViewerState::Save(const std::string& path) {
     mb_overlay_dirty = true;
     try {
-        if (mv_image.empty())
+        // What the state shows now, including an input that came in since the last frame.
+        if (NeedsUpdate())
             Update();
         PngWriter::Write(path, mv_image.data(), mn_width, mn_height);
         mo_message = "saved " + path;
@@ -399,10 +417,11 @@ bool ViewerState::Save(const std::string& path) {
 std::wstring ViewerState::GetStatusLine() const {
     const double total = md_frame_ms + md_overlay_ms + md_present_ms;
     char line[256];
-    std::snprintf(line, sizeof line, "%.0f fps  %llu triangles  sort %s  %s %.0f\u00b0  skip-sort %.0f\u00b0",
-                  total > 0.0 ? 1000.0 / total : 0.0, static_cast<unsigned long long>(mo_stats.triangles),
-                  mo_stats.sorted ? "sorted" : "skipped", ProjectionName(me_projection), md_fov,
-                  md_skip_sort);
+    std::snprintf(
+        line, sizeof line, "%.0f fps  %llu triangles  %s by %s  %s %.0f\u00b0  skip-sort %.0f\u00b0",
+        total > 0.0 ? 1000.0 / total : 0.0, static_cast<unsigned long long>(mo_stats.triangles),
+        mo_stats.sorted ? "sorted" : "sort skipped", SortKeyName(mo_renderer.GetOptions().GetSortKey()),
+        ProjectionName(me_projection), md_fov, md_skip_sort);
     std::string text = line;
     if (!mo_message.empty())
         text += "  |  " + mo_message;
@@ -460,10 +479,11 @@ void ViewerState::_Compose() {
 std::string ViewerState::Describe() {
     static const char* const HOVERS[] = {"none", "centre", "handle"};
     std::string text = std::string("projection=") + ProjectionName(me_projection);
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, " fov=%.6g skip_sort=%.6g gizmo=%d help=%d size=%dx%d hover=%s",
-                  md_fov, md_skip_sort, mb_gizmo ? 1 : 0, mb_help ? 1 : 0, mn_width, mn_height,
-                  HOVERS[mo_hover.type]);
+    char buffer[192];
+    std::snprintf(buffer, sizeof buffer,
+                  " fov=%.6g skip_sort=%.6g sort_key=%s gizmo=%d help=%d size=%dx%d hover=%s", md_fov,
+                  md_skip_sort, SortKeyName(mo_renderer.GetOptions().GetSortKey()), mb_gizmo ? 1 : 0,
+                  mb_help ? 1 : 0, mn_width, mn_height, HOVERS[mo_hover.type]);
     text += buffer;
     if (mo_hover.type == IVRenderEx::CBoundingBox::eMouseHandle) {
         std::snprintf(buffer, sizeof buffer, " corner=%d axis=%d", mo_hover.corner, mo_hover.axis);

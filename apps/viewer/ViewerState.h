@@ -82,6 +82,7 @@ public:
     Projection GetProjection() const { return me_projection; }
     double GetFov() const { return md_fov; }
     double GetSkipSortDegrees() const { return md_skip_sort; }
+    SortKey GetSortKey() const { return mo_renderer.GetOptions().GetSortKey(); }
     bool IsGizmoShown() const { return mb_gizmo; }
     bool IsHelpShown() const { return mb_help; }
     const GizmoHover& GetHover() const { return mo_hover; }
@@ -103,7 +104,7 @@ private:
     void _ViewChanged();
     void _UpdateHover(int x, int y);
     void _ApplyDrag(int x, int y);
-    void _Select(int x, int y);
+    void _Select(int x, int y, bool clear_on_miss);
     void _SetSelection(std::vector<size_t> selection);
     double _PixelsToWorld() const;
     void _Render();
@@ -146,6 +147,7 @@ private:
     bool mb_drag_maximum = false;     // which face of that axis
     MMPoint3d<double> mo_drag_anchor; // the dragged corner, or the centre
     double md_drag_start = 0.0;       // axis parameter, or the centre's window depth
+    bool mb_drag_moved = false;       // beyond the click slop since the press
     MMPoint3d<double> mo_drag_start_point;
     std::vector<FrameRenderer::Placement> mv_drag_placements; // of the selection, at the start
 

@@ -21,8 +21,6 @@ template <typename T, void (*Free)(T*)> struct SdlDeleter {
     void operator()(T* object) const { Free(object); }
 };
 using WindowPointer = std::unique_ptr<SDL_Window, SdlDeleter<SDL_Window, SDL_DestroyWindow>>;
-using RendererPointer = std::unique_ptr<SDL_Renderer, SdlDeleter<SDL_Renderer, SDL_DestroyRenderer>>;
-using TexturePointer = std::unique_ptr<SDL_Texture, SdlDeleter<SDL_Texture, SDL_DestroyTexture>>;
 using CursorPointer = std::unique_ptr<SDL_Cursor, SdlDeleter<SDL_Cursor, SDL_FreeCursor>>;
 
 ViewerState::Button ButtonOf(uint8_t button) {
@@ -100,11 +98,6 @@ void ViewerWindow::Run(ViewerState& state, const std::string& title) {
                                           SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN));
     if (!window)
         throw std::runtime_error(std::string("cannot open a window: ") + SDL_GetError());
-    RendererPointer renderer(SDL_CreateRenderer(window.get(), -1, 0));
-    if (!renderer)
-        throw std::runtime_error(std::string("cannot draw into the window: ") + SDL_GetError());
-    TexturePointer texture;
-    int texture_width = 0, texture_height = 0;
 
     // One cursor per ViewerState::Cursor, in its order.
     const std::array<CursorPointer, 6> cursors = {
@@ -141,19 +134,19 @@ void ViewerWindow::Run(ViewerState& state, const std::string& title) {
             continue;
         state.Update();
         const auto start = std::chrono::steady_clock::now();
-        if (!texture || texture_width != state.GetWidth() || texture_height != state.GetHeight()) {
-            texture.reset(SDL_CreateTexture(renderer.get(), SDL_PIXELFORMAT_RGBA32,
-                                            SDL_TEXTUREACCESS_STREAMING, state.GetWidth(),
-                                            state.GetHeight()));
-            if (!texture)
-                throw std::runtime_error(std::string("cannot make the window's texture: ") + SDL_GetError());
-            texture_width = state.GetWidth();
-            texture_height = state.GetHeight();
+        // The window's own surface (SDL's framebuffer, shared memory on X11): one conversion of the
+        // frame into it and one put, where a renderer would add a texture upload and a blit.
+        SDL_Surface* surface = SDL_GetWindowSurface(window.get());
+        if (surface == nullptr)
+            throw std::runtime_error(std::string("cannot draw into the window: ") + SDL_GetError());
+        if (surface->w == state.GetWidth() && surface->h == state.GetHeight()) {
+            SDL_LockSurface(surface);
+            SDL_ConvertPixels(state.GetWidth(), state.GetHeight(), SDL_PIXELFORMAT_RGBA32,
+                              state.GetImage().data(), state.GetWidth() * 4, surface->format->format,
+                              surface->pixels, surface->pitch);
+            SDL_UnlockSurface(surface);
+            SDL_UpdateWindowSurface(window.get());
         }
-        SDL_UpdateTexture(texture.get(), nullptr, state.GetImage().data(), state.GetWidth() * 4);
-        SDL_RenderClear(renderer.get());
-        SDL_RenderCopy(renderer.get(), texture.get(), nullptr, nullptr);
-        SDL_RenderPresent(renderer.get());
         state.SetPresentMilliseconds(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         present = false;
