@@ -74,7 +74,7 @@ Scene ViewerOptions::LoadScene(const Options& options) {
     if (options.meshes.empty())
         return BuiltInScene::Make(internal_units);
     Scene scene;
-    const StlReader reader(internal_units);
+    const StlReader reader;
     const bool transparent = options.alpha < 1.0;
     const auto alpha = uint32_t(std::lround(options.alpha * 255.0));
     for (size_t i = 0; i < options.meshes.size(); ++i) {
