@@ -126,9 +126,12 @@ void IVRenderSoftPano::_ProjectTriangle(const float* a, const float* b, const fl
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
                                      unsigned long colour) {
-    if (_IsExtended()) {
+    if (_IsExtended() || mb_textured_triangle) {
         mp_rasterizer->SetColourWord(uint32_t(colour));
-        _DrawTriangleExtended(a, b, c, normal);
+        if (_IsExtended())
+            _DrawTriangleExtended(a, b, c, normal);
+        else
+            _DrawTriangleLiteral(a, b, c, normal);
         return;
     }
     float ra[3], rb[3], rc[3], raster_normal[3];
@@ -155,7 +158,11 @@ void IVRenderSoftPano::DrawTriangle(const float* a, const float* b, const float*
 }
 
 void IVRenderSoftPano::DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    // A textured triangle (DrawTriangleTextured) keeps its coordinates for the colour-word
+    // triangle it goes through; without them this is the literal call.
+    mb_textured_triangle = _TakePendingTexcoords(ma_triangle_texcoords);
     _DrawTriangle(a, b, c, normal, static_cast<unsigned long>(mn_current_colour));
+    mb_textured_triangle = false;
 }
 
 void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,

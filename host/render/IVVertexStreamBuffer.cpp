@@ -2,6 +2,22 @@
 
 #include "host/render/IVRender.h"
 
+#include <atomic>
+
+namespace {
+
+std::atomic<IVTexturedTriangleEntry::Function> g_textured_triangle{nullptr};
+
+} // namespace
+
+void IVTexturedTriangleEntry::Install(Function function) {
+    g_textured_triangle.store(function, std::memory_order_release);
+}
+
+IVTexturedTriangleEntry::Function IVTexturedTriangleEntry::Get() {
+    return g_textured_triangle.load(std::memory_order_acquire);
+}
+
 // IVRender's primitive operations are protected where the host keeps them internal; the stream
 // is the render library's own and reaches them through this accessor.
 class IVVertexStreamDraw {
@@ -16,13 +32,15 @@ public:
     }
     static void Triangle(IVRender& device, const IVVertexPNC& a, const IVVertexPNC& b, const IVVertexPNC& c) {
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
-        const unsigned long colour = uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
+        const unsigned long colour =
+            uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
         device._DrawTriangle(&a.x, &b.x, &c.x, normal, colour);
     }
     static void Triangle(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c) {
-        // FIXME: textured triangles replay untextured; the software rasterizer has no texture sampler.
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
-        device.DrawTriangle(&a.x, &b.x, &c.x, normal);
+        const IVTexturedTriangleEntry::Function textured = IVTexturedTriangleEntry::Get();
+        if (textured == nullptr || !textured(device, a, b, c, normal))
+            device.DrawTriangle(&a.x, &b.x, &c.x, normal);
     }
     template <class V> static void Line(IVRender& device, const V& a, const V& b) {
         device.DrawLine(a.x, a.y, a.z, b.x, b.y, b.z);

@@ -6,18 +6,35 @@
 // An immediate stream (made by IVRender::GetVertexStreamPN) draws its fill on its device at End.
 // Replay per format: P and PN triangles go to DrawTriangle with the device colour (PN with the sum
 // of the corner normals, which keeps the side the corners agree on); PNC triangles go to the
-// colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles draw untextured. Lines of
-// every format go to the plain DrawLine.
+// colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles go to the textured-triangle
+// entry installed for the device's kind (IVTexturedTriangleEntry), or, where none takes them, to
+// DrawTriangle untextured. Lines of every format go to the plain DrawLine.
 #include "host/render/IIVVertexStream.h"
 #include "host/render/IVVertex.h"
 
 #include <vector>
 
+class IVRender;
+
+// Where buffered streams hand textured triangles. The render library does not know the devices
+// that can draw them; the software device installs its entry when its first device is made.
+// Installing is thread-safe; the entry must stay callable for the life of the process.
+class IVTexturedTriangleEntry {
+public:
+    // Draws a, b, c textured (normal as DrawTriangle takes it) and returns true, or returns false
+    // for a device it cannot draw on.
+    using Function = bool (*)(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                              const IVVertexPNT& c, const float* normal);
+    static void Install(Function function);
+    static Function Get();
+};
+
 template <class V> class IVVertexStreamBuffer final : public IIVVertexStream<V> {
 public:
     enum class EPrimitive { eNone, eTriangles, eLines };
 
-    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr) : mp_immediate_device(immediate_device) {}
+    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr)
+        : mp_immediate_device(immediate_device) {}
 
     void BeginTriangles() override { _Begin(EPrimitive::eTriangles); }
     void BeginLines() override { _Begin(EPrimitive::eLines); }

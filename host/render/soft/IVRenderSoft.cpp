@@ -1,6 +1,7 @@
 #include "host/render/soft/IVRenderSoft.h"
 
 #include "host/math/MMTransformMatrix.h"
+#include "host/render/IVVertexStreamBuffer.h"
 #include "host/render/soft/HomogeneousClipper.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
@@ -45,22 +46,30 @@ bool ToPixel(float value, int32_t& out) {
 
 // Clips a triangle given in homogeneous raster coordinates at the near plane and the guard
 // band, and hands the kept polygon to the rasterizer as a fan, each piece with its own raster
-// normal on the triangle's side. A triangle that needs no cut is drawn exactly as projected.
+// normal on the triangle's side; `textured` pieces carry each corner's u, v and clip w. A
+// triangle that needs no cut is drawn exactly as projected.
 void RasterClippedTriangle(IVSoftRasterizer& rasterizer, const HomogeneousClipper::Vertex* corners,
-                           bool positive) {
+                           bool positive, bool textured = false) {
     HomogeneousClipper clipper;
     const int count = clipper.ClipTriangle(corners[0], corners[1], corners[2]);
     if (count == 0)
         return;
-    float first[3], previous[3], current[3], raster_normal[3];
-    HomogeneousClipper::Divide(first, clipper.GetCorner(0).h);
-    HomogeneousClipper::Divide(previous, clipper.GetCorner(1).h);
+    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
+    for (int i = 0; i < count; ++i) {
+        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
+        HomogeneousClipper::Divide(raster[i], corner.h);
+        texture[i][0] = corner.attribute[0];
+        texture[i][1] = corner.attribute[1];
+        texture[i][2] = corner.h[3];
+    }
+    float raster_normal[3];
     for (int i = 2; i < count; ++i) {
-        HomogeneousClipper::Divide(current, clipper.GetCorner(i).h);
-        RasterNormal(raster_normal, first, previous, current, positive);
-        rasterizer.RasterTriangle(first, previous, current, raster_normal);
-        for (int k = 0; k < 3; ++k)
-            previous[k] = current[k];
+        RasterNormal(raster_normal, raster[0], raster[i - 1], raster[i], positive);
+        if (textured)
+            rasterizer.RasterTriangleTextured(raster[0], raster[i - 1], raster[i], raster_normal, texture[0],
+                                              texture[i - 1], texture[i]);
+        else
+            rasterizer.RasterTriangle(raster[0], raster[i - 1], raster[i], raster_normal);
     }
 }
 
@@ -86,10 +95,22 @@ HomogeneousClipper::Vertex Homogeneous(const float* matrix, float x, float y, fl
     return vertex;
 }
 
+// The buffered streams' textured-triangle entry for software devices.
+bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                            const IVVertexPNT& c, const float* normal) {
+    IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device);
+    if (soft == nullptr)
+        return false;
+    const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
+    soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
+    return true;
+}
+
 } // namespace
 
 IVRenderSoft::IVRenderSoft() : mp_rasterizer(std::make_unique<IVSoftRasterizer>()) {
     _SyncRasterizer();
+    IVTexturedTriangleEntry::Install(&DrawTexturedOnSoftware);
 }
 
 IVRenderSoft::~IVRenderSoft() = default;
@@ -114,19 +135,29 @@ void IVRenderSoft::_OnSetMaterialFront() {
 bool IVRenderSoft::SetTexture(IVTexture* texture) {
     if (texture == nullptr) {
         mp_texture_soft = nullptr;
+        mp_rasterizer->SetTexture(nullptr);
         return IVRender::SetTexture(nullptr);
     }
     IVTextureSoft* soft = dynamic_cast<IVTextureSoft*>(texture);
     if (soft == nullptr)
         return false;
     mp_texture_soft = soft;
+    mp_rasterizer->SetTexture(soft);
     return IVRender::SetTexture(texture);
 }
 
-void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float*,
-                            const float*, const float*, const float*, const float* normal, IVTexture&) {
-    DrawTriangle(p0, p1, p2, normal);
-    DrawTriangle(p0, p2, p3, normal);
+void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3,
+                            const float* t0, const float* t1, const float* t2, const float* t3,
+                            const float* normal, IVTexture& texture) {
+    IVTexture* const previous = mp_texture;
+    if (!SetTexture(&texture)) {
+        DrawTriangle(p0, p1, p2, normal);
+        DrawTriangle(p0, p2, p3, normal);
+        return;
+    }
+    DrawTriangleTextured(p0, p1, p2, normal, t0, t1, t2);
+    DrawTriangleTextured(p0, p2, p3, normal, t0, t2, t3);
+    SetTexture(previous);
 }
 
 bool IVRenderSoft::DrawTextureRect(const float* origin, const float* to_end, const float* to_start,
@@ -243,6 +274,11 @@ void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, 
 }
 
 void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    float texcoords[3][2];
+    if (_TakePendingTexcoords(texcoords)) {
+        _DrawTriangleTextured(a, b, c, normal, texcoords);
+        return;
+    }
     _DrawTriangle(a, b, c, normal, mn_current_colour);
 }
 
@@ -298,6 +334,8 @@ void IVRenderSoft::_SetRasterizer(std::unique_ptr<IVSoftRasterizer> rasterizer) 
     rasterizer->SetShading(old.IsShading());
     rasterizer->SetDepthTest(mb_zbuffer_test, mb_zbuffer_write);
     rasterizer->SetColourWord(mn_current_colour);
+    rasterizer->SetTexture(mp_texture_soft);
+    old.Flush();
     mp_rasterizer = std::move(rasterizer);
 }
 
@@ -319,7 +357,47 @@ bool IVRenderSoft::_DrawTextureWindowRect(const float* left_top, const float* ri
     const RECT& pixels = surface->GetPixelRect();
     if (x1 >= pixels.left && x0 <= pixels.right && y1 >= pixels.top && y0 <= pixels.bottom) {
         const float rect[4] = {float(x0), float(x1), float(y0), float(y1)};
-        mp_texture_soft->DrawIntoSurface(*surface, rect);
+        mp_rasterizer->RasterTextureRect(rect);
     }
     return true;
+}
+
+void IVRenderSoft::DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                                        const float* ta, const float* tb, const float* tc) {
+    const float* texcoords[3] = {ta, tb, tc};
+    for (int i = 0; i < 3; ++i) {
+        ma_pending_texcoords[i][0] = texcoords[i][0];
+        ma_pending_texcoords[i][1] = texcoords[i][1];
+    }
+    mb_texcoords_pending = true;
+    DrawTriangle(a, b, c, normal);
+    // A device that did not take them must not hand them to its next triangle.
+    mb_texcoords_pending = false;
+}
+
+bool IVRenderSoft::_TakePendingTexcoords(float out[3][2]) {
+    if (!mb_texcoords_pending)
+        return false;
+    mb_texcoords_pending = false;
+    if (mp_texture_soft == nullptr || mp_texture_soft->GetTexels() == nullptr)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        out[i][0] = ma_pending_texcoords[i][0];
+        out[i][1] = ma_pending_texcoords[i][1];
+    }
+    return true;
+}
+
+void IVRenderSoft::_DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                                         const float (&texcoords)[3][2]) {
+    mp_rasterizer->SetColourWord(mn_current_colour);
+    // Clipped like every triangle, the texture coordinates cut along with the corners.
+    const float* points[3] = {a, b, c};
+    HomogeneousClipper::Vertex corners[3];
+    for (int i = 0; i < 3; ++i) {
+        corners[i] = Homogeneous(ma_object_raster, points[i][0], points[i][1], points[i][2]);
+        corners[i].attribute[0] = texcoords[i][0];
+        corners[i].attribute[1] = texcoords[i][1];
+    }
+    RasterClippedTriangle(*mp_rasterizer, corners, NormalOnWindingSide(a, b, c, normal), true);
 }
