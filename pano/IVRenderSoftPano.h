@@ -147,7 +147,11 @@ private:
     // on its ends and its depth, so triangles that share an edge split it alike.
     void _SubdivideTriangle(const Corner* corners, const int* depths, bool positive, int generation);
     void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, bool positive);
-    void _RasterPiece(const float* ra, const float* rb, const float* rc, bool positive);
+    // ta, tb, tc: u, v and clip w per corner, used while the triangle is textured.
+    void _RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta, const float* tb,
+                      const float* tc, bool positive);
+    // The colour-word triangle without extensions, textured while texture coordinates are held.
+    void _DrawTriangleLiteral(const float* a, const float* b, const float* c, const float* normal);
 
     void _DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1, float depth_offset);
     void _SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset, int generation);
@@ -161,4 +165,7 @@ private:
     float mf_subdivision_tolerance = 0.0f;
     int mn_subdivision_depth = 0;
     size_t mn_raster_triangles = 0;
+    // Texture coordinates taken from DrawTriangleTextured for the one triangle being drawn.
+    bool mb_textured_triangle = false;
+    float ma_triangle_texcoords[3][2] = {};
 };

@@ -119,7 +119,8 @@ void IVRenderSoftPano::_DrawTriangleExtended(const float* a, const float* b, con
     for (int k = 0; k < 3; ++k) {
         for (int i = 0; i < 3; ++i)
             corners[k].object[i] = points[k][i];
-        corners[k].texture[0] = corners[k].texture[1] = 0.0f;
+        corners[k].texture[0] = mb_textured_triangle ? ma_triangle_texcoords[k][0] : 0.0f;
+        corners[k].texture[1] = mb_textured_triangle ? ma_triangle_texcoords[k][1] : 0.0f;
         _Project(corners[k]);
     }
     if (!_IsSubdividing()) {
@@ -209,38 +210,55 @@ void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* dept
     _SubdivideTriangle(far_side, far_depths, positive, generation + 1);
 }
 
-void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c, bool positive) {
-    if (!mb_near_clipping) {
-        _RasterPiece(a.raster, b.raster, c.raster, positive);
-        return;
+void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, const float* c,
+                                            const float* normal) {
+    Corner corners[3];
+    const float* points[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 3; ++i)
+            corners[k].object[i] = points[k][i];
+        corners[k].texture[0] = ma_triangle_texcoords[k][0];
+        corners[k].texture[1] = ma_triangle_texcoords[k][1];
+        _Project(corners[k]);
     }
-    if (HomogeneousClipper::IsInside(a.homogeneous) && HomogeneousClipper::IsInside(b.homogeneous) &&
-        HomogeneousClipper::IsInside(c.homogeneous)) {
-        _RasterPiece(a.raster, b.raster, c.raster, positive);
+    _EmitTriangle(corners[0], corners[1], corners[2], IsOnPositiveSide(a, b, c, normal));
+}
+
+void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c, bool positive) {
+    if (!mb_near_clipping ||
+        (HomogeneousClipper::IsInside(a.homogeneous) && HomogeneousClipper::IsInside(b.homogeneous) &&
+         HomogeneousClipper::IsInside(c.homogeneous))) {
+        const float ta[3] = {a.texture[0], a.texture[1], a.homogeneous[3]};
+        const float tb[3] = {b.texture[0], b.texture[1], b.homogeneous[3]};
+        const float tc[3] = {c.texture[0], c.texture[1], c.homogeneous[3]};
+        _RasterPiece(a.raster, b.raster, c.raster, ta, tb, tc, positive);
         return;
     }
     HomogeneousClipper clipper;
     const int count =
         clipper.ClipTriangle(ToVertex(a.homogeneous, a.texture), ToVertex(b.homogeneous, b.texture),
                              ToVertex(c.homogeneous, c.texture));
-    if (count == 0)
-        return;
-    float first[3], previous[3], current[3];
-    HomogeneousClipper::Divide(first, clipper.GetCorner(0).h);
-    HomogeneousClipper::Divide(previous, clipper.GetCorner(1).h);
-    for (int i = 2; i < count; ++i) {
-        HomogeneousClipper::Divide(current, clipper.GetCorner(i).h);
-        _RasterPiece(first, previous, current, positive);
-        for (int k = 0; k < 3; ++k)
-            previous[k] = current[k];
+    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
+    for (int i = 0; i < count; ++i) {
+        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
+        HomogeneousClipper::Divide(raster[i], corner.h);
+        texture[i][0] = corner.attribute[0];
+        texture[i][1] = corner.attribute[1];
+        texture[i][2] = corner.h[3];
     }
+    for (int i = 2; i < count; ++i)
+        _RasterPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i], positive);
 }
 
-void IVRenderSoftPano::_RasterPiece(const float* ra, const float* rb, const float* rc, bool positive) {
+void IVRenderSoftPano::_RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta,
+                                    const float* tb, const float* tc, bool positive) {
     float raster_normal[3];
     RasterNormal(raster_normal, ra, rb, rc, positive);
     ++mn_raster_triangles;
-    mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+    if (mb_textured_triangle)
+        mp_rasterizer->RasterTriangleTextured(ra, rb, rc, raster_normal, ta, tb, tc);
+    else
+        mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
 }
 
 void IVRenderSoftPano::_DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1,

@@ -2,6 +2,7 @@
 // clipping, the subdivision of bending primitives and the triangle count.
 #include "host/render/soft/HomogeneousClipper.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "host/render/soft/IVTextureSoft.h"
 #include "tests/pano/PanoTestDevice.h"
 #include "tests/support/PointTransforms.h"
 
@@ -23,6 +24,17 @@ class SeamTransform : public RecordingPointTransform {
 protected:
     MMPoint3d<double> _Map(const MMPoint3d<double>& in) const override {
         return {in.x < 0.0 ? in.x + 3.0 : in.x, in.y, in.z};
+    }
+};
+
+// Records the texture coordinates (u, v, clip w per corner) of textured triangles.
+class TexturedRecorder : public RecordingRasterizer {
+public:
+    std::vector<std::array<std::array<float, 3>, 3>> textures;
+    void RasterTriangleTextured(const float* ra, const float* rb, const float* rc, const float* normal,
+                                const float* ta, const float* tb, const float* tc) override {
+        textures.push_back({{{ta[0], ta[1], ta[2]}, {tb[0], tb[1], tb[2]}, {tc[0], tc[1], tc[2]}}});
+        RasterTriangle(ra, rb, rc, normal);
     }
 };
 
@@ -204,4 +216,44 @@ TEST_F(PanoExtensions, LineAcrossADiscontinuityIsCutThereNotDrawnAcross) {
     }
     EXPECT_NEAR(lowest, 50.0f, 0.1f);
     EXPECT_NEAR(highest, 200.0f, 0.1f);
+}
+
+TEST_F(PanoExtensions, TexturedTrianglesCarryTheirCoordinatesIntoEveryPiece) {
+    IVTextureSoft texture;
+    const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+    texture.SetImage(2, 2, texels, sizeof texels);
+    ASSERT_TRUE(device.SetTexture(&texture));
+    const float a[3] = {-2, -2, 3}, b[3] = {2, -2, 3}, c[3] = {0, 2, 5};
+    const float ta[2] = {0, 0}, tb[2] = {1, 0}, tc[2] = {0.5f, 1};
+    FisheyePointTransform fisheye(0, 0, 1);
+    device.SetTransform(&fisheye);
+    for (const bool extended : {false, true}) {
+        device.SetSubdivision(extended ? 0.25f : 0.0f, 6);
+        device.SetNearClipping(extended);
+        TexturedRecorder& recorder = device.Record<TexturedRecorder>();
+        device.DrawTriangleTextured(a, b, c, TOWARD_EYE, ta, tb, tc);
+        ASSERT_EQ(recorder.textures.size(), recorder.primitives.size());
+        ASSERT_EQ(recorder.textures.size() > 1, extended);
+        for (size_t k = 0; k < recorder.textures.size(); ++k)
+            for (int corner = 0; corner < 3; ++corner) {
+                const auto& t = recorder.textures[k][corner];
+                // u, v stay inside the triangle's texture range; w is the corner's clip w,
+                // which the camera makes its eye depth: between the corners' 3 and 5.
+                EXPECT_TRUE(t[0] >= 0.0f && t[0] <= 1.0f && t[1] >= 0.0f && t[1] <= 1.0f)
+                    << t[0] << "," << t[1];
+                EXPECT_TRUE(t[2] >= 3.0f && t[2] <= 5.0f) << "w " << t[2];
+            }
+        if (!extended) {
+            // The literal projection, textured.
+            float ra[3];
+            device._TransformObjectRaster(ra, a[0], a[1], a[2], 1.0f);
+            EXPECT_TRUE(SameBits(recorder.primitives[0].points[0], {ra[0], ra[1], ra[2]}));
+            EXPECT_EQ(recorder.textures[0][2][2], 5.0f);
+        }
+        // The coordinates were for that one triangle only.
+        const size_t textured = recorder.textures.size(), drawn = recorder.primitives.size();
+        device.DrawTriangle(a, b, c, TOWARD_EYE);
+        EXPECT_EQ(recorder.textures.size(), textured);
+        EXPECT_GT(recorder.primitives.size(), drawn);
+    }
 }

@@ -44,35 +44,32 @@ bool ToPixel(float value, int32_t& out) {
     return true;
 }
 
-// The buffered streams' textured-triangle entry for software devices.
-bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
-                            const IVVertexPNT& c, const float* normal) {
-    IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device);
-    if (soft == nullptr)
-        return false;
-    const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
-    soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
-    return true;
-}
-
 // Clips a triangle given in homogeneous raster coordinates at the near plane and the guard
 // band, and hands the kept polygon to the rasterizer as a fan, each piece with its own raster
-// normal on the triangle's side. A triangle that needs no cut is drawn exactly as projected.
+// normal on the triangle's side; `textured` pieces carry each corner's u, v and clip w. A
+// triangle that needs no cut is drawn exactly as projected.
 void RasterClippedTriangle(IVSoftRasterizer& rasterizer, const HomogeneousClipper::Vertex* corners,
-                           bool positive) {
+                           bool positive, bool textured = false) {
     HomogeneousClipper clipper;
     const int count = clipper.ClipTriangle(corners[0], corners[1], corners[2]);
     if (count == 0)
         return;
-    float first[3], previous[3], current[3], raster_normal[3];
-    HomogeneousClipper::Divide(first, clipper.GetCorner(0).h);
-    HomogeneousClipper::Divide(previous, clipper.GetCorner(1).h);
+    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
+    for (int i = 0; i < count; ++i) {
+        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
+        HomogeneousClipper::Divide(raster[i], corner.h);
+        texture[i][0] = corner.attribute[0];
+        texture[i][1] = corner.attribute[1];
+        texture[i][2] = corner.h[3];
+    }
+    float raster_normal[3];
     for (int i = 2; i < count; ++i) {
-        HomogeneousClipper::Divide(current, clipper.GetCorner(i).h);
-        RasterNormal(raster_normal, first, previous, current, positive);
-        rasterizer.RasterTriangle(first, previous, current, raster_normal);
-        for (int k = 0; k < 3; ++k)
-            previous[k] = current[k];
+        RasterNormal(raster_normal, raster[0], raster[i - 1], raster[i], positive);
+        if (textured)
+            rasterizer.RasterTriangleTextured(raster[0], raster[i - 1], raster[i], raster_normal, texture[0],
+                                              texture[i - 1], texture[i]);
+        else
+            rasterizer.RasterTriangle(raster[0], raster[i - 1], raster[i], raster_normal);
     }
 }
 
@@ -96,6 +93,17 @@ HomogeneousClipper::Vertex Homogeneous(const float* matrix, float x, float y, fl
     HomogeneousClipper::Vertex vertex{};
     IVRender::MultiplyMatrix(vertex.h, matrix, x, y, z, 1.0f);
     return vertex;
+}
+
+// The buffered streams' textured-triangle entry for software devices.
+bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                            const IVVertexPNT& c, const float* normal) {
+    IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device);
+    if (soft == nullptr)
+        return false;
+    const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
+    soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
+    return true;
 }
 
 } // namespace
@@ -383,31 +391,13 @@ bool IVRenderSoft::_TakePendingTexcoords(float out[3][2]) {
 void IVRenderSoft::_DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
                                          const float (&texcoords)[3][2]) {
     mp_rasterizer->SetColourWord(mn_current_colour);
-    const float* corners[3] = {a, b, c};
-    float raster[3][3], texture[3][3];
-    int behind = 0;
+    // Clipped like every triangle, the texture coordinates cut along with the corners.
+    const float* points[3] = {a, b, c};
+    HomogeneousClipper::Vertex corners[3];
     for (int i = 0; i < 3; ++i) {
-        float h[4];
-        MultiplyMatrix(h, ma_object_raster, corners[i][0], corners[i][1], corners[i][2], 1.0f);
-        // The same division as _Transform's, so that the corners land where untextured ones do.
-        _Transform(raster[i], ma_object_raster, corners[i][0], corners[i][1], corners[i][2], 1.0f, true);
-        texture[i][0] = texcoords[i][0];
-        texture[i][1] = texcoords[i][1];
-        texture[i][2] = h[3];
-        behind += h[3] < 0.0f ? 1 : 0;
+        corners[i] = Homogeneous(ma_object_raster, points[i][0], points[i][1], points[i][2]);
+        corners[i].attribute[0] = texcoords[i][0];
+        corners[i].attribute[1] = texcoords[i][1];
     }
-    // Only the ratios of the w values matter: a matrix that makes them all negative is as good.
-    if (behind == 3)
-        for (auto& corner : texture)
-            corner[2] = -corner[2];
-    if (!(texture[0][2] > 0.0f && texture[1][2] > 0.0f && texture[2][2] > 0.0f)) {
-        // FIXME: a textured triangle reaching behind the eye is drawn untextured, through the
-        // projection path that clips it.
-        _DrawTriangle(a, b, c, normal, mn_current_colour);
-        return;
-    }
-    float raster_normal[3];
-    RasterNormal(raster_normal, raster[0], raster[1], raster[2], NormalOnWindingSide(a, b, c, normal));
-    mp_rasterizer->RasterTriangleTextured(raster[0], raster[1], raster[2], raster_normal, texture[0],
-                                          texture[1], texture[2]);
+    RasterClippedTriangle(*mp_rasterizer, corners, NormalOnWindingSide(a, b, c, normal), true);
 }

@@ -100,8 +100,8 @@ public:
     // corners a, b, c. They are kept pending for exactly one triangle while the virtual
     // DrawTriangle(a, b, c, normal) runs; a device whose DrawTriangle takes them
     // (_TakePendingTexcoords) draws the triangle textured with the bound software texture, any
-    // other draws it as usual. The plain device draws it untextured when a corner lies behind
-    // the eye (its clip-space w is not positive), or without a bound software texture.
+    // other draws it as usual. The plain device clips it like any triangle (the texture
+    // coordinates cut along), and draws it untextured without a bound software texture.
     void DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
                               const float* ta, const float* tb, const float* tc);
 
