@@ -346,12 +346,20 @@ Scene RoomScene::Make() {
         // The picture: a canvas with its texture mapped per corner, in a walnut frame.
         constexpr double FACE = -X + 30, LEFT = -700, RIGHT = 700, BOTTOM = 1100, TOP = 2000, BORDER = 60;
         ShapeWriter canvas;
-        canvas.Grid({FACE, LEFT, BOTTOM}, {0, RIGHT - LEFT, 0}, {0, 0, TOP - BOTTOM}, 1, 1);
+        // A grid of small pieces: the panoramic device's shading follows each piece's own plane.
+        canvas.Grid({FACE, LEFT, BOTTOM}, {0, RIGHT - LEFT, 0}, {0, 0, TOP - BOTTOM}, 12, 8);
         StlMesh mesh = canvas.Take();
         mesh.texture = MakePainting(384, 256);
-        // Corner order of the grid's two triangles: (0,0) (1,0) (1,1) and (0,0) (1,1) (0,1) in
-        // (along, up); v is 0 at the image's top.
-        mesh.texture_coordinates = {{0, 1, 1, 1, 1, 0}, {0, 1, 0, 1, 0, 0}};
+        // u runs along the wall, v down from the picture's top edge.
+        for (const auto& triangle : mesh.triangles) {
+            std::array<float, 6> coordinates{};
+            for (int corner = 0; corner < 3; ++corner) {
+                const auto& point = mesh.points[triangle[corner]];
+                coordinates[corner] = float((point[1] - LEFT) / (RIGHT - LEFT));
+                coordinates[3 + corner] = float((TOP - point[2]) / (TOP - BOTTOM));
+            }
+            mesh.texture_coordinates.push_back(coordinates);
+        }
         scene.AddMesh(mesh, "picture", 0xFFFFFFFFu, false);
         ShapeWriter frame;
         frame.Box({-X, LEFT - BORDER, BOTTOM - BORDER}, {FACE + 10, RIGHT + BORDER, BOTTOM});
