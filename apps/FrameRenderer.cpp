@@ -30,7 +30,8 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 
 using Vector = MMPoint3d<double>;
 
-// Halvings of a bent edge before it counts as crossing a seam: 2^8 pieces to an edge at most.
+// Halvings of a bent edge before it counts as crossing a seam: the device's largest, so that
+// pieces near the poles of an equirectangular panorama still cover their pixels.
 constexpr int SUBDIVISION_DEPTH = 12;
 
 std::shared_ptr<PanoramicTransform> MakePanoramicTransform(const Options& options, const Camera& camera) {
