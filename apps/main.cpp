@@ -63,9 +63,12 @@ void ShowProgress(int done, int total) {
     std::string message = error.what();
     if (written > 0) {
         message += "; " + std::to_string(written) + " of " + std::to_string(options.frames) + " frames " +
-                   (written == 1 ? "was" : "were") + " written: " + options.GetFramePath(0);
-        if (written > 1)
-            message += " to " + options.GetFramePath(written - 1);
+                   (written == 1 ? "was" : "were") + " written";
+        if (options.WritesToStandardOutput())
+            message += " to standard output";
+        else
+            message += ": " + options.GetFramePath(0) +
+                       (written > 1 ? " to " + options.GetFramePath(written - 1) : "");
     }
     throw InputError(message);
 }
