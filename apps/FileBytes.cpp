@@ -2,6 +2,7 @@
 
 #include "apps/InputError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -57,6 +58,7 @@ FileBytes::FileBytes(const std::string& path, uint64_t stream_limit) {
         return;
     }
     mp_mapping = mapping;
+    mn_mapping_size = mn_size;
     mp_bytes = static_cast<const uint8_t*>(mapping);
 }
 
@@ -66,39 +68,54 @@ FileBytes::~FileBytes() {
 
 void FileBytes::Release() {
     if (mp_mapping != nullptr)
-        ::munmap(mp_mapping, mn_size);
+        ::munmap(mp_mapping, mn_mapping_size);
     mp_mapping = nullptr;
+    mn_mapping_size = 0;
     mp_bytes = nullptr;
     mn_size = 0;
-    std::vector<uint8_t>().swap(mv_buffer);
 }
 
 void FileBytes::_ReadStream(int descriptor, const std::string& path, uint64_t stream_limit) {
+    auto refuse = [&] {
+        Release();
+        throw InputError(path + ": not a regular file and longer than " + std::to_string(stream_limit) +
+                         " bytes, the limit for pipes and devices");
+    };
     size_t used = 0;
     for (;;) {
-        if (used == mv_buffer.size()) {
+        if (used == mn_mapping_size) {
             if (used > stream_limit)
-                throw InputError(path + ": not a regular file and longer than " +
-                                 std::to_string(stream_limit) + " bytes, the limit for pipes and devices");
+                refuse();
             // One byte past the limit tells a source at the limit from a longer one.
-            const uint64_t grown = std::max<uint64_t>(uint64_t(1) << 16, uint64_t(used) * 2);
-            mv_buffer.resize(size_t(std::min(grown, stream_limit + 1)));
+            const size_t grown = size_t(std::min<uint64_t>(
+                std::max<uint64_t>(uint64_t(1) << 20, uint64_t(used) * 2), stream_limit + 1));
+            void* mapping =
+                mp_mapping == nullptr
+                    ? ::mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                    : ::mremap(mp_mapping, mn_mapping_size, grown, MREMAP_MAYMOVE);
+            if (mapping == MAP_FAILED) {
+                const int error = errno;
+                Release();
+                throw InputError(path + ": cannot read: " + Reason(error));
+            }
+            mp_mapping = mapping;
+            mn_mapping_size = grown;
         }
-        const ssize_t count = ::read(descriptor, mv_buffer.data() + used, mv_buffer.size() - used);
+        const ssize_t count =
+            ::read(descriptor, static_cast<uint8_t*>(mp_mapping) + used, mn_mapping_size - used);
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            throw InputError(path + ": cannot read: " + Reason(errno));
+            const int error = errno;
+            Release();
+            throw InputError(path + ": cannot read: " + Reason(error));
         }
         if (count == 0)
             break;
         used += size_t(count);
     }
     if (used > stream_limit)
-        throw InputError(path + ": not a regular file and longer than " + std::to_string(stream_limit) +
-                         " bytes, the limit for pipes and devices");
-    mv_buffer.resize(used);
-    mv_buffer.shrink_to_fit();
-    mp_bytes = mv_buffer.data();
+        refuse();
+    mp_bytes = static_cast<const uint8_t*>(mp_mapping);
     mn_size = used;
 }

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr uint32_t EMPTY = 0xFFFFFFFFu;
+constexpr size_t RECENT = 8; // earlier corners compared before the table is probed
 
 template <class Coordinate> uint64_t Hash(const std::array<Coordinate, 3>& corner) {
     using Bits = std::conditional_t<sizeof(Coordinate) == 4, uint32_t, uint64_t>;
@@ -42,6 +43,17 @@ std::vector<uint32_t> FirstOccurrences(const std::vector<std::array<Coordinate, 
             for (size_t corner = 0; corner < count; ++corner) {
                 const uint64_t hash = Hash(corners[corner]);
                 if (hash % shares != share)
+                    continue;
+                // Meshes come in strips and fans: most corners repeat one of the last few, which
+                // are still in cache, while a table probe is a cache miss. An equal corner has the
+                // same hash, so its share, and so its entry, is this thread's.
+                bool recent = false;
+                for (size_t back = 1; back <= RECENT && back <= corner && !recent; ++back)
+                    if (std::memcmp(&corners[corner - back], &corners[corner], sizeof corners[corner]) == 0) {
+                        remap[corner] = remap[corner - back];
+                        recent = true;
+                    }
+                if (recent)
                     continue;
                 for (size_t slot = (hash / shares) & (slots - 1);; slot = (slot + 1) & (slots - 1)) {
                     const uint32_t found = table[slot];

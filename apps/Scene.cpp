@@ -93,24 +93,27 @@ SceneObject& Scene::AddMesh(const StlMesh& data, const std::string& name, uint32
                                  data.texture.rgba.size());
     }
 
-    // Point normals: the unweighted mean of the adjacent facet normals; the animation pushes
-    // points along them, so a closed surface swells or shrinks without tearing.
-    std::vector<std::array<float, 3>> sums(data.points.size(), {0.0f, 0.0f, 0.0f});
-    for (const MStlTriangle* triangle = surface->mp_first_triangle; triangle != nullptr;
-         triangle = triangle->mp_next)
-        for (const MStlPoint* point : triangle->mp_points)
-            for (int axis = 0; axis < 3; ++axis)
-                sums[point->mn_index][axis] += triangle->ma_normal[axis];
-    object.displacement = std::make_unique<MStlVectorMaskPoints>(data.points.size());
-    for (size_t point = 0; point < sums.size(); ++point) {
-        const auto& sum = sums[point];
-        const double length =
-            std::sqrt(double(sum[0]) * sum[0] + double(sum[1]) * sum[1] + double(sum[2]) * sum[2]);
-        double factor = length > 0.0 ? scale / length : 0.0;
-        if (wave)
-            factor *= wave(data.points[point][0], data.points[point][1], data.points[point][2]);
-        object.displacement->Set(point, float(sum[0] * factor), float(sum[1] * factor),
-                                 float(sum[2] * factor));
+    // Transparent objects go through the transparency cache, which takes no displacement.
+    if (!transparent) {
+        // Point normals: the unweighted mean of the adjacent facet normals; the animation pushes
+        // points along them, so a closed surface swells or shrinks without tearing.
+        std::vector<std::array<float, 3>> sums(data.points.size(), {0.0f, 0.0f, 0.0f});
+        for (const MStlTriangle* triangle = surface->mp_first_triangle; triangle != nullptr;
+             triangle = triangle->mp_next)
+            for (const MStlPoint* point : triangle->mp_points)
+                for (int axis = 0; axis < 3; ++axis)
+                    sums[point->mn_index][axis] += triangle->ma_normal[axis];
+        object.displacement = std::make_unique<MStlVectorMaskPoints>(data.points.size());
+        for (size_t point = 0; point < sums.size(); ++point) {
+            const auto& sum = sums[point];
+            const double length =
+                std::sqrt(double(sum[0]) * sum[0] + double(sum[1]) * sum[1] + double(sum[2]) * sum[2]);
+            double factor = length > 0.0 ? scale / length : 0.0;
+            if (wave)
+                factor *= wave(data.points[point][0], data.points[point][1], data.points[point][2]);
+            object.displacement->Set(point, float(sum[0] * factor), float(sum[1] * factor),
+                                     float(sum[2] * factor));
+        }
     }
     mv_objects.push_back(std::move(object));
     return mv_objects.back();

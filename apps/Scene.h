@@ -12,7 +12,8 @@ class Scene {
 public:
     // Builds the host mesh in the object's own internal units (see SceneObject), with the facet
     // normals from the file where it gave them, the texture when the mesh has one, and the
-    // displacement field. `wave`, when given, scales each point's unit normal (point in model units).
+    // displacement field of an opaque object. `wave`, when given, scales each point's unit normal
+    // (point in model units).
     // A mesh whose extent is not finite is refused with an InputError.
     SceneObject& AddMesh(const StlMesh& mesh, const std::string& name, uint32_t colour, bool transparent,
                          const std::function<double(double, double, double)>& wave = {});

@@ -8,22 +8,36 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
+// The files the benchmark wrote, removed when the program ends.
+struct GeneratedFiles {
+    ~GeneratedFiles() {
+        std::error_code error;
+        for (const std::string& path : paths)
+            std::filesystem::remove(path, error);
+    }
+    std::vector<std::string> paths;
+};
+GeneratedFiles generated;
+
 // Binary STL of a torus with `around` x `tube` quads; written once per size and process.
 std::string TorusStl(int around, int tube) {
-    const std::string file =
-        (std::filesystem::temp_directory_path() /
-         ("vantrel-bench-reader-" + std::to_string(around) + "x" + std::to_string(tube) + ".stl"))
-            .string();
-    if (std::filesystem::exists(file))
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              ("vantrel-bench-reader-" + std::to_string(::getpid()) + "-" +
+                               std::to_string(around) + "x" + std::to_string(tube) + ".stl"))
+                                 .string();
+    if (std::find(generated.paths.begin(), generated.paths.end(), file) != generated.paths.end())
         return file;
+    generated.paths.push_back(file);
     PrimitiveBuilder builder;
     builder.AddTorus({0, 0, 0}, 60.0, 20.0, around, tube);
     const StlMesh mesh = builder.Take();

@@ -1,6 +1,7 @@
 // OBJ with materials and textures, and the choice of reader by extension. Files are made in a
 // scratch folder: images through stb's writers, so that the decoded pixels can be compared.
 #include "apps/ModelReader.h"
+#include "apps/FrameRenderer.h"
 #include "apps/InputError.h"
 #include "apps/Scene.h"
 
@@ -11,6 +12,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using ::testing::HasSubstr;
 
@@ -80,6 +83,20 @@ TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     ASSERT_TRUE(object.texture);
     EXPECT_EQ(object.texture->GetWidth(), 4);
     EXPECT_FALSE(scene.GetObjects()[0].texture);
+
+    // Drawn through the textured container: the square, seen from above, covers the image's middle.
+    Options options;
+    options.width = 64;
+    options.height = 48;
+    options.eye = MMPoint3d<double>{1, 0.5, 3};
+    options.target = MMPoint3d<double>{1, 0.5, 0};
+    Scene square;
+    square.AddMesh(meshes[1], "square", 0xFFFFFFFFu, false);
+    FrameRenderer renderer(square, options);
+    renderer.Render(0);
+    const uint8_t* middle = renderer.GetPixels() + 4 * (24 * 64 + 32);
+    EXPECT_NE(std::memcmp(middle, &FrameRenderer::BACKGROUND, 3), 0) << "the textured square is drawn";
+
     MStlTexture* texture = object.mesh->GetTextureFactory(true)->GetTextures().at(0);
     texture->_SpreadInvalidity();
     texture->_ValidateVector();
