@@ -9,19 +9,9 @@
 // that straddles it is drawn across the whole image. See PanoramicTransform for the rest.
 #include "apps/PanoramicTransform.h"
 
-class CylindricalTransform final : public PanoramicTransform {
+class CylindricalTransform : public PanoramicTransform {
 public:
     using PanoramicTransform::PanoramicTransform;
-
-    using PanoramicTransform::Transform;
-    // The device's per-point entry, with the image function called directly; the same results
-    // as the double-precision Transform narrowed to float.
-    bool Transform(float* out, float x, float y, float z, bool direction) const override {
-        return _MapFloat(out, x, y, z, direction,
-                         [this](const MMPoint3d<double>& unit, double& u, double& v) {
-                             CylindricalTransform::_ToImage(unit, u, v);
-                         });
-    }
 
 protected:
     void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const override;

@@ -9,19 +9,9 @@
 // poles, where λ is undefined, pinch. See PanoramicTransform for the rest.
 #include "apps/PanoramicTransform.h"
 
-class EquirectTransform final : public PanoramicTransform {
+class EquirectTransform : public PanoramicTransform {
 public:
     using PanoramicTransform::PanoramicTransform;
-
-    using PanoramicTransform::Transform;
-    // The device's per-point entry, with the image function called directly; the same results
-    // as the double-precision Transform narrowed to float.
-    bool Transform(float* out, float x, float y, float z, bool direction) const override {
-        return _MapFloat(out, x, y, z, direction,
-                         [this](const MMPoint3d<double>& unit, double& u, double& v) {
-                             EquirectTransform::_ToImage(unit, u, v);
-                         });
-    }
 
 protected:
     void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const override;

@@ -16,8 +16,17 @@ bool PanoramicTransform::Transform(MMPoint3d<double>& out, const MMPoint3d<doubl
         out = in;
         return true;
     }
-    return _MapPoint(out, in,
-                     [this](const MMPoint3d<double>& unit, double& u, double& v) { _ToImage(unit, u, v); });
+    const MMPoint3d<double> local = mo_camera.ToEye(in);
+    const double distance = std::sqrt(local.x * local.x + local.y * local.y + local.z * local.z);
+    if (!(distance > 0.0) || !std::isfinite(distance)) {
+        // The eye itself has no direction: it stays where it is (the device gets depth 1/0 there).
+        out = in;
+        return false;
+    }
+    double u = 0.0, v = 0.0;
+    _ToImage({local.x / distance, local.y / distance, local.z / distance}, u, v);
+    out = mo_camera.FromEye({u * distance, v * distance, distance});
+    return true;
 }
 
 bool PanoramicTransform::InverseTransform(MMPoint3d<double>& out, const MMPoint3d<double>& in,
