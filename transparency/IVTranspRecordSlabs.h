@@ -32,6 +32,9 @@ public:
     // Throws std::bad_alloc, leaving everything as it was.
     void Allocate(size_t count, void* const* live, size_t live_count, void** out);
     // Frees every block that none of `live` lies in.
+    // FIXME: a block keeps all its memory while any record lives in it, so a cache that shrinks
+    // from a million records to a few holds the large block until it grows again or is cleared
+    // out; records cannot move to a smaller block, as their addresses must stay.
     void Trim(void* const* live, size_t live_count);
     // Frees every block: the records in them must not be used any more.
     void Release();

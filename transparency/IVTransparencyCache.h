@@ -33,15 +33,15 @@
 // units); that sort is skipped while the record count is unchanged and the eye has moved, since
 // the last sort, by less than sin(tolerance / 2) times the distance of the nearest triangle then:
 // no triangle then sees the eye turn by half the tolerance or more. Large sorts use up to
-// SetSortThreads() threads (0, the default: as many as the machine has cores, at most 2); the
-// order never depends on the thread count.
+// SetSortThreads() threads (0, the default: as many as the machine has cores, at most 2), as do
+// large rebuilds; records, depths and order never depend on the thread count.
 //
 // Ownership: meshes and devices are borrowed. The cache owns its records and its container; a copy
 // takes the container over (the source builds a new one in its next pass that draws). The records
 // live in blocks of the cache's own (one per rebuild that grows), still owned one by one through
 // the pointer vector.
-// Threading: used from one thread at a time; a large sort runs helper threads that end before
-// RenderStlTransparentPN returns.
+// Threading: used from one thread at a time; from 65,536 records a pass runs helper threads, which
+// end before RenderStlTransparentPN returns.
 #include "host/math/MMPoint3d.h"
 #include "host/math/MMTransformMatrix.h"
 #include "host/mesh/MStlSurface.h"

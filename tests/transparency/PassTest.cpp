@@ -2,6 +2,7 @@
 #include "tests/transparency/IVTransparencyCacheTest.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -96,9 +97,13 @@ TEST_F(Pass, InterleavedMeshesKeepTheirOwnColours) {
     Register(cache, *a);
     constructor_device.SetMaterialFront(MMaterial(0x50607080u));
     Register(cache, *b, {1, 0, 0}, {-5, 0, 0});
+    // A triangle in a's tree whose owner link names b is b's, colour included.
+    MStlTriangle* adopted = a->GetRootFeature()->GetSurface(0)->mp_first_triangle;
+    MStlSurface* owner = std::exchange(adopted->mp_owner, b->GetRootFeature()->GetSurface(0));
     cache.RenderStlTransparentPN(&pass_device);
     ASSERT_NE(cache.GetStl(0), cache.GetStl(1)) << "precondition: the meshes interleave";
     ExpectMeshColours(cache, streams.pnc->vertices);
+    adopted->mp_owner = owner;
 }
 
 TEST_F(Pass, KeepsTheOldColoursWhileTheOrderStands) {
