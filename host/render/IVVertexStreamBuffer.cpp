@@ -2,7 +2,9 @@
 
 #include "host/render/IVRender.h"
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -46,6 +48,54 @@ public:
         device.DrawLine(a.x, a.y, a.z, b.x, b.y, b.z);
     }
 };
+
+namespace {
+
+// Storage given back by destroyed streams of one vertex format, the largest handed out first.
+template <class V> class StoragePool {
+public:
+    static std::vector<V> Take() {
+        std::lock_guard lock(mo_mutex);
+        if (mv_free.empty())
+            return {};
+        std::vector<V> storage = std::move(mv_free.back());
+        mv_free.pop_back();
+        return storage;
+    }
+    static void Give(std::vector<V>&& storage) {
+        if (storage.capacity() == 0)
+            return;
+        storage.clear();
+        std::lock_guard lock(mo_mutex);
+        if (mv_free.size() < KEPT)
+            mv_free.push_back(std::move(storage));
+        else if (storage.capacity() > mv_free.front().capacity())
+            mv_free.front() = std::move(storage);
+        else
+            return;
+        std::sort(mv_free.begin(), mv_free.end(), [](const std::vector<V>& a, const std::vector<V>& b) {
+            return a.capacity() < b.capacity();
+        });
+    }
+
+private:
+    static constexpr size_t KEPT = 4;
+    static inline std::mutex mo_mutex;
+    static inline std::vector<std::vector<V>> mv_free;
+};
+
+} // namespace
+
+template <class V> IVVertexStreamBuffer<V>::~IVVertexStreamBuffer() {
+    StoragePool<V>::Give(std::move(mv_vertices));
+}
+
+template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
+    me_primitive = primitive;
+    if (mv_vertices.capacity() == 0)
+        mv_vertices = StoragePool<V>::Take();
+    mv_vertices.clear();
+}
 
 template <class V> void IVVertexStreamBuffer<V>::End() {
     if (mp_immediate_device != nullptr)

@@ -9,6 +9,10 @@
 // colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles go to the textured-triangle
 // entry installed for the device's kind (IVTexturedTriangleEntry), or, where none takes them, to
 // DrawTriangle untextured. Lines of every format go to the plain DrawLine.
+//
+// The storage of destroyed streams is kept (per format, a few buffers) and taken over by the next
+// stream that fills, so rebuilding a stream each frame does not allocate once warm. That is
+// thread-safe; a single stream is not.
 #include "host/render/IIVVertexStream.h"
 #include "host/render/IVVertex.h"
 
@@ -35,6 +39,12 @@ public:
 
     explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr)
         : mp_immediate_device(immediate_device) {}
+    IVVertexStreamBuffer(const IVVertexStreamBuffer&) = default;
+    IVVertexStreamBuffer(IVVertexStreamBuffer&&) noexcept = default;
+    IVVertexStreamBuffer& operator=(const IVVertexStreamBuffer&) = default;
+    IVVertexStreamBuffer& operator=(IVVertexStreamBuffer&&) noexcept = default;
+    // Hands the storage on to the next stream of this format that fills (see _Begin).
+    ~IVVertexStreamBuffer() override;
 
     void BeginTriangles() override { _Begin(EPrimitive::eTriangles); }
     void BeginLines() override { _Begin(EPrimitive::eLines); }
@@ -47,10 +57,10 @@ public:
     const std::vector<V>& GetVertices() const { return mv_vertices; }
 
 private:
-    void _Begin(EPrimitive primitive) {
-        me_primitive = primitive;
-        mv_vertices.clear();
-    }
+    // A container that rebuilds its stream every frame (an animated mesh) makes a new stream
+    // each time; taking over a destroyed stream's storage spares growing a fresh buffer, whose
+    // every new 4 KiB page costs a fault.
+    void _Begin(EPrimitive primitive);
 
     IVRender* mp_immediate_device;
     EPrimitive me_primitive = EPrimitive::eNone;
