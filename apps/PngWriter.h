@@ -1,14 +1,23 @@
 #pragma once
-// PngWriter: writes an RGBA frame as an 8-bit RGB PNG (libpng). The file appears complete or not at
-// all: the image goes to a temporary file beside the target, which is renamed over it only after a
-// successful write; on any failure the temporary is removed and InputError names the path.
+// PngWriter: writes RGBA frames as 8-bit RGB PNG files (libpng) through OutputFile, so a file
+// appears complete or not at all, "-" is standard output, and failures throw InputError naming the
+// path and the system's reason. Keep one writer for a sequence: its row buffer is reused.
+// Threading: one thread per writer.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class PngWriter {
 public:
-    // `rgba`: width x height pixels, red first, rows top to bottom; alpha is dropped.
+    // `rgba`: width x height pixels, 4 bytes each, red first, rows top to bottom, no padding; the
+    // alpha byte is dropped.
+    void WriteFrame(const std::string& path, const uint8_t* rgba, int width, int height);
+
+    // One-off form of WriteFrame.
     static void Write(const std::string& path, const uint8_t* rgba, int width, int height);
-    // Throws InputError unless the directory that would hold `path` exists.
+    // Throws InputError unless `path` can be written (see OutputFile::Check).
     static void CheckDirectory(const std::string& path);
+
+private:
+    std::vector<uint8_t> mv_rgb;
 };

@@ -1,10 +1,12 @@
-// vantrel-render: renders STL meshes, or the built-in scene, through the Vantrel library and writes
-// PNG images. Bad input ends the program with one line on standard error and status 2, leaving
-// no output file behind.
+// vantrel-render: renders model files, or a built-in scene, through the Vantrel library and writes
+// PNG images (to standard output with -o -). Bad input ends the program with one line on standard
+// error and status 2, leaving no output file behind; the output paths are checked before anything
+// is loaded or drawn.
 #include "apps/BuiltInScene.h"
 #include "apps/FrameRenderer.h"
 #include "apps/InputError.h"
 #include "apps/Options.h"
+#include "apps/OutputFile.h"
 #include "apps/PngWriter.h"
 #include "apps/StlReader.h"
 
@@ -53,21 +55,46 @@ void ShowProgress(int done, int total) {
     std::fflush(stderr);
 }
 
+// Adds to a failure midway through a sequence which frames are already on disk.
+[[noreturn]] void ThrowWithFramesWritten(const InputError& error, const Options& options, int written) {
+    std::string message = error.what();
+    if (written > 0) {
+        message += "; " + std::to_string(written) + " of " + std::to_string(options.frames) + " frames " +
+                   (written == 1 ? "was" : "were") + " written";
+        if (options.WritesToStandardOutput())
+            message += " to standard output";
+        else
+            message += ": " + options.GetFramePath(0) +
+                       (written > 1 ? " to " + options.GetFramePath(written - 1) : "");
+    }
+    throw InputError(message);
+}
+
 int Run(int argc, char** argv) {
     const std::optional<Options> options = Options::Parse(argc, argv, std::cout);
     if (!options)
         return 0;
-    // Fail on a missing output directory before spending time on loading and drawing.
-    PngWriter::CheckDirectory(options->GetFramePath(0));
+    // Fail on an unwritable output before spending time on loading and drawing.
+    for (int frame = 0; frame < options->frames; ++frame)
+        OutputFile::Check(options->GetFramePath(frame));
     Scene scene = LoadScene(*options);
     FrameRenderer renderer(scene, *options);
+    // Standard output may carry the images: then everything else goes to standard error.
+    std::ostream& report = options->WritesToStandardOutput() ? std::cerr : std::cout;
     const bool progress = options->frames > 1 && ::isatty(STDERR_FILENO) != 0;
+    PngWriter writer;
     for (int frame = 0; frame < options->frames; ++frame) {
         const FrameStats stats = renderer.Render(frame);
-        PngWriter::Write(options->GetFramePath(frame), renderer.GetPixels(), renderer.GetWidth(),
-                         renderer.GetHeight());
+        try {
+            writer.WriteFrame(options->GetFramePath(frame), renderer.GetPixels(), renderer.GetWidth(),
+                              renderer.GetHeight());
+        } catch (const InputError& error) {
+            if (progress)
+                std::fputc('\n', stderr);
+            ThrowWithFramesWritten(error, *options, frame);
+        }
         if (options->stats)
-            std::cout << stats.ToLine() << std::endl;
+            report << stats.ToLine() << std::endl;
         if (progress)
             ShowProgress(frame + 1, options->frames);
     }
@@ -86,7 +113,7 @@ int main(int argc, char** argv) {
         std::cerr << "vantrel-render: out of memory" << std::endl;
         return 1;
     } catch (const std::exception& error) {
-        std::cerr << "vantrel-render: " << error.what() << std::endl;
+        std::cerr << "vantrel-render: " << InputError::Printable(error.what()) << std::endl;
         return 1;
     }
 }

@@ -26,7 +26,6 @@ Options AllFeatures(double skip_sort_degrees) {
     options.projection = Projection::eFisheye;
     options.fov_degrees = 150.0;
     options.clip = std::array<double, 4>{0.0, 0.0, -1.0, 60.0};
-    options.gouraud = true;
     options.gizmo = true;
     options.label = "Vantrel";
     options.frames = 3600;
