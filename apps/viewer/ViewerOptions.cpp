@@ -69,7 +69,8 @@ std::optional<ViewerOptions> ViewerOptions::Parse(int argc, const char* const* a
 }
 
 Scene ViewerOptions::LoadScene(const Options& options) {
-    // FIXME: share the renderer's scene loading once it lives outside its main.
+    // FIXME: share the renderer's scene loading once it lives outside its main; until then the
+    // viewer shows the built-in objects for every --scene and reads STL files only.
     const int internal_units = MUnit::GetIE();
     if (options.meshes.empty())
         return BuiltInScene::Make(internal_units);

@@ -157,6 +157,7 @@ void ViewerState::Resize(int width, int height) {
     mn_height = height;
     mo_renderer.Resize(width, height);
     _ViewChanged();
+    _RefreshHover();
 }
 
 void ViewerState::_UpdateHover(int x, int y) {
@@ -332,6 +333,7 @@ void ViewerState::Wheel(double steps) {
         mo_renderer.SetView(me_projection, md_fov);
     }
     _ViewChanged();
+    _RefreshHover();
 }
 
 void ViewerState::Press(Key key) {
@@ -368,9 +370,9 @@ void ViewerState::Press(Key key) {
     }
     case Key::eGizmo:
         mb_gizmo = !mb_gizmo;
-        mo_hover = {};
         mb_gizmo_built = false;
         mb_overlay_dirty = true;
+        _RefreshHover();
         return;
     case Key::eSave:
         Save(_NextScreenshotPath());
@@ -390,6 +392,13 @@ void ViewerState::Press(Key key) {
     }
     mo_renderer.SetView(me_projection, md_fov);
     _ViewChanged();
+    _RefreshHover();
+}
+
+void ViewerState::_RefreshHover() {
+    // The handles moved under a mouse that did not: what it is over now.
+    if (me_drag == Drag::eNone)
+        _UpdateHover(mn_last_x, mn_last_y);
 }
 
 std::string ViewerState::_NextScreenshotPath() {

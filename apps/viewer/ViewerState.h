@@ -103,6 +103,7 @@ private:
 
     void _ViewChanged();
     void _UpdateHover(int x, int y);
+    void _RefreshHover();
     void _ApplyDrag(int x, int y);
     void _Select(int x, int y, bool clear_on_miss);
     void _SetSelection(std::vector<size_t> selection);

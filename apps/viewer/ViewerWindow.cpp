@@ -92,6 +92,10 @@ void Handle(const SDL_Event& event, ViewerState& state, bool& closed) {
 } // namespace
 
 void ViewerWindow::Run(ViewerState& state, const std::string& title) {
+    // The frame is drawn in software already: the window's surface stays a plain framebuffer
+    // (shared memory on X11). Left to itself SDL would put a renderer behind it, recreating the
+    // window once it is shown, and add a texture upload and a blit to every frame.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const SdlSession session;
     WindowPointer window(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                           state.GetWidth(), state.GetHeight(),
@@ -134,8 +138,7 @@ void ViewerWindow::Run(ViewerState& state, const std::string& title) {
             continue;
         state.Update();
         const auto start = std::chrono::steady_clock::now();
-        // The window's own surface (SDL's framebuffer, shared memory on X11): one conversion of the
-        // frame into it and one put, where a renderer would add a texture upload and a blit.
+        // One conversion of the frame into the window's surface and one put.
         SDL_Surface* surface = SDL_GetWindowSurface(window.get());
         if (surface == nullptr)
             throw std::runtime_error(std::string("cannot draw into the window: ") + SDL_GetError());

@@ -85,6 +85,10 @@ TEST_F(ViewerStateTest, HoverOverEachCornerHighlightsThatHandleAndNothingElse) {
             }
         }
     }
+    Run("key p\n"); // the handles move away from the mouse that stays
+    EXPECT_EQ(Highlight(Corner(7), 3), 0) << "highlight left on a corner the view moved";
+    EXPECT_NE(mp_state->GetHover().corner, 7);
+    Run("key p\nkey p\nkey p\n");
     const CPoint centre = mp_state->GetGizmo()->GetCenterOnScreen();
     mp_state->MouseMove(centre.x, centre.y);
     EXPECT_EQ(mp_state->GetHover().type, Box::eMouseCenter);
@@ -149,6 +153,10 @@ TEST_F(ViewerStateTest, HandleDragMovesTheFaceAlongItsAxisByTheDraggedAmount) {
 
 TEST_F(ViewerStateTest, CentreDragMovesTheSelectionWithTheMouseAndKeepsItsSize) {
     const Bounds start = mp_state->GetSelectionBox();
+    Run("key p\n"); // the handles move away from the mouse that stays
+    EXPECT_EQ(Highlight(Corner(7), 3), 0) << "highlight left on a corner the view moved";
+    EXPECT_NE(mp_state->GetHover().corner, 7);
+    Run("key p\nkey p\nkey p\n");
     const CPoint centre = mp_state->GetGizmo()->GetCenterOnScreen();
     char script[96];
     std::snprintf(script, sizeof script, "drag left %d %d %d %d\n", int(centre.x), int(centre.y),
