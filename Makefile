@@ -30,13 +30,15 @@ bench: deps
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) build-release
 
-# Builds in Release and renders the built-in scene to out/scene.png.
+# Builds in Release and renders the built-in scene to out/scene.png and the room's panorama, from
+# the middle of the room, to out/room-pano.png.
 render: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-release -j $(JOBS) --target vantrel-render
 	mkdir -p out
 	build-release/bin/vantrel-render -o out/scene.png
-	@echo "wrote out/scene.png"
+	build-release/bin/vantrel-render --scene room --projection equirect --size 2048x1024 -o out/room-pano.png
+	@echo "wrote out/scene.png and out/room-pano.png"
 
 # Builds the STL reader's libFuzzer target with clang and runs it for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 600

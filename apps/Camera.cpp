@@ -47,16 +47,10 @@ Camera::Camera(const MMPoint3d<double>& eye, const MMPoint3d<double>& target, in
     SetDepthRange(std::max(distance * 1e-3, 1e-6), std::max(distance * 100.0, 1.0));
 }
 
-MMPoint3d<double> Camera::FrameEye(const Bounds& bounds, double angular_half_extent_degrees) {
-    const Vector centre = bounds.Centre();
-    const double radius = std::max(bounds.Radius(), 1e-6);
-    const double half = Radians(std::clamp(angular_half_extent_degrees, 5.0, 80.0));
-    // The bounding sphere overstates what a box seen from above fills; 0.8 of its fit frames it.
-    const double distance = radius / std::sin(half) * 0.8;
+MMPoint3d<double> Camera::FrameDirection() {
     const double azimuth = Radians(FRAME_AZIMUTH_DEGREES), elevation = Radians(FRAME_ELEVATION_DEGREES);
-    return {centre.x + distance * std::cos(elevation) * std::cos(azimuth),
-            centre.y + distance * std::cos(elevation) * std::sin(azimuth),
-            centre.z + distance * std::sin(elevation)};
+    return {std::cos(elevation) * std::cos(azimuth), std::cos(elevation) * std::sin(azimuth),
+            std::sin(elevation)};
 }
 
 Camera Camera::Orbit(double degrees) const {

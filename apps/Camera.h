@@ -19,10 +19,9 @@ public:
     Camera(const MMPoint3d<double>& eye, const MMPoint3d<double>& target, int width, int height,
            double horizontal_fov_degrees);
 
-    // The eye placed so that a sphere holding `bounds` fills the view with a margin, seen from the
-    // front left and above. `angular_half_extent_degrees`: the half angle of the narrower image
-    // side as the chosen projection shows it.
-    static MMPoint3d<double> FrameEye(const Bounds& bounds, double angular_half_extent_degrees);
+    // The unit direction from the target to the eye of the automatic framing: from the front
+    // left and above. The framing itself (how far) depends on the projection; see FrameRenderer.
+    static MMPoint3d<double> FrameDirection();
 
     // The same camera turned by `degrees` about the vertical axis through the target.
     Camera Orbit(double degrees) const;

@@ -21,6 +21,7 @@
 #include "apps/StreamProbe.h"
 #include "apps/WindowProjection.h"
 
+#include "host/math/MMTransformMatrix.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "pano/IVRenderFactoryStubSoftPano.h"
 
@@ -30,6 +31,7 @@
 class IVRenderSoftPano;
 class IVTransparencyCache;
 class IVVertexContainerStlDataAnimation;
+class IVVertexContainerTexturedPlane;
 class IVVertexContainerStlDataTexturedAnimation;
 class Overlay;
 
@@ -56,6 +58,8 @@ public:
     bool Project(int index, const MMPoint3d<double>& world, MMPoint3d<double>& window) const;
     // The animation scale of frame `index`.
     double GetAnimationScale(int index) const;
+    // Triangles the last frame handed to the rasterizer, after clipping and subdivision.
+    size_t GetNumRasterTriangles() const;
 
 private:
     std::shared_ptr<PanoramicTransform> _MakeTransform(const Camera& camera) const;
@@ -72,7 +76,51 @@ private:
     std::vector<std::unique_ptr<IVVertexContainerStlDataAnimation>> mv_containers; // one per opaque object
     // Beside mv_containers: the textured container of a textured object, null for the others.
     std::vector<std::unique_ptr<IVVertexContainerStlDataTexturedAnimation>> mv_textured_containers;
+    // Beside mv_containers: the container of an object with a texture laid over its plane, or null.
+    std::vector<std::unique_ptr<IVVertexContainerTexturedPlane>> mv_plane_containers;
     std::unique_ptr<IVTransparencyCache> mp_cache;
     std::unique_ptr<Overlay> mp_overlay;
     double md_last_animation_scale = 0.0;
+
+public:
+    // --- Interactive use (vantrel-view): the caller's camera, size, view and object placements ---
+
+    // Where an object is drawn, per world axis: world = scale · model + offset (model units).
+    // Scales are positive; the default leaves the object where the scene put it.
+    struct Placement {
+        double scale[3] = {1.0, 1.0, 1.0};
+        double offset[3] = {0.0, 0.0, 0.0};
+
+        bool IsIdentity() const;
+    };
+
+    // The frame seen by `camera` (the viewer's camera, before any panoramic canvas), at the
+    // animation scale of a single frame. Stats report frame 0.
+    FrameStats RenderFrom(const Camera& camera);
+    // Draws at the new size from the next frame on (sides of at least 1 pixel).
+    void Resize(int width, int height);
+    // Projection and field of view from the next frame on.
+    void SetView(Projection projection, double fov_degrees);
+    void SetSkipSortTolerance(double degrees);
+    // The transparency sort key from the next frame on (Options::sort_key).
+    void SetSortKey(SortKey key) { mo_options.sort_key = key; }
+    // Where the frame seen by `camera` shows world points, as the gizmo projects them.
+    WindowProjection GetWindowProjection(const Camera& camera) const;
+    // Places object `index` of the scene (ignored when out of range); the transparency cache
+    // rebuilds its records at the next frame when a transparent object moved.
+    void SetPlacement(size_t index, const Placement& placement);
+    const Placement& GetPlacement(size_t index) const;
+    const Options& GetOptions() const { return mo_options; }
+
+private:
+    size_t _IndexOf(const SceneObject& object) const;
+    // The object-to-world matrix of object `index` with its placement applied (scratch storage).
+    const float* _Place(size_t index, const float* object_world);
+    // A transparent object's registration with its placement applied.
+    void _Place(size_t index, const Camera& camera, MMTransformMatrix& mesh_world, float* eye,
+                float* direction) const;
+
+    std::vector<Placement> mv_placements; // empty until one is set: every object where it is
+    bool mb_placements_changed = false;
+    float mf_placed_world[16] = {};
 };

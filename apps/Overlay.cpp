@@ -40,6 +40,49 @@ Bounds GizmoBounds(const Scene& scene) {
     return transparent.IsEmpty() ? scene.GetBounds() : transparent;
 }
 
+struct LabelPlacement {
+    CPoint tip, tail;
+    RECT text;
+};
+
+// The arrow runs from its tail to the tip at (x, y) (moved onto the image when it is off it); the
+// text sits beyond the tail. Up and left of the tip is the first choice; the other three
+// diagonals are tried in turn so that the text with its outline stays wholly inside the image,
+// and when none fits (an image narrower than the text) the text is pushed in from the edges.
+LabelPlacement PlaceLabel(CDC& dc, const std::wstring& label, double x, double y, int width, int height,
+                          unsigned outline) {
+    LabelPlacement place;
+    place.tip = CPoint(int(std::lround(std::clamp(x, 0.0, double(width - 1)))),
+                       int(std::lround(std::clamp(y, 0.0, double(height - 1)))));
+    RECT extent{0, 0, 0, 0};
+    dc.DrawText(label.c_str(), int(label.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    const int text_width = extent.right - extent.left, text_height = extent.bottom - extent.top;
+    const int arrow = std::max(12, height / 12), gap = 2, border = int(outline);
+    auto fits = [&](const RECT& rect) {
+        return rect.left >= border && rect.top >= border && rect.right <= width - border &&
+               rect.bottom <= height - border;
+    };
+    constexpr int DIAGONALS[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    for (int choice = 0; choice < 4; ++choice) {
+        const int sx = DIAGONALS[choice][0], sy = DIAGONALS[choice][1];
+        place.tail = CPoint(place.tip.x + sx * arrow, place.tip.y + sy * arrow);
+        place.text.left = sx < 0 ? place.tail.x - text_width : place.tail.x;
+        place.text.top = sy < 0 ? place.tail.y - gap - text_height : place.tail.y + gap;
+        place.text.right = place.text.left + text_width;
+        place.text.bottom = place.text.top + text_height;
+        if (fits(place.text))
+            return place;
+    }
+    // Nothing fits: the first choice, pushed in; on an image too small for it the text keeps its
+    // top-left corner inside.
+    place.tail = CPoint(place.tip.x - arrow, place.tip.y - arrow);
+    const int left = std::max(border, std::min(int(place.tail.x) - text_width, width - border - text_width));
+    const int top =
+        std::max(border, std::min(int(place.tail.y) - gap - text_height, height - border - text_height));
+    place.text = RECT{left, top, left + text_width, top + text_height};
+    return place;
+}
+
 } // namespace
 
 Overlay::Overlay(const Options& options) : mb_gizmo(options.gizmo), mo_label(Widen(options.label)) {}
@@ -115,16 +158,7 @@ void Overlay::Draw(uint8_t* rgba, int width, int height, const Scene& scene,
         // The arrow points at the middle of the box's top face, clear of the gizmo's centre spot.
         const MMPoint3d<double> top{bounds.Centre().x, bounds.Centre().y, bounds.maximum.z};
         MMPoint3d<double> centre;
-        if (projection.Transform(centre, top, false)) {
-            const int arrow = std::max(12, height / 12);
-            const CPoint tip(int(std::lround(centre.x)), int(std::lround(centre.y)));
-            const CPoint tail(tip.x - arrow, tip.y - arrow);
-            dc.SetTextColor(RGB(255, 255, 255));
-            // The arrow's patch and the text's halo in the frame's background colour.
-            dc.SetBkColor(OUTLINE_COLOUR);
-            const CRect clip(0, 0, width, height);
-            IVRenderEx::DrawBoldArrow(dc, tail, tip, &clip);
-
+        if (projection.Transform(centre, top, false) && std::isfinite(centre.x) && std::isfinite(centre.y)) {
             LOGFONTW font_description;
             std::memset(&font_description, 0, sizeof font_description);
             font_description.lfWeight = FW_BOLD;
@@ -135,10 +169,15 @@ void Overlay::Draw(uint8_t* rgba, int width, int height, const Scene& scene,
             IVRenderEx::CreateGdiFont(font, hdc, font_description,
                                       pixels * 25.4f / float(dc.GetDeviceCaps(LOGPIXELSY)));
             CFont* previous = dc.SelectObject(&font);
-            // The text ends just above and left of the arrow's tail.
-            RECT rect{0, 0, std::max(tail.x, 1), std::max(tail.y - 2, 1)};
-            IVRenderEx::DrawTextOutlined(hdc, unsigned(line_width + 1), mo_label.c_str(), rect,
-                                         DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            const unsigned outline = unsigned(line_width + 1);
+            const LabelPlacement place = PlaceLabel(dc, mo_label, centre.x, centre.y, width, height, outline);
+            dc.SetTextColor(RGB(255, 255, 255));
+            // The arrow's patch and the text's halo in the frame's background colour.
+            dc.SetBkColor(OUTLINE_COLOUR);
+            const CRect clip(0, 0, width, height);
+            IVRenderEx::DrawBoldArrow(dc, place.tail, place.tip, &clip);
+            IVRenderEx::DrawTextOutlined(hdc, outline, mo_label.c_str(), place.text,
+                                         DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
             dc.SelectObject(previous);
         }
     }

@@ -8,12 +8,14 @@
 // size). GetMeshToWorld gives the matrix that undoes this, for the library's mesh-to-world and
 // object-to-world transforms; world coordinates are model units.
 #include "apps/Bounds.h"
+#include "apps/TexturePlane.h"
 #include "host/mesh/MStlBase.h"
 #include "host/mesh/MStlVectorMaskPoints.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class IVTextureSoft;
@@ -32,6 +34,8 @@ struct SceneObject {
     // The image of the mesh's first texture (which covers every triangle of a textured object);
     // null for an untextured object.
     std::shared_ptr<IVTextureSoft> texture;
+    // A flat object whose `texture` is laid over its plane rather than mapped per corner.
+    std::optional<TexturePlane> texture_plane;
 
     // Row-major, applied to column vectors: mesh coordinates to world model units.
     std::array<float, 16> GetMeshToWorld() const {

@@ -9,6 +9,7 @@
 #include "apps/Options.h"
 #include "apps/OutputFile.h"
 #include "apps/PngWriter.h"
+#include "apps/RoomScene.h"
 
 #include "host/base/MMaterial.h"
 #include "host/base/MUnit.h"
@@ -32,7 +33,7 @@ constexpr uint32_t FILE_COLOURS[] = {
 Scene LoadScene(const Options& options) {
     const int internal_units = MUnit::GetIE();
     if (options.meshes.empty())
-        return BuiltInScene::Make(internal_units);
+        return options.scene == SceneKind::eRoom ? RoomScene::Make() : BuiltInScene::Make(internal_units);
     Scene scene;
     const bool transparent = options.alpha < 1.0;
     const auto alpha = uint32_t(std::lround(options.alpha * 255.0));

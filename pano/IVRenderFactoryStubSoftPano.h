@@ -3,8 +3,18 @@
 // factory with Create making an IVRenderSoftPano (render mode 1, no transform); surfaces,
 // textures and streams come from the software factory unchanged.
 //
-// Call order: Create, the device's life, Destroy (IVRenderFactoryStubSoftware). Ownership of the
-// device follows the software factory. Not thread-safe.
+// Call order: construct, Create(any render type; always true), use the device, Destroy(). Pair
+// every Create with a Destroy: a second Create forgets the first device without ending it.
+// The device is reached as
+//     factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+//     auto* device = static_cast<IVRenderSoftPano*>(factory.GetDevice());
+// (a static_cast: the device's class is not exported, so dynamic_cast cannot see it). Its
+// matrices, units and coordinate frames are described in IVRenderSoftPano.h.
+//
+// Ownership: the factory owns the device from Create to Destroy (or its own destruction);
+// surfaces, textures and streams it creates belong to the caller. A copy starts without a
+// device; a move takes the device along. Threading: not thread-safe; create, use and destroy
+// from one thread.
 #include "host/render/soft/IVRenderFactoryStubSoftware.h"
 #include "module/VantrelExport.h"
 

@@ -4,12 +4,31 @@
 
 #include <algorithm>
 #include <cmath>
+#include <immintrin.h>
 
 namespace {
 
 // Below this length a raster normal is passed on unnormalised (a sliver has no reliable
 // direction to scale).
 constexpr double MIN_NORMAL_LENGTH = 1.4901161193847656e-08; // 2^-26
+
+// matrix x (x, y, z, w) for all four rows at once: lane i sums
+// ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
+// _MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar operations,
+// and nothing is contracted).
+inline __m128 MultiplyLanes(const float* matrix, __m128 x, __m128 y, __m128 z, __m128 w) {
+    __m128 row0 = _mm_loadu_ps(matrix), row1 = _mm_loadu_ps(matrix + 4);
+    __m128 row2 = _mm_loadu_ps(matrix + 8), row3 = _mm_loadu_ps(matrix + 12);
+    _MM_TRANSPOSE4_PS(row0, row1, row2, row3); // now the columns
+    __m128 sum = _mm_mul_ps(row0, x);
+    sum = _mm_add_ps(sum, _mm_mul_ps(row1, y));
+    sum = _mm_add_ps(sum, _mm_mul_ps(row2, z));
+    return _mm_add_ps(sum, _mm_mul_ps(row3, w));
+}
+
+template <int LANE> inline __m128 Broadcast(__m128 value) {
+    return _mm_shuffle_ps(value, value, _MM_SHUFFLE(LANE, LANE, LANE, LANE));
+}
 
 } // namespace
 
@@ -19,6 +38,11 @@ IVRenderSoftPano::~IVRenderSoftPano() = default;
 
 void IVRenderSoftPano::SetTransform(MMTransform* transform) {
     mp_transform = transform;
+}
+
+void IVRenderSoftPano::_OnStartFrame(IVDisplaySurface* surface, CDC* dc) {
+    IVRenderSoft::_OnStartFrame(surface, dc);
+    mn_raster_triangles = 0;
 }
 
 void IVRenderSoftPano::_MultiplyMatrix(float* out, const float* m, float x, float y, float z, float w) {
@@ -44,9 +68,28 @@ void IVRenderSoftPano::_TransformObjectRaster(float* out, float x, float y, floa
         _Transform(out, ma_object_raster, x, y, z, w, true);
         return;
     }
-    float world[4];
-    _MultiplyMatrix(world, ma_object_world, x, y, z, w);
-    _TransformWorldRaster(out, world[0], world[1], world[2], 1.0f);
+    // Route B with w = 1 folded in; the per-point work around the transform stays in registers.
+    alignas(16) float world[4];
+    _mm_store_ps(world, MultiplyLanes(ma_object_world, _mm_set1_ps(x), _mm_set1_ps(y), _mm_set1_ps(z),
+                                      _mm_set1_ps(w)));
+    float moved[3];
+    mp_transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
+    const __m128 eye = MultiplyLanes(ma_world_eye, _mm_set1_ps(moved[0]), _mm_set1_ps(moved[1]),
+                                     _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
+    const __m128 raster = MultiplyLanes(ma_eye_raster, Broadcast<0>(eye), Broadcast<1>(eye),
+                                        Broadcast<2>(eye), Broadcast<3>(eye));
+    const float homogeneous_w = _mm_cvtss_f32(Broadcast<3>(raster));
+    if (homogeneous_w == 0.0f) {
+        alignas(16) float h[4];
+        _mm_store_ps(h, raster);
+        _Dehomogenise(out, h);
+        return;
+    }
+    alignas(16) float divided[4];
+    _mm_store_ps(divided, _mm_div_ps(raster, Broadcast<3>(raster)));
+    out[0] = divided[0];
+    out[1] = divided[1];
+    out[2] = divided[2];
 }
 
 void IVRenderSoftPano::_TransformWorldRaster(float* out, float x, float y, float z, float w) {
@@ -121,15 +164,29 @@ void IVRenderSoftPano::_ProjectTriangle(const float* a, const float* b, const fl
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
                                      unsigned long colour) {
+    if (_IsExtended() || mb_textured_triangle) {
+        mp_rasterizer->SetColourWord(uint32_t(colour));
+        if (_IsExtended())
+            _DrawTriangleExtended(a, b, c, normal);
+        else
+            _DrawTriangleLiteral(a, b, c, normal);
+        return;
+    }
     float ra[3], rb[3], rc[3], raster_normal[3];
     _ProjectTriangle(a, b, c, normal, ra, rb, rc, raster_normal);
     mp_rasterizer->SetColourWord(uint32_t(colour));
+    ++mn_raster_triangles;
     mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
 }
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    if (_IsExtended()) {
+        _DrawTriangleExtended(a, b, c, normal);
+        return;
+    }
     float ra[3], rb[3], rc[3], raster_normal[3];
     _ProjectTriangle(a, b, c, normal, ra, rb, rc, raster_normal);
+    ++mn_raster_triangles;
     mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
 }
 
@@ -139,11 +196,20 @@ void IVRenderSoftPano::DrawTriangle(const float* a, const float* b, const float*
 }
 
 void IVRenderSoftPano::DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    // A textured triangle (DrawTriangleTextured) keeps its coordinates for the colour-word
+    // triangle it goes through; without them this is the literal call.
+    mb_textured_triangle = _TakePendingTexcoords(ma_triangle_texcoords);
     _DrawTriangle(a, b, c, normal, static_cast<unsigned long>(mn_current_colour));
+    mb_textured_triangle = false;
 }
 
 void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
                                 const float* colour) {
+    if (_IsExtended()) {
+        mp_rasterizer->SetColourWord(MakeColourWord(colour));
+        _DrawLineExtended(x0, y0, z0, x1, y1, z1, 0.0f);
+        return;
+    }
     float ra[3], rb[3];
     _TransformObjectRaster(ra, x0, y0, z0, 1.0f);
     _TransformObjectRaster(rb, x1, y1, z1, 1.0f);
@@ -152,6 +218,10 @@ void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1
 }
 
 void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
+    if (_IsExtended()) {
+        _DrawLineExtended(x0, y0, z0, x1, y1, z1, 1.0f);
+        return;
+    }
     float ra[3], rb[3];
     _TransformObjectRaster(ra, x0, y0, z0, 1.0f);
     _TransformObjectRaster(rb, x1, y1, z1, 1.0f);
@@ -162,16 +232,16 @@ void IVRenderSoftPano::DrawLine(float x0, float y0, float z0, float x1, float y1
 
 void IVRenderSoftPano::DrawPoint(float x, float y, float z) {
     float rp[3];
-    _TransformObjectRaster(rp, x, y, z, 1.0f);
-    mp_rasterizer->RasterPoint(rp, 0);
+    if (_ProjectPoint(rp, x, y, z))
+        mp_rasterizer->RasterPoint(rp, 0);
 }
 
 void IVRenderSoftPano::DrawPoints(const float* xyz, unsigned int count) {
     for (unsigned int k = 0; k < count; ++k) {
         const unsigned int index = 3u * k; // unsigned 32-bit, as the caller's layout is
         float rp[3];
-        _TransformObjectRaster(rp, xyz[index], xyz[index + 1], xyz[index + 2], 1.0f);
-        mp_rasterizer->RasterPoint(rp, 3);
+        if (_ProjectPoint(rp, xyz[index], xyz[index + 1], xyz[index + 2]))
+            mp_rasterizer->RasterPoint(rp, 3);
     }
 }
 

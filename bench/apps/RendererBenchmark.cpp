@@ -1,5 +1,5 @@
 // Frame cost of vantrel-render at 1280 x 720 with every feature on (fisheye projection, clipping
-// plane, Gouraud transparency, animation, gizmo and label), for the built-in scene and for a
+// plane, animation, gizmo and label), for the built-in scene and for a
 // generated one-million-triangle STL read from disk. Counters give the per-stage milliseconds
 // (prepare, sort, draw) averaged over the iterations.
 #include "apps/BuiltInScene.h"
@@ -99,7 +99,7 @@ void BM_ReadMillionTriangleStl(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMillionTriangleStl)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// transparent 0: opaque animated mesh; 1: transparent (alpha 0.5) Gouraud mesh through the cache.
+// transparent 0: opaque animated mesh; 1: transparent (alpha 0.5) mesh through the cache.
 // fisheye 0 draws through the linear camera alone, to show what the panoramic transform costs.
 void BM_MillionTriangleFrame(benchmark::State& state) {
     Scene scene;

@@ -2,6 +2,24 @@
 
 #include "host/render/IVRender.h"
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+std::atomic<IVTexturedTriangleEntry::Function> g_textured_triangle{nullptr};
+
+} // namespace
+
+void IVTexturedTriangleEntry::Install(Function function) {
+    g_textured_triangle.store(function, std::memory_order_release);
+}
+
+IVTexturedTriangleEntry::Function IVTexturedTriangleEntry::Get() {
+    return g_textured_triangle.load(std::memory_order_acquire);
+}
+
 // IVRender's primitive operations are protected where the host keeps them internal; the stream
 // is the render library's own and reaches them through this accessor.
 class IVVertexStreamDraw {
@@ -16,18 +34,68 @@ public:
     }
     static void Triangle(IVRender& device, const IVVertexPNC& a, const IVVertexPNC& b, const IVVertexPNC& c) {
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
-        const unsigned long colour = uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
+        const unsigned long colour =
+            uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
         device._DrawTriangle(&a.x, &b.x, &c.x, normal, colour);
     }
     static void Triangle(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c) {
-        // FIXME: textured triangles replay untextured; the software rasterizer has no texture sampler.
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
-        device.DrawTriangle(&a.x, &b.x, &c.x, normal);
+        const IVTexturedTriangleEntry::Function textured = IVTexturedTriangleEntry::Get();
+        if (textured == nullptr || !textured(device, a, b, c, normal))
+            device.DrawTriangle(&a.x, &b.x, &c.x, normal);
     }
     template <class V> static void Line(IVRender& device, const V& a, const V& b) {
         device.DrawLine(a.x, a.y, a.z, b.x, b.y, b.z);
     }
 };
+
+namespace {
+
+// Storage given back by destroyed streams of one vertex format, the largest handed out first.
+template <class V> class StoragePool {
+public:
+    static std::vector<V> Take() {
+        std::lock_guard lock(mo_mutex);
+        if (mv_free.empty())
+            return {};
+        std::vector<V> storage = std::move(mv_free.back());
+        mv_free.pop_back();
+        return storage;
+    }
+    static void Give(std::vector<V>&& storage) {
+        if (storage.capacity() == 0)
+            return;
+        storage.clear();
+        std::lock_guard lock(mo_mutex);
+        if (mv_free.size() < KEPT)
+            mv_free.push_back(std::move(storage));
+        else if (storage.capacity() > mv_free.front().capacity())
+            mv_free.front() = std::move(storage);
+        else
+            return;
+        std::sort(mv_free.begin(), mv_free.end(), [](const std::vector<V>& a, const std::vector<V>& b) {
+            return a.capacity() < b.capacity();
+        });
+    }
+
+private:
+    static constexpr size_t KEPT = 4;
+    static inline std::mutex mo_mutex;
+    static inline std::vector<std::vector<V>> mv_free;
+};
+
+} // namespace
+
+template <class V> IVVertexStreamBuffer<V>::~IVVertexStreamBuffer() {
+    StoragePool<V>::Give(std::move(mv_vertices));
+}
+
+template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
+    me_primitive = primitive;
+    if (mv_vertices.capacity() == 0)
+        mv_vertices = StoragePool<V>::Take();
+    mv_vertices.clear();
+}
 
 template <class V> void IVVertexStreamBuffer<V>::End() {
     if (mp_immediate_device != nullptr)

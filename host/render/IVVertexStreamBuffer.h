@@ -6,18 +6,45 @@
 // An immediate stream (made by IVRender::GetVertexStreamPN) draws its fill on its device at End.
 // Replay per format: P and PN triangles go to DrawTriangle with the device colour (PN with the sum
 // of the corner normals, which keeps the side the corners agree on); PNC triangles go to the
-// colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles draw untextured. Lines of
-// every format go to the plain DrawLine.
+// colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles go to the textured-triangle
+// entry installed for the device's kind (IVTexturedTriangleEntry), or, where none takes them, to
+// DrawTriangle untextured. Lines of every format go to the plain DrawLine.
+//
+// The storage of destroyed streams is kept (per format, a few buffers) and taken over by the next
+// stream that fills, so rebuilding a stream each frame does not allocate once warm. That is
+// thread-safe; a single stream is not.
 #include "host/render/IIVVertexStream.h"
 #include "host/render/IVVertex.h"
 
 #include <vector>
 
+class IVRender;
+
+// Where buffered streams hand textured triangles. The render library does not know the devices
+// that can draw them; the software device installs its entry when its first device is made.
+// Installing is thread-safe; the entry must stay callable for the life of the process.
+class IVTexturedTriangleEntry {
+public:
+    // Draws a, b, c textured (normal as DrawTriangle takes it) and returns true, or returns false
+    // for a device it cannot draw on.
+    using Function = bool (*)(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                              const IVVertexPNT& c, const float* normal);
+    static void Install(Function function);
+    static Function Get();
+};
+
 template <class V> class IVVertexStreamBuffer final : public IIVVertexStream<V> {
 public:
     enum class EPrimitive { eNone, eTriangles, eLines };
 
-    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr) : mp_immediate_device(immediate_device) {}
+    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr)
+        : mp_immediate_device(immediate_device) {}
+    IVVertexStreamBuffer(const IVVertexStreamBuffer&) = default;
+    IVVertexStreamBuffer(IVVertexStreamBuffer&&) noexcept = default;
+    IVVertexStreamBuffer& operator=(const IVVertexStreamBuffer&) = default;
+    IVVertexStreamBuffer& operator=(IVVertexStreamBuffer&&) noexcept = default;
+    // Hands the storage on to the next stream of this format that fills (see _Begin).
+    ~IVVertexStreamBuffer() override;
 
     void BeginTriangles() override { _Begin(EPrimitive::eTriangles); }
     void BeginLines() override { _Begin(EPrimitive::eLines); }
@@ -30,10 +57,10 @@ public:
     const std::vector<V>& GetVertices() const { return mv_vertices; }
 
 private:
-    void _Begin(EPrimitive primitive) {
-        me_primitive = primitive;
-        mv_vertices.clear();
-    }
+    // A container that rebuilds its stream every frame (an animated mesh) makes a new stream
+    // each time; taking over a destroyed stream's storage spares growing a fresh buffer, whose
+    // every new 4 KiB page costs a fault.
+    void _Begin(EPrimitive primitive);
 
     IVRender* mp_immediate_device;
     EPrimitive me_primitive = EPrimitive::eNone;

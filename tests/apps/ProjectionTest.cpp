@@ -4,12 +4,16 @@
 #include "apps/EquirectTransform.h"
 #include "apps/FisheyeTransform.h"
 #include "apps/WindowProjection.h"
+#include "host/render/soft/IVDisplaySurfaceSoft.h"
+#include "pano/IVRenderFactoryStubSoftPano.h"
+#include "pano/IVRenderSoftPano.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -81,4 +85,221 @@ TEST(ProjectionTest, DepthIsTheDistanceFromTheEyeAndInversesUndoTheTransforms) {
             EXPECT_NEAR(back.y, world.y, 1e-9);
             EXPECT_NEAR(back.z, world.z, 1e-9);
         }
+}
+
+// Pictures drawn through the panoramic device as the renderer drives it: the factory's device,
+// the canvas camera behind the point transform, near clipping and subdivision switched on.
+namespace {
+
+constexpr uint32_t BACKGROUND = 0xFF000000u;
+constexpr int PANO_WIDTH = 96, PANO_HEIGHT = 48;
+
+enum class View { eLinear, eFisheye, eCylindrical, eEquirect };
+
+struct Picture {
+    std::shared_ptr<PanoramicTransform> transform;
+    Camera camera;
+    IVDisplaySurfaceSoft surface;
+
+    // The world direction a pixel centre shows.
+    MMPoint3d<double> Direction(int x, int y) const {
+        const double u = (x + 0.5 - 0.5 * PANO_WIDTH) / (0.5 * PANO_WIDTH);
+        const double v = (0.5 * PANO_HEIGHT - (y + 0.5)) / (0.5 * PANO_WIDTH);
+        const MMPoint3d<double> eye = camera.GetEye();
+        MMPoint3d<double> world = camera.FromEye({u, v, 1.0});
+        if (transform) {
+            const MMPoint3d<double> canvas =
+                PanoramicTransform::MakeCanvasCamera(camera).FromEye({u, v, 1.0});
+            EXPECT_TRUE(transform->InverseTransform(world, canvas, false));
+        }
+        return {world.x - eye.x, world.y - eye.y, world.z - eye.z};
+    }
+};
+
+// Draws `draw` into a picture of `view` from `eye` towards `target`, through the device the
+// factory makes, reached as a client reaches it.
+template <class Draw>
+Picture Render(View view, const MMPoint3d<double>& eye, const MMPoint3d<double>& target, bool extensions,
+               Draw draw) {
+    const Camera camera(eye, target, PANO_WIDTH, PANO_HEIGHT, 90.0);
+    std::shared_ptr<PanoramicTransform> transform;
+    if (view == View::eFisheye)
+        transform = std::make_shared<FisheyeTransform>(camera, 200.0);
+    else if (view == View::eCylindrical)
+        transform = std::make_shared<CylindricalTransform>(camera, 360.0);
+    else if (view == View::eEquirect)
+        transform = std::make_shared<EquirectTransform>(camera, 360.0);
+    const Camera linear = transform ? PanoramicTransform::MakeCanvasCamera(camera) : camera;
+
+    Picture picture{transform, camera, IVDisplaySurfaceSoft(PANO_WIDTH, PANO_HEIGHT)};
+    IVRenderFactoryStubSoftPano factory;
+    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+    auto& device = *static_cast<IVRenderSoftPano*>(factory.GetDevice());
+    float matrix[16];
+    linear.GetWorldEye(matrix);
+    device.SetTransformWorldEye(matrix);
+    linear.GetEyeWindow(matrix);
+    device.SetTransformEyeWindow(matrix);
+    device.SetTransform(transform.get());
+    device.EnableLighting(false); // flat colours
+    if (extensions) {
+        device.SetNearClipping(true);
+        device.SetSubdivision(0.5f, 8);
+    }
+    picture.surface.Clear(BACKGROUND);
+    device.StartFrame(&picture.surface, nullptr);
+    draw(device);
+    device.StopFrame();
+    factory.Destroy();
+    return picture;
+}
+
+// The cube [-1, 1]^3, each wall two triangles in its own colour; wall k faces axis k / 2, on the
+// negative side for even k.
+const float WALL_COLOURS[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+
+void DrawBox(IVRender& device) {
+    for (int wall = 0; wall < 6; ++wall) {
+        const int axis = wall / 2, first = (axis + 1) % 3, second = (axis + 2) % 3;
+        const float side = wall % 2 == 0 ? -1.0f : 1.0f;
+        float corners[4][3];
+        const float steps[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        for (int k = 0; k < 4; ++k) {
+            corners[k][axis] = side;
+            corners[k][first] = steps[k][0];
+            corners[k][second] = steps[k][1];
+        }
+        float inward[3] = {0, 0, 0};
+        inward[axis] = -side;
+        device.DrawTriangle(corners[0], corners[1], corners[2], inward, WALL_COLOURS[wall]);
+        device.DrawTriangle(corners[0], corners[2], corners[3], inward, WALL_COLOURS[wall]);
+    }
+}
+
+// The wall a direction from the box's centre meets.
+int WallOf(const MMPoint3d<double>& direction) {
+    const double values[3] = {direction.x, direction.y, direction.z};
+    int axis = 0;
+    for (int i = 1; i < 3; ++i)
+        if (std::fabs(values[i]) > std::fabs(values[axis]))
+            axis = i;
+    return 2 * axis + (values[axis] > 0.0 ? 1 : 0);
+}
+
+uint32_t WordOf(const float* colour) {
+    return 0xFF000000u | IVRenderSoft::MakeColourWord(colour);
+}
+
+const char* Name(View view) {
+    const char* names[] = {"linear", "fisheye", "cylindrical", "equirect"};
+    return names[int(view)];
+}
+
+} // namespace
+
+TEST(PanoramaPixelTest, CameraInsideAClosedBoxSeesNoBackgroundInAnyView) {
+    const MMPoint3d<double> eye{0.13, -0.21, 0.08}, target{0.5, 0.9, 0.3};
+    for (const View view : {View::eLinear, View::eFisheye, View::eCylindrical, View::eEquirect}) {
+        const Picture picture = Render(view, eye, target, true, DrawBox);
+        int background = 0;
+        for (int y = 0; y < PANO_HEIGHT; ++y)
+            for (int x = 0; x < PANO_WIDTH; ++x)
+                if (picture.surface.GetPixel(x, y) == BACKGROUND && background++ == 0)
+                    ADD_FAILURE() << Name(view) << ": background at " << x << "," << y;
+        EXPECT_EQ(background, 0) << Name(view) << ": background pixels";
+    }
+    // The plain software device clips at the near plane on its own.
+    const Camera camera(eye, target, PANO_WIDTH, PANO_HEIGHT, 90.0);
+    IVDisplaySurfaceSoft surface(PANO_WIDTH, PANO_HEIGHT);
+    surface.Clear(BACKGROUND);
+    IVRenderSoft plain;
+    float matrix[16];
+    camera.GetWorldEye(matrix);
+    plain.SetTransformWorldEye(matrix);
+    camera.GetEyeWindow(matrix);
+    plain.SetTransformEyeWindow(matrix);
+    plain.StartFrame(&surface, nullptr);
+    DrawBox(plain);
+    plain.StopFrame();
+    int background = 0;
+    for (int y = 0; y < PANO_HEIGHT; ++y)
+        for (int x = 0; x < PANO_WIDTH; ++x)
+            background += surface.GetPixel(x, y) == BACKGROUND ? 1 : 0;
+    EXPECT_EQ(background, 0) << "plain software device: background pixels";
+}
+
+TEST(PanoramaPixelTest, EquirectFromTheBoxCentreShowsTheWallInEveryDirection) {
+    // Extensions off, the walls are straight wedges and the seam smears: the picture must differ.
+    for (const bool extensions : {true, false}) {
+        const Picture picture = Render(View::eEquirect, {0, 0, 0}, {0.3, 1, 0.1}, extensions, DrawBox);
+        int checked = 0, wrong = 0;
+        std::string first_wrong;
+        for (int y = 0; y < PANO_HEIGHT; ++y)
+            for (int x = 0; x < PANO_WIDTH; ++x) {
+                // Within two pixels of a wall edge either wall may show.
+                const int wall = WallOf(picture.Direction(x, y));
+                bool clear = true;
+                for (int dy = -2; dy <= 2 && clear; ++dy)
+                    for (int dx = -2; dx <= 2 && clear; ++dx)
+                        if (y + dy >= 0 && y + dy < PANO_HEIGHT)
+                            clear =
+                                WallOf(picture.Direction((x + dx + PANO_WIDTH) % PANO_WIDTH, y + dy)) == wall;
+                if (!clear)
+                    continue;
+                ++checked;
+                if (picture.surface.GetPixel(x, y) != WordOf(WALL_COLOURS[wall])) {
+                    if (wrong++ == 0)
+                        first_wrong = std::to_string(x) + "," + std::to_string(y) + " shows " +
+                                      std::to_string(picture.surface.GetPixel(x, y)) + ", expected " +
+                                      std::to_string(WordOf(WALL_COLOURS[wall]));
+                }
+            }
+        EXPECT_GT(checked, PANO_WIDTH * PANO_HEIGHT / 2);
+        if (extensions)
+            EXPECT_EQ(wrong, 0) << "first: " << first_wrong;
+        else
+            EXPECT_GT(wrong, 0) << "straight wedges went unnoticed";
+    }
+}
+
+TEST(PanoramaPixelTest, StraightEdgeUnderAFisheyeStaysWithinAPixelOfItsCurve) {
+    // A wide triangle on the plane y = 2 in front of the eye; its lower edge bends into an arc.
+    const float a[3] = {-6, 2, -1}, b[3] = {6, 2, -1}, c[3] = {0, 2, 5};
+    const float toward[3] = {0, -1, 0}, white[3] = {1, 1, 1};
+    // Straight between its projected corners (extensions off) it must miss the curve.
+    for (const bool extensions : {true, false}) {
+        const Picture picture =
+            Render(View::eFisheye, {0, 0, 0}, {0, 1, 0}, extensions,
+                   [&](IVRender& device) { device.DrawTriangle(a, b, c, toward, white); });
+        // Whether the ray through a pixel centre meets the triangle.
+        auto inside = [&](int x, int y) {
+            const MMPoint3d<double> d = picture.Direction(x, y);
+            if (!(d.y > 0.0))
+                return false;
+            const double t = 2.0 / d.y, px = d.x * t, pz = d.z * t;
+            const double e0 = (b[0] - a[0]) * (pz - a[2]) - (b[2] - a[2]) * (px - a[0]);
+            const double e1 = (c[0] - b[0]) * (pz - b[2]) - (c[2] - b[2]) * (px - b[0]);
+            const double e2 = (a[0] - c[0]) * (pz - c[2]) - (a[2] - c[2]) * (px - c[0]);
+            return (e0 >= 0 && e1 >= 0 && e2 >= 0) || (e0 <= 0 && e1 <= 0 && e2 <= 0);
+        };
+        int covered = 0, far_off = 0;
+        for (int y = 0; y < PANO_HEIGHT; ++y)
+            for (int x = 0; x < PANO_WIDTH; ++x) {
+                const bool drawn = picture.surface.GetPixel(x, y) != BACKGROUND, expected = inside(x, y);
+                covered += expected ? 1 : 0;
+                if (drawn == expected)
+                    continue;
+                // A miss counts only when no pixel within one step is on the other side of the curve.
+                bool near_edge = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        near_edge = near_edge || inside(x + dx, y + dy) == drawn;
+                far_off += near_edge ? 0 : 1;
+            }
+        EXPECT_GT(covered, 200);
+        if (extensions)
+            EXPECT_EQ(far_off, 0) << "pixels more than a pixel from the fisheye's image of the triangle";
+        else
+            EXPECT_GT(far_off, 0) << "a straight edge went unnoticed";
+    }
 }

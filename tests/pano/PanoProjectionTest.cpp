@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <random>
 #include <cmath>
 
 namespace {
@@ -149,3 +152,35 @@ TEST_F(PanoProjection, TexturePathFlagsATransformedDirection) {
 }
 
 } // namespace
+
+TEST(PanoRouteA, IsTheStepByStepChainBitForBitOnRandomMatrices) {
+    // Irregular matrices and points, so that any change of rounding or summation order shows.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> value(-3.0f, 3.0f);
+    FisheyePointTransform fisheye(0.3, -0.2, 1.5);
+    for (int trial = 0; trial < 200; ++trial) {
+        float matrices[3][16];
+        for (auto& matrix : matrices)
+            for (float& element : matrix)
+                element = value(random) * (trial % 3 == 0 ? 1e3f : 1.0f);
+        PanoTestDevice device;
+        device.SetTransformObjectWorld(matrices[0]);
+        device.SetTransformWorldEye(matrices[1]);
+        device.SetTransformEyeWindow(matrices[2]);
+        device.SetTransform(&fisheye);
+        for (int k = 0; k < 10; ++k) {
+            const float x = value(random), y = value(random), z = value(random);
+            float world[4], moved[3], eye[4], raster[4], expected[3], actual[3];
+            PanoTestDevice::_MultiplyMatrix(world, matrices[0], x, y, z, 1.0f);
+            fisheye.Transform(moved, world[0], world[1], world[2], false);
+            PanoTestDevice::_MultiplyMatrix(eye, matrices[1], moved[0], moved[1], moved[2], 1.0f);
+            PanoTestDevice::_MultiplyMatrix(raster, device.ma_eye_raster, eye[0], eye[1], eye[2], eye[3]);
+            PanoTestDevice::_Dehomogenise(expected, raster);
+            device._TransformObjectRaster(actual, x, y, z, 1.0f);
+            for (int i = 0; i < 3; ++i)
+                ASSERT_EQ(std::bit_cast<uint32_t>(actual[i]), std::bit_cast<uint32_t>(expected[i]))
+                    << "trial " << trial << " point " << k << " component " << i << ": " << actual[i] << " vs "
+                    << expected[i];
+        }
+    }
+}

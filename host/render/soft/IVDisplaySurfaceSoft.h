@@ -9,7 +9,10 @@
 // (Plain lines are pushed by +1.0 in depth so that they win over the faces they lie on.)
 //
 // Call order: construct (or Resize), Clear, hand to IVRender::StartFrame, draw, StopFrame, then
-// read GetPixels()/GetDepth(). Not thread-safe; one device draws into a surface at a time.
+// read GetPixels()/GetDepth(). A rasterizer may hold drawing for the surface pending (see
+// IVSoftRasterizer): every getter of pixels or depth, Clear and Resize first have it finished,
+// so reads always see everything drawn before them. Not thread-safe; one device draws into a
+// surface at a time. Copies start with nothing pending.
 #include "host/render/IVDisplaySurface.h"
 #include "host/win32/Windef.h"
 
@@ -22,6 +25,8 @@
 // little-endian machine.
 static_assert(std::endian::native == std::endian::little);
 
+class IVSoftRasterizer;
+
 class IVDisplaySurfaceSoft : public IVDisplaySurface {
 public:
     static constexpr float FAR_DEPTH = -std::numeric_limits<float>::infinity();
@@ -29,6 +34,9 @@ public:
     IVDisplaySurfaceSoft() = default;
     // Negative sizes count as 0.
     IVDisplaySurfaceSoft(int width, int height);
+    IVDisplaySurfaceSoft(const IVDisplaySurfaceSoft& other);
+    IVDisplaySurfaceSoft& operator=(const IVDisplaySurfaceSoft& other);
+    // Drops the work still pending for it.
     ~IVDisplaySurfaceSoft() override;
 
     // Reallocates both buffers; their contents are cleared to transparent black and FAR_DEPTH.
@@ -42,21 +50,45 @@ public:
     const RECT& GetPixelRect() const { return mo_pixel_rect; }
 
     // width x height x 4 bytes: RGBA, row-major, top row first. Null for an empty surface.
-    const uint8_t* GetPixels() const { return reinterpret_cast<const uint8_t*>(mv_colour.data()); }
-    uint8_t* GetPixels() { return reinterpret_cast<uint8_t*>(mv_colour.data()); }
+    const uint8_t* GetPixels() const {
+        _Settle();
+        return reinterpret_cast<const uint8_t*>(mv_colour.data());
+    }
+    uint8_t* GetPixels() {
+        _Settle();
+        return reinterpret_cast<uint8_t*>(mv_colour.data());
+    }
     // width x height depth values, same order as the pixels.
-    const float* GetDepth() const { return mv_depth.data(); }
-    float* GetDepth() { return mv_depth.data(); }
+    const float* GetDepth() const {
+        _Settle();
+        return mv_depth.data();
+    }
+    float* GetDepth() {
+        _Settle();
+        return mv_depth.data();
+    }
 
     // The colour words, same order as the pixels (for the rasterizer and texture copies).
-    uint32_t* GetColourWords() { return mv_colour.data(); }
-    const uint32_t* GetColourWords() const { return mv_colour.data(); }
+    uint32_t* GetColourWords() {
+        _Settle();
+        return mv_colour.data();
+    }
+    const uint32_t* GetColourWords() const {
+        _Settle();
+        return mv_colour.data();
+    }
 
     // Checked single-pixel reads; 0 and FAR_DEPTH outside the surface.
     uint32_t GetPixel(int x, int y) const;
     float GetDepthAt(int x, int y) const;
 
 private:
+    friend class IVSoftRasterizer;
+
+    // Has the rasterizer with pending work for this surface finish it.
+    void _Settle() const;
+
+    IVSoftRasterizer* mp_pending = nullptr; // set by the rasterizer while it holds work for us
     int mn_width = 0;
     int mn_height = 0;
     RECT mo_pixel_rect{0, 0, -1, -1};

@@ -1,6 +1,8 @@
 #include "host/render/soft/IVRenderSoft.h"
 
 #include "host/math/MMTransformMatrix.h"
+#include "host/render/IVVertexStreamBuffer.h"
+#include "host/render/soft/HomogeneousClipper.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "host/render/soft/IVTextureSoft.h"
@@ -9,23 +11,29 @@
 
 namespace {
 
-// The raster normal of a projected triangle, turned to the side of the supplied object-space
-// normal relative to the object-space winding (the same rule the panoramic device uses).
-void RasterNormal(float* out, const float* a, const float* b, const float* c, const float* normal,
-                  const float* ra, const float* rb, const float* rc) {
+// Whether the supplied object-space normal lies on the positive side of the triangle's
+// object-space winding (b - a) x (c - a): float differences, double products. Zero and
+// not-a-number agreement count as the negative side.
+bool NormalOnWindingSide(const float* a, const float* b, const float* c, const float* normal) {
     const double g0 = double(b[0] - a[0]), g1 = double(b[1] - a[1]), g2 = double(b[2] - a[2]);
     const double h0 = double(c[0] - a[0]), h1 = double(c[1] - a[1]), h2 = double(c[2] - a[2]);
-    const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
-    const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
     const double side = (double(normal[0]) * (g1 * h2 - g2 * h1) + double(normal[1]) * (g2 * h0 - g0 * h2)) +
                         double(normal[2]) * (g0 * h1 - g1 * h0);
+    return side > 0.0;
+}
+
+// The unit normal of the projected triangle (raw below 2^-26), negated unless `positive`: the
+// side of the supplied normal relative to the winding, whatever the projection did to it.
+void RasterNormal(float* out, const float* ra, const float* rb, const float* rc, bool positive) {
+    const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
+    const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
     double m[3] = {r1 * s2 - r2 * s1, r2 * s0 - r0 * s2, r0 * s1 - r1 * s0};
     const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
     if (!(length < 1.4901161193847656e-08))
         for (double& value : m)
             value /= length;
     for (int i = 0; i < 3; ++i)
-        out[i] = side > 0.0 ? float(m[i]) : -float(m[i]);
+        out[i] = positive ? float(m[i]) : -float(m[i]);
 }
 
 // Truncation to a signed 32-bit pixel, false when the value has none.
@@ -36,10 +44,73 @@ bool ToPixel(float value, int32_t& out) {
     return true;
 }
 
+// Clips a triangle given in homogeneous raster coordinates at the near plane and the guard
+// band, and hands the kept polygon to the rasterizer as a fan, each piece with its own raster
+// normal on the triangle's side; `textured` pieces carry each corner's u, v and clip w. A
+// triangle that needs no cut is drawn exactly as projected.
+void RasterClippedTriangle(IVSoftRasterizer& rasterizer, const HomogeneousClipper::Vertex* corners,
+                           bool positive, bool textured = false) {
+    HomogeneousClipper clipper;
+    const int count = clipper.ClipTriangle(corners[0], corners[1], corners[2]);
+    if (count == 0)
+        return;
+    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
+    for (int i = 0; i < count; ++i) {
+        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
+        HomogeneousClipper::Divide(raster[i], corner.h);
+        texture[i][0] = corner.attribute[0];
+        texture[i][1] = corner.attribute[1];
+        texture[i][2] = corner.h[3];
+    }
+    float raster_normal[3];
+    for (int i = 2; i < count; ++i) {
+        RasterNormal(raster_normal, raster[0], raster[i - 1], raster[i], positive);
+        if (textured)
+            rasterizer.RasterTriangleTextured(raster[0], raster[i - 1], raster[i], raster_normal, texture[0],
+                                              texture[i - 1], texture[i]);
+        else
+            rasterizer.RasterTriangle(raster[0], raster[i - 1], raster[i], raster_normal);
+    }
+}
+
+// Clips a segment given in homogeneous raster coordinates and hands what is left, its depth
+// raised by `depth_offset`, to the rasterizer.
+void RasterClippedLine(IVSoftRasterizer& rasterizer, HomogeneousClipper::Vertex a,
+                       HomogeneousClipper::Vertex b, float depth_offset) {
+    if (!HomogeneousClipper::ClipSegment(a, b))
+        return;
+    float ra[3], rb[3];
+    HomogeneousClipper::Divide(ra, a.h);
+    HomogeneousClipper::Divide(rb, b.h);
+    if (depth_offset != 0.0f) {
+        ra[2] += depth_offset;
+        rb[2] += depth_offset;
+    }
+    rasterizer.RasterLine(ra, rb);
+}
+
+HomogeneousClipper::Vertex Homogeneous(const float* matrix, float x, float y, float z) {
+    HomogeneousClipper::Vertex vertex{};
+    IVRender::MultiplyMatrix(vertex.h, matrix, x, y, z, 1.0f);
+    return vertex;
+}
+
+// The buffered streams' textured-triangle entry for software devices.
+bool DrawTexturedOnSoftware(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b,
+                            const IVVertexPNT& c, const float* normal) {
+    IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device);
+    if (soft == nullptr)
+        return false;
+    const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
+    soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
+    return true;
+}
+
 } // namespace
 
 IVRenderSoft::IVRenderSoft() : mp_rasterizer(std::make_unique<IVSoftRasterizer>()) {
     _SyncRasterizer();
+    IVTexturedTriangleEntry::Install(&DrawTexturedOnSoftware);
 }
 
 IVRenderSoft::~IVRenderSoft() = default;
@@ -64,19 +135,29 @@ void IVRenderSoft::_OnSetMaterialFront() {
 bool IVRenderSoft::SetTexture(IVTexture* texture) {
     if (texture == nullptr) {
         mp_texture_soft = nullptr;
+        mp_rasterizer->SetTexture(nullptr);
         return IVRender::SetTexture(nullptr);
     }
     IVTextureSoft* soft = dynamic_cast<IVTextureSoft*>(texture);
     if (soft == nullptr)
         return false;
     mp_texture_soft = soft;
+    mp_rasterizer->SetTexture(soft);
     return IVRender::SetTexture(texture);
 }
 
-void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float*,
-                            const float*, const float*, const float*, const float* normal, IVTexture&) {
-    DrawTriangle(p0, p1, p2, normal);
-    DrawTriangle(p0, p2, p3, normal);
+void IVRenderSoft::DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3,
+                            const float* t0, const float* t1, const float* t2, const float* t3,
+                            const float* normal, IVTexture& texture) {
+    IVTexture* const previous = mp_texture;
+    if (!SetTexture(&texture)) {
+        DrawTriangle(p0, p1, p2, normal);
+        DrawTriangle(p0, p2, p3, normal);
+        return;
+    }
+    DrawTriangleTextured(p0, p1, p2, normal, t0, t1, t2);
+    DrawTriangleTextured(p0, p2, p3, normal, t0, t2, t3);
+    SetTexture(previous);
 }
 
 bool IVRenderSoft::DrawTextureRect(const float* origin, const float* to_end, const float* to_start,
@@ -149,28 +230,24 @@ void IVRenderSoft::_DrawTriangle(const float* a, const float* b, const float* c,
 }
 
 void IVRenderSoft::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
-    float ra[3], rb[3], rc[3], raster_normal[3];
-    _Transform(ra, ma_object_raster, a[0], a[1], a[2], 1.0f, true);
-    _Transform(rb, ma_object_raster, b[0], b[1], b[2], 1.0f, true);
-    _Transform(rc, ma_object_raster, c[0], c[1], c[2], 1.0f, true);
-    RasterNormal(raster_normal, a, b, c, normal, ra, rb, rc);
-    mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+    // Clipped in homogeneous space before the divide: a triangle reaching behind the eye would
+    // otherwise fold over the image.
+    const HomogeneousClipper::Vertex corners[3] = {Homogeneous(ma_object_raster, a[0], a[1], a[2]),
+                                                   Homogeneous(ma_object_raster, b[0], b[1], b[2]),
+                                                   Homogeneous(ma_object_raster, c[0], c[1], c[2])};
+    RasterClippedTriangle(*mp_rasterizer, corners, NormalOnWindingSide(a, b, c, normal));
 }
 
 void IVRenderSoft::_DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
                              unsigned long colour) {
     mp_rasterizer->SetColourWord(uint32_t(colour));
-    float ra[3], rb[3];
-    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
-    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
-    mp_rasterizer->RasterLine(ra, rb);
+    RasterClippedLine(*mp_rasterizer, Homogeneous(ma_object_raster, x0, y0, z0),
+                      Homogeneous(ma_object_raster, x1, y1, z1), 0.0f);
 }
 
 void IVRenderSoft::_DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
-    float ra[3], rb[3];
-    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
-    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
-    mp_rasterizer->RasterLine(ra, rb);
+    RasterClippedLine(*mp_rasterizer, Homogeneous(ma_object_raster, x0, y0, z0),
+                      Homogeneous(ma_object_raster, x1, y1, z1), 0.0f);
 }
 
 void IVRenderSoft::_DrawPoint(float x, float y, float z, float, float, float) {
@@ -183,8 +260,11 @@ void IVRenderSoft::_DrawPoint(float x, float y, float z, unsigned long colour) {
 }
 
 void IVRenderSoft::_DrawPoint(float x, float y, float z) {
+    const HomogeneousClipper::Vertex point = Homogeneous(ma_object_raster, x, y, z);
+    if (!(point.h[3] >= HomogeneousClipper::NEAR_W))
+        return; // at or behind the eye
     float rp[3];
-    _Transform(rp, ma_object_raster, x, y, z, 1.0f, true);
+    HomogeneousClipper::Divide(rp, point.h);
     mp_rasterizer->RasterPoint(rp, 0);
 }
 
@@ -194,6 +274,11 @@ void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, 
 }
 
 void IVRenderSoft::DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
+    float texcoords[3][2];
+    if (_TakePendingTexcoords(texcoords)) {
+        _DrawTriangleTextured(a, b, c, normal, texcoords);
+        return;
+    }
     _DrawTriangle(a, b, c, normal, mn_current_colour);
 }
 
@@ -202,12 +287,8 @@ void IVRenderSoft::DrawLine(float x0, float y0, float z0, float x1, float y1, fl
 }
 
 void IVRenderSoft::DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) {
-    float ra[3], rb[3];
-    _Transform(ra, ma_object_raster, x0, y0, z0, 1.0f, true);
-    _Transform(rb, ma_object_raster, x1, y1, z1, 1.0f, true);
-    ra[2] += 1.0f;
-    rb[2] += 1.0f;
-    mp_rasterizer->RasterLine(ra, rb);
+    RasterClippedLine(*mp_rasterizer, Homogeneous(ma_object_raster, x0, y0, z0),
+                      Homogeneous(ma_object_raster, x1, y1, z1), 1.0f);
 }
 
 void IVRenderSoft::DrawPoint(float x, float y, float z) {
@@ -217,8 +298,12 @@ void IVRenderSoft::DrawPoint(float x, float y, float z) {
 void IVRenderSoft::DrawPoints(const float* xyz, unsigned int count) {
     for (unsigned int k = 0; k < count; ++k) {
         const unsigned int index = 3u * k;
+        const HomogeneousClipper::Vertex point =
+            Homogeneous(ma_object_raster, xyz[index], xyz[index + 1], xyz[index + 2]);
+        if (!(point.h[3] >= HomogeneousClipper::NEAR_W))
+            continue;
         float rp[3];
-        _Transform(rp, ma_object_raster, xyz[index], xyz[index + 1], xyz[index + 2], 1.0f, true);
+        HomogeneousClipper::Divide(rp, point.h);
         mp_rasterizer->RasterPoint(rp, 3);
     }
 }
@@ -249,6 +334,8 @@ void IVRenderSoft::_SetRasterizer(std::unique_ptr<IVSoftRasterizer> rasterizer) 
     rasterizer->SetShading(old.IsShading());
     rasterizer->SetDepthTest(mb_zbuffer_test, mb_zbuffer_write);
     rasterizer->SetColourWord(mn_current_colour);
+    rasterizer->SetTexture(mp_texture_soft);
+    old.Flush();
     mp_rasterizer = std::move(rasterizer);
 }
 
@@ -270,7 +357,47 @@ bool IVRenderSoft::_DrawTextureWindowRect(const float* left_top, const float* ri
     const RECT& pixels = surface->GetPixelRect();
     if (x1 >= pixels.left && x0 <= pixels.right && y1 >= pixels.top && y0 <= pixels.bottom) {
         const float rect[4] = {float(x0), float(x1), float(y0), float(y1)};
-        mp_texture_soft->DrawIntoSurface(*surface, rect);
+        mp_rasterizer->RasterTextureRect(rect);
     }
     return true;
+}
+
+void IVRenderSoft::DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                                        const float* ta, const float* tb, const float* tc) {
+    const float* texcoords[3] = {ta, tb, tc};
+    for (int i = 0; i < 3; ++i) {
+        ma_pending_texcoords[i][0] = texcoords[i][0];
+        ma_pending_texcoords[i][1] = texcoords[i][1];
+    }
+    mb_texcoords_pending = true;
+    DrawTriangle(a, b, c, normal);
+    // A device that did not take them must not hand them to its next triangle.
+    mb_texcoords_pending = false;
+}
+
+bool IVRenderSoft::_TakePendingTexcoords(float out[3][2]) {
+    if (!mb_texcoords_pending)
+        return false;
+    mb_texcoords_pending = false;
+    if (mp_texture_soft == nullptr || mp_texture_soft->GetTexels() == nullptr)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        out[i][0] = ma_pending_texcoords[i][0];
+        out[i][1] = ma_pending_texcoords[i][1];
+    }
+    return true;
+}
+
+void IVRenderSoft::_DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                                         const float (&texcoords)[3][2]) {
+    mp_rasterizer->SetColourWord(mn_current_colour);
+    // Clipped like every triangle, the texture coordinates cut along with the corners.
+    const float* points[3] = {a, b, c};
+    HomogeneousClipper::Vertex corners[3];
+    for (int i = 0; i < 3; ++i) {
+        corners[i] = Homogeneous(ma_object_raster, points[i][0], points[i][1], points[i][2]);
+        corners[i].attribute[0] = texcoords[i][0];
+        corners[i].attribute[1] = texcoords[i][1];
+    }
+    RasterClippedTriangle(*mp_rasterizer, corners, NormalOnWindingSide(a, b, c, normal), true);
 }

@@ -11,6 +11,10 @@
 // state (from the front material's diffuse colour, at frame start and whenever the front
 // material changes) and the clipping planes (_UpdateClippingPlanes).
 //
+// Triangles and lines are clipped in homogeneous raster coordinates before the divide (the near
+// plane and a guard band, see HomogeneousClipper), so that what reaches behind the eye is cut
+// off instead of folding over the image; points at or behind the eye are dropped.
+//
 // Depth: larger raster depth is nearer; see IVDisplaySurfaceSoft. Back faces are drawn too:
 // the stand-in does not cull (SetBackfaceVisible changes nothing it draws).
 //
@@ -39,11 +43,13 @@ public:
     // Binds a software texture, or unbinds with null; false (binding unchanged) for a texture
     // of another kind.
     bool SetTexture(IVTexture* texture) override;
-    // FIXME: draws the quad's two triangles untextured in the current colour; the rasterizer
-    // has no texture sampler.
+    // Draws the quad's two triangles (p0 p1 p2, p0 p2 p3) textured with `texture` (t0..t3 hold
+    // u, v per corner), which is bound for them and then the previous binding restored; a
+    // texture of another kind draws them untextured.
     void DrawQuad(const float* p0, const float* p1, const float* p2, const float* p3, const float* t0,
                   const float* t1, const float* t2, const float* t3, const float* normal,
                   IVTexture& texture) override;
+    // Draws the texture, sampled bilinearly, into the window rectangle of the two corners.
     bool DrawTextureRect(const float* origin, const float* to_end, const float* to_start,
                          IVTexture* texture) override;
 
@@ -80,7 +86,7 @@ public:
     // --- Non-virtual operations ---
 
     // The render mode: 0 (after construction) fills flat in the full colour, 1 (what the
-    // factories' Create selects) shades triangles with the rasterizer's headlight while lighting
+    // factories' Create selects) shades triangles with the rasterizer's lights while lighting
     // is on.
     void SetRenderMode(int mode);
     int GetRenderMode() const { return mn_render_mode; }
@@ -89,6 +95,15 @@ public:
     const IVSoftRasterizer& GetRasterizer() const { return *mp_rasterizer; }
     // The texture bound by the last successful SetTexture, or null.
     IVTextureSoft* GetTextureSoft() const { return mp_texture_soft; }
+
+    // A textured triangle: ta, tb, tc hold the texture coordinates (u, v) of the object-space
+    // corners a, b, c. They are kept pending for exactly one triangle while the virtual
+    // DrawTriangle(a, b, c, normal) runs; a device whose DrawTriangle takes them
+    // (_TakePendingTexcoords) draws the triangle textured with the bound software texture, any
+    // other draws it as usual. The plain device clips it like any triangle (the texture
+    // coordinates cut along), and draws it untextured without a bound software texture.
+    void DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                              const float* ta, const float* tb, const float* tc);
 
     // The colour-word triangle through the virtual table, for the factory's streams of coloured
     // vertex formats (IVRender keeps it protected).
@@ -113,7 +128,18 @@ protected:
     // bound, a corner without a 32-bit pixel, or no overlap).
     bool _DrawTextureWindowRect(const float* left_top, const float* right_bottom);
 
+    // Hands over the texture coordinates pending from DrawTriangleTextured and clears them. True
+    // when there were some and a software texture with an image is bound, so that the caller
+    // draws its triangle textured.
+    bool _TakePendingTexcoords(float out[3][2]);
+    // The plain device's textured triangle: projects the corners, keeping each one's clip-space
+    // w, and hands them to RasterTriangleTextured in the current colour state.
+    void _DrawTriangleTextured(const float* a, const float* b, const float* c, const float* normal,
+                               const float (&texcoords)[3][2]);
+
     std::unique_ptr<IVSoftRasterizer> mp_rasterizer;
     IVTextureSoft* mp_texture_soft = nullptr;
     int mn_render_mode = 0;
+    float ma_pending_texcoords[3][2] = {};
+    bool mb_texcoords_pending = false;
 };

@@ -50,3 +50,51 @@ void IVTextureSoft::DrawIntoSurface(IVDisplaySurfaceSoft& surface, const float* 
         }
     }
 }
+
+namespace {
+
+// Beyond this many texels from the origin every float is a whole number anyway; the bound keeps
+// the conversions to integers defined.
+constexpr float MAX_TEXEL = 1073741824.0f;
+
+// The texel index of `index` along a side of `size` texels.
+int Address(int64_t index, int size, IVTextureSoft::EAddressing addressing) {
+    if (addressing == IVTextureSoft::EAddressing::eClamp)
+        return int(std::clamp<int64_t>(index, 0, size - 1));
+    const int64_t wrapped = index % size;
+    return int(wrapped < 0 ? wrapped + size : wrapped);
+}
+
+} // namespace
+
+uint32_t IVTextureSoft::Sample(float u, float v, EAddressing addressing) const {
+    if (mv_texels.empty() || !std::isfinite(u) || !std::isfinite(v))
+        return 0u;
+    const float x = std::clamp(u * float(mn_width) - 0.5f, -MAX_TEXEL, MAX_TEXEL);
+    const float y = std::clamp(v * float(mn_height) - 0.5f, -MAX_TEXEL, MAX_TEXEL);
+    const float left = std::floor(x);
+    const float top = std::floor(y);
+    const uint32_t weight_x = std::min(uint32_t((x - left) * 256.0f), 256u);
+    const uint32_t weight_y = std::min(uint32_t((y - top) * 256.0f), 256u);
+    const int x0 = Address(int64_t(left), mn_width, addressing);
+    const int x1 = Address(int64_t(left) + 1, mn_width, addressing);
+    const int y0 = Address(int64_t(top), mn_height, addressing);
+    const int y1 = Address(int64_t(top) + 1, mn_height, addressing);
+    const size_t width = size_t(mn_width);
+    const uint32_t c00 = mv_texels[size_t(y0) * width + size_t(x0)];
+    const uint32_t c10 = mv_texels[size_t(y0) * width + size_t(x1)];
+    const uint32_t c01 = mv_texels[size_t(y1) * width + size_t(x0)];
+    const uint32_t c11 = mv_texels[size_t(y1) * width + size_t(x1)];
+    const uint32_t w00 = (256u - weight_x) * (256u - weight_y);
+    const uint32_t w10 = weight_x * (256u - weight_y);
+    const uint32_t w01 = (256u - weight_x) * weight_y;
+    const uint32_t w11 = weight_x * weight_y;
+    uint32_t result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t channel = (((c00 >> shift) & 0xFFu) * w00 + ((c10 >> shift) & 0xFFu) * w10 +
+                                  ((c01 >> shift) & 0xFFu) * w01 + ((c11 >> shift) & 0xFFu) * w11 + 32768u) >>
+                                 16;
+        result |= channel << shift;
+    }
+    return result;
+}

@@ -3,9 +3,11 @@
 // IVVertexStreamBuffer does not cover (PNCT, PC, PT). Like it, it keeps the primitives of the
 // last fill and replays them on a device through the device's virtual drawing operations:
 // coloured triangles (PNCT, PC) go to the colour-word triangle with corner 0's colour bytes when
-// the device is a software device, otherwise to DrawTriangle with that colour as floats; PT
-// triangles to DrawTriangle with the device colour. Formats without normals pass a zero normal.
-// Lines of every format go to the plain DrawLine. Textures are not sampled.
+// the device is a software device, otherwise to DrawTriangle with that colour as floats (PNCT's
+// texture coordinates are not used); PT triangles to the software device's textured triangle
+// (DrawTriangleTextured, drawn with the bound texture), on other devices to DrawTriangle with
+// the device colour. Formats without normals pass a zero normal. Lines of every format go to the
+// plain DrawLine.
 //
 // Call order: BeginTriangles or BeginLines, Add..., End, then Render as often as needed.
 // Not thread-safe.
@@ -72,6 +74,13 @@ private:
             }
             const float channels[3] = {float(a.r) / 255.0f, float(a.g) / 255.0f, float(a.b) / 255.0f};
             device.DrawTriangle(&a.x, &b.x, &c.x, normal, channels);
+        } else if constexpr (requires { a.u; }) {
+            if (IVRenderSoft* soft = dynamic_cast<IVRenderSoft*>(&device)) {
+                const float ta[2] = {a.u, a.v}, tb[2] = {b.u, b.v}, tc[2] = {c.u, c.v};
+                soft->DrawTriangleTextured(&a.x, &b.x, &c.x, normal, ta, tb, tc);
+                return;
+            }
+            device.DrawTriangle(&a.x, &b.x, &c.x, normal);
         } else {
             device.DrawTriangle(&a.x, &b.x, &c.x, normal);
         }

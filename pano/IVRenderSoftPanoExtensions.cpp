@@ -1,0 +1,339 @@
+// The panoramic device's opt-in extensions: near clipping and the subdivision of primitives
+// whose edges bend under the point transform. Switched off, none of this runs.
+#include "host/render/soft/HomogeneousClipper.h"
+#include "host/render/soft/IVSoftRasterizer.h"
+#include "pano/IVRenderSoftPano.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Bisection steps when narrowing an edge to its jump; the float positions stop changing
+// earlier for any edge that is not astronomically long.
+constexpr int JUMP_STEPS = 40;
+// A jump that stays wider than this many pixels (or four tolerances) after narrowing is a
+// discontinuity of the transform, not a steep but continuous stretch.
+constexpr double MIN_JUMP_PIXELS = 2.0;
+// An edge whose middle strays this far from its chord (as a part of the chord) straddles a
+// discontinuity of the transform or wraps around a singular point; drawn straight it would cross
+// the image.
+constexpr double MAX_LEAF_BEND_RATIO = 0.25;
+// Such wrapping edges may be halved this many times beyond the depth limit, so that what is
+// left out around a singular point shrinks below a pixel.
+constexpr int EXTRA_DEPTH = 3;
+// A triangle may split one edge per generation; every edge halves (or is cut) at most
+// depth limit + EXTRA_DEPTH times, so this bounds the recursion whatever the edges do.
+int MaxGenerations(int depth_limit) {
+    return 6 * (depth_limit + EXTRA_DEPTH) + 6;
+}
+
+bool IsOnPositiveSide(const float* a, const float* b, const float* c, const float* normal) {
+    const double u0 = double(b[0] - a[0]), u1 = double(b[1] - a[1]), u2 = double(b[2] - a[2]);
+    const double v0 = double(c[0] - a[0]), v1 = double(c[1] - a[1]), v2 = double(c[2] - a[2]);
+    const double g0 = u1 * v2 - u2 * v1, g1 = u2 * v0 - u0 * v2, g2 = u0 * v1 - u1 * v0;
+    return (double(normal[0]) * g0 + double(normal[1]) * g1) + double(normal[2]) * g2 > 0.0;
+}
+
+void RasterNormal(float* out, const float* ra, const float* rb, const float* rc, bool positive) {
+    const double p0 = double(rb[0] - ra[0]), p1 = double(rb[1] - ra[1]), p2 = double(rb[2] - ra[2]);
+    const double q0 = double(rc[0] - ra[0]), q1 = double(rc[1] - ra[1]), q2 = double(rc[2] - ra[2]);
+    double m[3] = {p1 * q2 - p2 * q1, p2 * q0 - p0 * q2, p0 * q1 - p1 * q0};
+    const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
+    if (!(length < 1.4901161193847656e-08))
+        for (double& value : m)
+            value /= length;
+    for (int i = 0; i < 3; ++i)
+        out[i] = positive ? float(m[i]) : -float(m[i]);
+}
+
+double PlanarDistance(const float* p, const float* q) {
+    const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+HomogeneousClipper::Vertex ToVertex(const float* homogeneous, const float* texture) {
+    return {{homogeneous[0], homogeneous[1], homogeneous[2], homogeneous[3]}, {texture[0], texture[1]}};
+}
+
+} // namespace
+
+void IVRenderSoftPano::_Project(Corner& corner) {
+    float* h = corner.homogeneous;
+    const float* p = corner.object;
+    if (mp_transform == nullptr) {
+        MultiplyMatrix(h, ma_object_raster, p[0], p[1], p[2], 1.0f);
+    } else {
+        float world[4];
+        _MultiplyMatrix(world, ma_object_world, p[0], p[1], p[2], 1.0f);
+        float moved[3];
+        mp_transform->Transform(moved, world[0], world[1], world[2], false);
+        float eye[4];
+        _MultiplyMatrix(eye, ma_world_eye, moved[0], moved[1], moved[2], 1.0f);
+        _MultiplyMatrix(h, ma_eye_raster, eye[0], eye[1], eye[2], eye[3]);
+    }
+    _Dehomogenise(corner.raster, h);
+}
+
+void IVRenderSoftPano::_Middle(const Corner& a, const Corner& b, Corner& middle) {
+    for (int i = 0; i < 3; ++i)
+        middle.object[i] = (a.object[i] + b.object[i]) * 0.5f; // the same float either way round
+    for (int i = 0; i < 2; ++i)
+        middle.texture[i] = (a.texture[i] + b.texture[i]) * 0.5f;
+    _Project(middle);
+}
+
+double IVRenderSoftPano::_Bend(const Corner& a, const Corner& b, const Corner& middle) {
+    const double dx = double(middle.raster[0]) - 0.5 * (double(a.raster[0]) + double(b.raster[0]));
+    const double dy = double(middle.raster[1]) - 0.5 * (double(a.raster[1]) + double(b.raster[1]));
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+bool IVRenderSoftPano::_FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high) {
+    low = a;
+    high = b;
+    for (int step = 0; step < JUMP_STEPS; ++step) {
+        Corner middle;
+        _Middle(low, high, middle);
+        bool moved = false;
+        for (int i = 0; i < 3; ++i)
+            moved = moved || (middle.object[i] != low.object[i] && middle.object[i] != high.object[i]);
+        if (!moved)
+            break;
+        // The middle continues the side whose end it lands nearer to.
+        if (PlanarDistance(middle.raster, low.raster) <= PlanarDistance(middle.raster, high.raster))
+            low = middle;
+        else
+            high = middle;
+    }
+    const double limit = std::max(MIN_JUMP_PIXELS, 4.0 * double(mf_subdivision_tolerance));
+    return PlanarDistance(low.raster, high.raster) > limit;
+}
+
+void IVRenderSoftPano::_DrawTriangleExtended(const float* a, const float* b, const float* c,
+                                             const float* normal) {
+    // The side is chosen once, from the whole triangle; pieces keep its winding.
+    const bool positive = IsOnPositiveSide(a, b, c, normal);
+    Corner corners[3];
+    const float* points[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 3; ++i)
+            corners[k].object[i] = points[k][i];
+        corners[k].texture[0] = mb_textured_triangle ? ma_triangle_texcoords[k][0] : 0.0f;
+        corners[k].texture[1] = mb_textured_triangle ? ma_triangle_texcoords[k][1] : 0.0f;
+        _Project(corners[k]);
+    }
+    if (!_IsSubdividing()) {
+        _EmitTriangle(corners[0], corners[1], corners[2], positive);
+        return;
+    }
+    const int depths[3] = {0, 0, 0};
+    _SubdivideTriangle(corners, depths, positive, 0);
+}
+
+void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* depths, bool positive,
+                                          int generation) {
+    Corner middles[3];
+    bool bending[3], wrapping[3];
+    const double tolerance = double(mf_subdivision_tolerance);
+    for (int i = 0; i < 3; ++i) {
+        const Corner& a = corners[i];
+        const Corner& b = corners[(i + 1) % 3];
+        _Middle(a, b, middles[i]);
+        const double bend = _Bend(a, b, middles[i]);
+        bending[i] = bend > tolerance;
+        wrapping[i] = bending[i] && bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
+    }
+    const int inner = std::max(depths[0], std::max(depths[1], depths[2])) + 1;
+    const bool deeper = generation < MaxGenerations(mn_subdivision_depth);
+
+    bool split[3];
+    int count = 0;
+    for (int i = 0; i < 3; ++i) {
+        // Across a discontinuity or around a singular point an edge goes deeper than the limit,
+        // so that the piece finally left out is small.
+        const int limit = wrapping[i] ? mn_subdivision_depth + EXTRA_DEPTH : mn_subdivision_depth;
+        split[i] = bending[i] && depths[i] < limit && deeper;
+        count += split[i] ? 1 : 0;
+    }
+    if (count == 0) {
+        // Still bending at the limit: a piece that straddles a discontinuity or wraps around a
+        // singular point cannot be drawn straight without crossing the image; it is left out.
+        // FIXME: a piece across a seam could be cut at the seam (as lines are) instead of being
+        // left out; an attempt lost coverage next to the poles and was set aside.
+        if (!(wrapping[0] || wrapping[1] || wrapping[2]))
+            _EmitTriangle(corners[0], corners[1], corners[2], positive);
+        return;
+    }
+
+    if (count == 3) {
+        const Corner children[4][3] = {{corners[0], middles[0], middles[2]},
+                                       {middles[0], corners[1], middles[1]},
+                                       {middles[2], middles[1], corners[2]},
+                                       {middles[0], middles[1], middles[2]}};
+        const int child_depths[4][3] = {{depths[0] + 1, inner, depths[2] + 1},
+                                        {depths[0] + 1, depths[1] + 1, inner},
+                                        {inner, depths[1] + 1, depths[2] + 1},
+                                        {inner, inner, inner}};
+        for (int k = 0; k < 4; ++k)
+            _SubdivideTriangle(children[k], child_depths[k], positive, generation + 1);
+        return;
+    }
+
+    // Turn the triangle (keeping its winding) so that the edges to split come first.
+    int first = 0;
+    if (count == 1)
+        while (!split[first])
+            ++first;
+    else
+        while (split[(first + 2) % 3]) // the one edge left whole goes last
+            ++first;
+    const Corner& p0 = corners[first];
+    const Corner& p1 = corners[(first + 1) % 3];
+    const Corner& p2 = corners[(first + 2) % 3];
+    const int d0 = depths[first], d1 = depths[(first + 1) % 3], d2 = depths[(first + 2) % 3];
+    const Corner& m0 = middles[first];
+
+    if (count == 1) {
+        const Corner left[3] = {p0, m0, p2}, right[3] = {m0, p1, p2};
+        const int left_depths[3] = {d0 + 1, inner, d2}, right_depths[3] = {d0 + 1, d1, inner};
+        _SubdivideTriangle(left, left_depths, positive, generation + 1);
+        _SubdivideTriangle(right, right_depths, positive, generation + 1);
+        return;
+    }
+    const Corner& m1 = middles[(first + 1) % 3];
+    const Corner tip[3] = {m0, p1, m1}, near_side[3] = {p0, m0, m1}, far_side[3] = {p0, m1, p2};
+    const int tip_depths[3] = {d0 + 1, d1 + 1, inner}, near_depths[3] = {d0 + 1, inner, inner};
+    const int far_depths[3] = {inner, d1 + 1, d2};
+    _SubdivideTriangle(tip, tip_depths, positive, generation + 1);
+    _SubdivideTriangle(near_side, near_depths, positive, generation + 1);
+    _SubdivideTriangle(far_side, far_depths, positive, generation + 1);
+}
+
+void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, const float* c,
+                                            const float* normal) {
+    Corner corners[3];
+    const float* points[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 3; ++i)
+            corners[k].object[i] = points[k][i];
+        corners[k].texture[0] = ma_triangle_texcoords[k][0];
+        corners[k].texture[1] = ma_triangle_texcoords[k][1];
+        _Project(corners[k]);
+    }
+    _EmitTriangle(corners[0], corners[1], corners[2], IsOnPositiveSide(a, b, c, normal));
+}
+
+void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c, bool positive) {
+    if (!mb_near_clipping ||
+        (HomogeneousClipper::IsInside(a.homogeneous) && HomogeneousClipper::IsInside(b.homogeneous) &&
+         HomogeneousClipper::IsInside(c.homogeneous))) {
+        const float ta[3] = {a.texture[0], a.texture[1], a.homogeneous[3]};
+        const float tb[3] = {b.texture[0], b.texture[1], b.homogeneous[3]};
+        const float tc[3] = {c.texture[0], c.texture[1], c.homogeneous[3]};
+        _RasterPiece(a.raster, b.raster, c.raster, ta, tb, tc, positive);
+        return;
+    }
+    HomogeneousClipper clipper;
+    const int count =
+        clipper.ClipTriangle(ToVertex(a.homogeneous, a.texture), ToVertex(b.homogeneous, b.texture),
+                             ToVertex(c.homogeneous, c.texture));
+    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
+    for (int i = 0; i < count; ++i) {
+        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
+        HomogeneousClipper::Divide(raster[i], corner.h);
+        texture[i][0] = corner.attribute[0];
+        texture[i][1] = corner.attribute[1];
+        texture[i][2] = corner.h[3];
+    }
+    for (int i = 2; i < count; ++i)
+        _RasterPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i], positive);
+}
+
+void IVRenderSoftPano::_RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta,
+                                    const float* tb, const float* tc, bool positive) {
+    float raster_normal[3];
+    RasterNormal(raster_normal, ra, rb, rc, positive);
+    ++mn_raster_triangles;
+    if (mb_textured_triangle)
+        mp_rasterizer->RasterTriangleTextured(ra, rb, rc, raster_normal, ta, tb, tc);
+    else
+        mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+}
+
+void IVRenderSoftPano::_DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1,
+                                         float depth_offset) {
+    Corner a{{x0, y0, z0}, {0.0f, 0.0f}, {}, {}}, b{{x1, y1, z1}, {0.0f, 0.0f}, {}, {}};
+    _Project(a);
+    _Project(b);
+    if (_IsSubdividing())
+        _SubdivideLine(a, b, 0, depth_offset, 0);
+    else
+        _EmitLine(a, b, depth_offset);
+}
+
+void IVRenderSoftPano::_SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset,
+                                      int generation) {
+    Corner middle;
+    _Middle(a, b, middle);
+    const double bend = _Bend(a, b, middle);
+    if (!(bend > double(mf_subdivision_tolerance))) {
+        _EmitLine(a, b, depth_offset);
+        return;
+    }
+    const bool wrapping = bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
+    Corner low, high;
+    const bool jumping = wrapping && depth < mn_subdivision_depth + EXTRA_DEPTH && _FindJump(a, b, low, high);
+    if (generation >= MaxGenerations(mn_subdivision_depth)) {
+        if (!wrapping)
+            _EmitLine(a, b, depth_offset);
+        return;
+    }
+    if (jumping) {
+        _SubdivideLine(a, low, depth + 1, depth_offset, generation + 1);
+        _SubdivideLine(high, b, depth + 1, depth_offset, generation + 1);
+        return;
+    }
+    if (depth < (wrapping ? mn_subdivision_depth + EXTRA_DEPTH : mn_subdivision_depth)) {
+        _SubdivideLine(a, middle, depth + 1, depth_offset, generation + 1);
+        _SubdivideLine(middle, b, depth + 1, depth_offset, generation + 1);
+    } else if (!wrapping) {
+        _EmitLine(a, b, depth_offset);
+    }
+}
+
+void IVRenderSoftPano::_EmitLine(const Corner& a, const Corner& b, float depth_offset) {
+    float ra[3], rb[3];
+    if (mb_near_clipping) {
+        HomogeneousClipper::Vertex va = ToVertex(a.homogeneous, a.texture),
+                                   vb = ToVertex(b.homogeneous, b.texture);
+        if (!HomogeneousClipper::ClipSegment(va, vb))
+            return;
+        HomogeneousClipper::Divide(ra, va.h);
+        HomogeneousClipper::Divide(rb, vb.h);
+    } else {
+        for (int i = 0; i < 3; ++i) {
+            ra[i] = a.raster[i];
+            rb[i] = b.raster[i];
+        }
+    }
+    if (depth_offset != 0.0f) {
+        ra[2] += depth_offset;
+        rb[2] += depth_offset;
+    }
+    mp_rasterizer->RasterLine(ra, rb);
+}
+
+bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
+    if (!mb_near_clipping) {
+        _TransformObjectRaster(out, x, y, z, 1.0f);
+        return true;
+    }
+    Corner corner{{x, y, z}, {0.0f, 0.0f}, {}, {}};
+    _Project(corner);
+    if (!(corner.homogeneous[3] >= HomogeneousClipper::NEAR_W))
+        return false;
+    for (int i = 0; i < 3; ++i)
+        out[i] = corner.raster[i];
+    return true;
+}

@@ -1,0 +1,82 @@
+// vantrel-view as a user runs it without a display: bad input gets the renderer's one-line errors
+// and status 2 before any window could open; --script replays events and writes screenshots.
+#include "tests/viewer/ViewerTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class ViewerProgramTest : public ::testing::Test {
+protected:
+    // Runs the program in the scratch folder with no display at all, so nothing can open a window.
+    Result Run(const std::string& arguments) {
+        const std::string out = mo_logs.Path("out.txt"), err = mo_logs.Path("err.txt");
+        const std::string command = "cd '" + mo_folder.Path("") + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" +
+                                    VANTREL_VIEW_PATH "' " + arguments + " > '" + out + "' 2> '" + err +
+                                    "' < /dev/null";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        std::ofstream(mo_folder.Path(name)) << text;
+        return mo_folder.Path(name);
+    }
+
+    ScratchFolder mo_folder, mo_logs;
+};
+
+TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
+    Write("bad.txt", "move 1 2\nkey x\n");
+    Write("empty.stl", "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"--fov 0", "vantrel-view: --fov: 0 is outside"},
+        {"--size 0x10", "vantrel-view: --size"},
+        {"--bogus", "vantrel-view: "},
+        {"missing.stl", "vantrel-view: missing.stl"},
+        {"empty.stl", "vantrel-view: empty.stl"},
+        {"-o nowhere/shot.png", "vantrel-view: nowhere/shot.png"},
+        {"-o -", "vantrel-view: --output"},
+        {"--script bad.txt", "vantrel-view: bad.txt:2: unknown key 'x'"},
+        {"--script absent.txt", "vantrel-view: absent.txt"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const Result result = Run(arguments);
+        EXPECT_EQ(result.status, 2) << arguments << ": " << result.err;
+        EXPECT_EQ(result.err.rfind(message, 0), 0u) << arguments << ": " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
+            << arguments << ": " << result.err;
+    }
+}
+
+TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) {
+    Write("run.txt", "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
+    const Result result = Run("--size 160x90 -o shot.png --script run.txt");
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string first, second;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_EQ(first.rfind("projection=perspective fov=60 skip_sort=10 sort_key=direction ", 0), 0u) << first;
+    EXPECT_EQ(second.rfind("projection=fisheye fov=185 skip_sort=10 sort_key=distance ", 0), 0u) << second;
+    EXPECT_EQ(ReadPng(mo_folder.Path("shot_0000.png")).width, 160);
+    EXPECT_EQ(ReadPng(mo_folder.Path("shot_0001.png")).height, 90);
+    EXPECT_FALSE(std::filesystem::exists(mo_folder.Path("shot_0002.png"))) << "an S after Q";
+}
+
+} // namespace
