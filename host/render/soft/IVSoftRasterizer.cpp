@@ -368,10 +368,14 @@ void IVSoftRasterizer::Flush() {
     mn_tiles_x = (surface->GetWidth() + (1 << TILE_BITS) - 1) >> TILE_BITS;
     mn_tiles_y = (surface->GetHeight() + (1 << TILE_BITS) - 1) >> TILE_BITS;
     const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
-    // Small batches stay on the calling thread: waking the pool costs more than they do.
+    // Small batches stay on the calling thread: waking the pool costs more than they do. A
+    // batch of few but large primitives still fills its tiles in parallel.
     const bool parallel = mn_threads > 1 && mn_commands >= 512;
-    if (parallel && mp_pool == nullptr)
-        mp_pool = std::make_unique<IVRasterThreadPool>(mn_threads);
+    auto pool = [this]() -> IVRasterThreadPool& {
+        if (mp_pool == nullptr)
+            mp_pool = std::make_unique<IVRasterThreadPool>(mn_threads);
+        return *mp_pool;
+    };
     mn_chunks = parallel ? size_t(mn_threads) : 1;
     if (mv_bins.size() < mn_chunks * tiles)
         mv_bins.resize(mn_chunks * tiles);
@@ -382,7 +386,7 @@ void IVSoftRasterizer::Flush() {
         self->_FillTile(self->mv_busy_tiles[index]);
     };
     if (parallel)
-        mp_pool->Run(mn_chunks, bin, this);
+        pool().Run(mn_chunks, bin, this);
     else
         _BinChunk(0);
     mv_busy_tiles.clear();
@@ -392,8 +396,8 @@ void IVSoftRasterizer::Flush() {
                 mv_busy_tiles.push_back(uint32_t(tile));
                 break;
             }
-    if (parallel)
-        mp_pool->Run(mv_busy_tiles.size(), fill, this);
+    if (parallel || (mn_threads > 1 && mv_busy_tiles.size() >= 8))
+        pool().Run(mv_busy_tiles.size(), fill, this);
     else
         for (size_t index = 0; index < mv_busy_tiles.size(); ++index)
             fill(this, index);
