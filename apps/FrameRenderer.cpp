@@ -230,6 +230,8 @@ FrameRenderer::FrameRenderer(Scene& scene, const Options& options)
     md_last_animation_scale = GetAnimationScale(0);
     mp_cache = std::make_unique<IVTransparencyCache>(mp_device);
     mp_cache->SetSkipSortTolerance(float(options.skip_sort_degrees));
+    // The program owns the machine: the cache may sort a large pass on every core.
+    mp_cache->SetSortThreads(0);
     mp_cache->SetGouraudShadingEnabled(false);
     mp_overlay = std::make_unique<Overlay>(options);
 }
