@@ -20,6 +20,7 @@ target_sources(vantrel PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} F
     module/VersionRecord.h
     module/ZelLibraryVersion.h
     transparency/IVTransparencyCache.h
+    transparency/IVHugePageAllocator.h
     pano/IVRenderFactoryStubSoftPano.h
     pano/IVRenderSoftPano.h
     containers/IVVertexContainerSTLData.h

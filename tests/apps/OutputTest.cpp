@@ -41,8 +41,11 @@ std::vector<StlTriangle> Ball() {
     std::vector<StlTriangle> triangles;
     for (int i = 0; i < AROUND; ++i)
         for (int k = 0; k < DOWN; ++k) {
-            triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k), point(i + 1, k + 1)}});
-            triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k + 1), point(i, k + 1)}});
+            // At the poles one triangle of each quad collapses to a line; leave it out.
+            if (k != 0)
+                triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k), point(i + 1, k + 1)}});
+            if (k != DOWN - 1)
+                triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k + 1), point(i, k + 1)}});
         }
     return triangles;
 }
