@@ -160,12 +160,13 @@ Camera MakeBaseCamera(const Scene& scene, const Options& options) {
     const Vector centre = bounds.Centre();
     // The room is seen from inside, from its own viewpoint, unless told otherwise.
     const bool room = options.meshes.empty() && options.scene == SceneKind::eRoom;
+    const bool corner = options.projection == Projection::eNone;
     const Vector target = options.target         ? *options.target
-                          : room && !options.eye ? RoomScene::TARGET
+                          : room && !options.eye ? (corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET)
                                                  : centre;
     const double linear_fov = options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0;
     const Vector eye = options.eye ? *options.eye
-                       : room      ? RoomScene::EYE
+                       : room      ? (corner ? RoomScene::CORNER_EYE : RoomScene::EYE)
                                    : FrameEye(bounds, target, options, linear_fov);
     // An eye on the target has no view direction: nothing could be drawn.
     if (!(Distance(eye, target) > 1e-9 * std::max(1.0, bounds.Radius())))
