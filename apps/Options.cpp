@@ -101,7 +101,9 @@ void ThrowOutside(const std::string& option, double value, const std::string& ra
     throw InputError(option + ": " + Options::FormatNumber(value) + " is outside " + range);
 }
 
-const char* ProjectionName(Projection projection) {
+} // namespace
+
+const char* Options::GetProjectionName(Projection projection) {
     switch (projection) {
     case Projection::eNone:
         return "none";
@@ -114,8 +116,6 @@ const char* ProjectionName(Projection projection) {
     }
     return "?";
 }
-
-} // namespace
 
 std::string Options::FormatNumber(double value) {
     char text[32];
@@ -274,7 +274,7 @@ void Options::Validate() const {
         if (!(*fov_degrees >= MIN_FOV_DEGREES && *fov_degrees <= limit))
             ThrowOutside("--fov", *fov_degrees,
                          FormatNumber(MIN_FOV_DEGREES) + ".." + FormatNumber(limit) +
-                             " degrees for --projection " + ProjectionName(projection));
+                             " degrees for --projection " + GetProjectionName(projection));
     }
     if (subdivide_pixels && !(*subdivide_pixels >= 0.0 && *subdivide_pixels <= MAX_SUBDIVIDE_PIXELS))
         ThrowOutside("--subdivide", *subdivide_pixels,
@@ -289,27 +289,33 @@ void Options::Validate() const {
         throw InputError("--eye and --target must differ");
 }
 
-std::optional<Options> Options::Parse(int argc, const char* const* argv, std::ostream& out) {
-    Options options;
+bool Options::ParseCommandLine(CLI::App& app, int argc, const char* const* argv, std::ostream& out) {
     bool version = false;
-    CLI::App app("Renders model files (or a built-in scene) through the Vantrel library on the panoramic "
-                 "software device and writes PNG images.",
-                 "vantrel-render");
     app.get_formatter()->column_width(30);
-    Register(app, options);
     app.add_flag("--version", version, "print the library's information string and exit");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
-        return std::nullopt;
+        return false;
     } catch (const CLI::ParseError& error) {
         throw InputError(std::string(error.what()) + " (see --help)");
     }
     if (version) {
         out << GetVersionText() << "\n";
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<Options> Options::Parse(int argc, const char* const* argv, std::ostream& out) {
+    Options options;
+    CLI::App app("Renders model files (or a built-in scene) through the Vantrel library on the panoramic "
+                 "software device and writes PNG images.",
+                 "vantrel-render");
+    Register(app, options);
+    if (!ParseCommandLine(app, argc, argv, out))
+        return std::nullopt;
     options.Validate();
     return options;
 }
