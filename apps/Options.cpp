@@ -73,9 +73,10 @@ void ParseSize(const std::string& text, int& width, int& height) {
     height = dimension(std::string_view(text).substr(cross + 1));
 }
 
+template <typename Value> using Choices = std::vector<std::pair<const char*, Value>>;
+
 template <typename Value>
-Value ParseChoice(const std::string& text, const std::string& option,
-                  std::initializer_list<std::pair<const char*, Value>> choices) {
+Value ParseChoice(const std::string& text, const std::string& option, const Choices<Value>& choices) {
     std::string names;
     for (const auto& [name, value] : choices) {
         if (text == name)
@@ -83,6 +84,14 @@ Value ParseChoice(const std::string& text, const std::string& option,
         names += (names.empty() ? "" : ", ") + std::string(name);
     }
     throw InputError(option + ": '" + text + "' is not one of " + names);
+}
+
+// Stores into `field` the value of the name typed.
+template <typename Value>
+std::function<void(const std::string&, const std::string&)> Choice(Value& field, Choices<Value> choices) {
+    return [&field, choices = std::move(choices)](const std::string& text, const std::string& flag) {
+        field = ParseChoice(text, flag, choices);
+    };
 }
 
 // An option whose text is handed to `store` as typed; the first long name is the one messages use.
@@ -101,7 +110,9 @@ void ThrowOutside(const std::string& option, double value, const std::string& ra
     throw InputError(option + ": " + Options::FormatNumber(value) + " is outside " + range);
 }
 
-const char* ProjectionName(Projection projection) {
+} // namespace
+
+const char* Options::GetProjectionName(Projection projection) {
     switch (projection) {
     case Projection::eNone:
         return "none";
@@ -114,8 +125,6 @@ const char* ProjectionName(Projection projection) {
     }
     return "?";
 }
-
-} // namespace
 
 std::string Options::FormatNumber(double value) {
     char text[32];
@@ -171,11 +180,8 @@ std::string Options::GetVersionText() {
 
 void Options::Register(CLI::App& app, Options& options) {
     Options* const o = &options;
-    auto number = [](double& field) {
-        return
-            [&field](const std::string& text, const std::string& flag) { field = ParseNumber(text, flag); };
-    };
-    auto optional_number = [](std::optional<double>& field) {
+    // For a plain or an optional number alike.
+    auto number = [](auto& field) {
         return
             [&field](const std::string& text, const std::string& flag) { field = ParseNumber(text, flag); };
     };
@@ -190,36 +196,27 @@ void Options::Register(CLI::App& app, Options& options) {
     AddText(app, "--size", "WxH", "image size WIDTHxHEIGHT, each 1..16384 [default: 1280x720]",
             [o](const std::string& text, const std::string&) { ParseSize(text, o->width, o->height); });
     AddText(app, "--projection", "NAME", "none|fisheye|cylindrical|equirect [default: none]",
-            [o](const std::string& text, const std::string& flag) {
-                o->projection = ParseChoice<Projection>(text, flag,
-                                                        {{"none", Projection::eNone},
-                                                         {"fisheye", Projection::eFisheye},
-                                                         {"cylindrical", Projection::eCylindrical},
-                                                         {"equirect", Projection::eEquirect}});
-            });
+            Choice(options.projection, {{"none", Projection::eNone},
+                                        {"fisheye", Projection::eFisheye},
+                                        {"cylindrical", Projection::eCylindrical},
+                                        {"equirect", Projection::eEquirect}}));
     AddText(app, "--fov", "DEG",
             "horizontal field of view in degrees, 1..179 for none, 1..360 for the others [default: 60 "
             "none, 180 fisheye and cylindrical, 360 equirect]",
-            optional_number(options.fov_degrees));
+            number(options.fov_degrees));
     AddText(app, "--scene", "NAME",
             "built-in scene when no model file is given: objects|room [default: objects]",
-            [o](const std::string& text, const std::string& flag) {
-                o->scene = ParseChoice<SceneKind>(
-                    text, flag, {{"objects", SceneKind::eObjects}, {"room", SceneKind::eRoom}});
-            });
+            Choice(options.scene, {{"objects", SceneKind::eObjects}, {"room", SceneKind::eRoom}}));
     AddText(app, "--sort-key", "KEY",
             "order of the transparent triangles: auto|direction|distance; auto is distance from the "
             "eye for the panoramic projections and fields of view above 90 degrees [default: auto]",
-            [o](const std::string& text, const std::string& flag) {
-                o->sort_key = ParseChoice<SortKey>(text, flag,
-                                                   {{"auto", SortKey::eAuto},
-                                                    {"direction", SortKey::eDirection},
-                                                    {"distance", SortKey::eDistance}});
-            });
+            Choice(options.sort_key, {{"auto", SortKey::eAuto},
+                                      {"direction", SortKey::eDirection},
+                                      {"distance", SortKey::eDistance}}));
     AddText(app, "--subdivide", "PX",
             "panoramic projections: an edge whose projected midpoint strays more than PX pixels "
             "(0..100) from the midpoint of its projected ends is split; 0 = off [default: 0.5]",
-            optional_number(options.subdivide_pixels));
+            number(options.subdivide_pixels));
     AddText(app, "--alpha", "A",
             "opacity of the model files' meshes, 0 < A <= 1; below 1 they are drawn transparent, "
             "sorted back to front [default: 1]",
@@ -227,7 +224,7 @@ void Options::Register(CLI::App& app, Options& options) {
     AddText(app, "--animate", "SCALE",
             "displace points along their normals by SCALE model units (in a sequence, SCALE x cos(2 "
             "pi frame / N)) [default: 0 for files, 1 for the built-in scene]",
-            optional_number(options.animate));
+            number(options.animate));
     AddText(app, "--clip", "A,B,C,D",
             "clip the world at a plane, keeping A x + B y + C z + D >= 0 [default: none]",
             [o](const std::string& text, const std::string& flag) { o->clip = ParseList<4>(text, flag); });
@@ -274,7 +271,7 @@ void Options::Validate() const {
         if (!(*fov_degrees >= MIN_FOV_DEGREES && *fov_degrees <= limit))
             ThrowOutside("--fov", *fov_degrees,
                          FormatNumber(MIN_FOV_DEGREES) + ".." + FormatNumber(limit) +
-                             " degrees for --projection " + ProjectionName(projection));
+                             " degrees for --projection " + GetProjectionName(projection));
     }
     if (subdivide_pixels && !(*subdivide_pixels >= 0.0 && *subdivide_pixels <= MAX_SUBDIVIDE_PIXELS))
         ThrowOutside("--subdivide", *subdivide_pixels,
@@ -289,27 +286,33 @@ void Options::Validate() const {
         throw InputError("--eye and --target must differ");
 }
 
-std::optional<Options> Options::Parse(int argc, const char* const* argv, std::ostream& out) {
-    Options options;
+bool Options::ParseCommandLine(CLI::App& app, int argc, const char* const* argv, std::ostream& out) {
     bool version = false;
-    CLI::App app("Renders model files (or a built-in scene) through the Vantrel library on the panoramic "
-                 "software device and writes PNG images.",
-                 "vantrel-render");
     app.get_formatter()->column_width(30);
-    Register(app, options);
     app.add_flag("--version", version, "print the library's information string and exit");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
-        return std::nullopt;
+        return false;
     } catch (const CLI::ParseError& error) {
         throw InputError(std::string(error.what()) + " (see --help)");
     }
     if (version) {
         out << GetVersionText() << "\n";
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<Options> Options::Parse(int argc, const char* const* argv, std::ostream& out) {
+    Options options;
+    CLI::App app("Renders model files (or a built-in scene) through the Vantrel library on the panoramic "
+                 "software device and writes PNG images.",
+                 "vantrel-render");
+    Register(app, options);
+    if (!ParseCommandLine(app, argc, argv, out))
+        return std::nullopt;
     options.Validate();
     return options;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // Options: the command line of vantrel-render, parsed with CLI11 and checked.
 // Call order: Parse does it all (returns nothing when --help or --version has been answered,
-// printed to `out`). A program with flags of its own calls Register on its CLI::App, parses, then
-// Validate. Bad input throws InputError with a one-line message that quotes numbers as the user
-// typed them (or, for range errors, in their shortest exact form). Plain data after parsing.
+// printed to `out`). A program with flags of its own calls Register on its CLI::App, adds them,
+// calls ParseCommandLine, then Validate. Bad input throws InputError with a one-line message that
+// quotes numbers as the user typed them (or, for range errors, in their shortest exact form).
+// Plain data after parsing.
 // Units: degrees for angles, model units for positions, pixels for sizes and tolerances.
 #include "host/math/MMPoint3d.h"
 
@@ -80,9 +81,14 @@ struct Options {
     static void Register(CLI::App& app, Options& options);
     // Throws InputError naming the first option out of range.
     void Validate() const;
+    // Adds --version to `app` (after the caller's own options), parses, and answers --help and
+    // --version on `out`: false when one was answered. A malformed command line throws InputError.
+    static bool ParseCommandLine(CLI::App& app, int argc, const char* const* argv, std::ostream& out);
     static std::optional<Options> Parse(int argc, const char* const* argv, std::ostream& out);
     // What --version prints: the module's information string.
     static std::string GetVersionText();
+    // The name --projection takes for `projection`.
+    static const char* GetProjectionName(Projection projection);
     // `value` in its shortest form that reads back exactly: 0, 0.5, 1e-300.
     static std::string FormatNumber(double value);
 };

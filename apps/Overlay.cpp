@@ -1,6 +1,7 @@
 #include "apps/Overlay.h"
 
 #include "apps/Scene.h"
+#include "apps/ScopedObject.h"
 
 #include "host/framework/UIObject.h"
 #include "host/framework/UIWnd3D.h"
@@ -16,24 +17,6 @@
 #include <memory>
 
 namespace {
-
-// Selects a GDI object into a device context for the length of a scope and deletes it after.
-class ScopedObject {
-public:
-    ScopedObject(HDC dc, HGDIOBJ object)
-        : mp_dc(dc), mp_object(object), mp_previous(SelectObject(dc, object)) {}
-    ~ScopedObject() {
-        SelectObject(mp_dc, mp_previous);
-        DeleteObject(mp_object);
-    }
-    ScopedObject(const ScopedObject&) = delete;
-    ScopedObject& operator=(const ScopedObject&) = delete;
-
-private:
-    HDC mp_dc;
-    HGDIOBJ mp_object;
-    HGDIOBJ mp_previous;
-};
 
 Bounds GizmoBounds(const Scene& scene) {
     const Bounds transparent = scene.GetTransparentBounds();
@@ -159,15 +142,8 @@ void Overlay::Draw(uint8_t* rgba, int width, int height, const Scene& scene,
         const MMPoint3d<double> top{bounds.Centre().x, bounds.Centre().y, bounds.maximum.z};
         MMPoint3d<double> centre;
         if (projection.Transform(centre, top, false) && std::isfinite(centre.x) && std::isfinite(centre.y)) {
-            LOGFONTW font_description;
-            std::memset(&font_description, 0, sizeof font_description);
-            font_description.lfWeight = FW_BOLD;
-            const wchar_t face[] = L"DejaVu Sans";
-            std::copy(std::begin(face), std::end(face), font_description.lfFaceName);
             CFont font;
-            const float pixels = float(std::max(10, height / 24));
-            IVRenderEx::CreateGdiFont(font, hdc, font_description,
-                                      pixels * 25.4f / float(dc.GetDeviceCaps(LOGPIXELSY)));
+            MakeFont(font, hdc, std::max(10, height / 24), true);
             CFont* previous = dc.SelectObject(&font);
             const unsigned outline = unsigned(line_width + 1);
             const LabelPlacement place = PlaceLabel(dc, mo_label, centre.x, centre.y, width, height, outline);
@@ -183,4 +159,14 @@ void Overlay::Draw(uint8_t* rgba, int width, int height, const Scene& scene,
     }
     dc.Detach();
     device.DetachImage();
+}
+
+void Overlay::MakeFont(CFont& font, HDC dc, int pixels, bool bold) {
+    LOGFONTW description;
+    std::memset(&description, 0, sizeof description);
+    description.lfWeight = bold ? FW_BOLD : 400;
+    const wchar_t face[] = L"DejaVu Sans";
+    std::copy(std::begin(face), std::end(face), description.lfFaceName);
+    IVRenderEx::CreateGdiFont(font, dc, description,
+                              float(pixels) * 25.4f / float(GetDeviceCaps(dc, LOGPIXELSY)));
 }

@@ -9,6 +9,9 @@
 #include "apps/Options.h"
 #include "apps/WindowProjection.h"
 
+#include "host/win32/CFont.h"
+#include "host/win32/WinGdi.h"
+
 #include <cstdint>
 #include <string>
 
@@ -28,6 +31,9 @@ public:
 
     // UTF-8 to UTF-32 wide text; malformed bytes become U+FFFD.
     static std::wstring Widen(const std::string& text);
+    // A DejaVu Sans font of `pixels` cell height, made through the library's millimetre-sized font
+    // helper for the device context's resolution.
+    static void MakeFont(CFont& font, HDC dc, int pixels, bool bold);
 
 private:
     bool mb_gizmo;

@@ -2,9 +2,8 @@
 // ViewerOptions: the command line of vantrel-view: the renderer's scene, model and view options
 // (registered and checked by the renderer's own Options, so errors read the same) plus --script. Parse
 // returns nothing when --help or --version has been answered; bad input throws InputError with a one-line
-// message. LoadScene builds the scene the options name. Plain data.
+// message. Plain data; SceneLoader builds the scene `view` names.
 #include "apps/Options.h"
-#include "apps/Scene.h"
 
 #include <optional>
 #include <ostream>
@@ -15,5 +14,4 @@ struct ViewerOptions {
     std::string script; // empty: open a window
 
     static std::optional<ViewerOptions> Parse(int argc, const char* const* argv, std::ostream& out);
-    static Scene LoadScene(const Options& options);
 };

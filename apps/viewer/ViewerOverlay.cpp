@@ -1,5 +1,7 @@
 #include "apps/viewer/ViewerOverlay.h"
 
+#include "apps/ScopedObject.h"
+
 #include "host/win32/CDC.h"
 #include "host/win32/CFont.h"
 #include "host/win32/WinGdi.h"
@@ -11,24 +13,6 @@
 
 namespace {
 
-// Selects a GDI object into a device context for the length of a scope and deletes it after.
-class ScopedObject {
-public:
-    ScopedObject(HDC dc, HGDIOBJ object)
-        : mp_dc(dc), mp_object(object), mp_previous(SelectObject(dc, object)) {}
-    ~ScopedObject() {
-        SelectObject(mp_dc, mp_previous);
-        DeleteObject(mp_object);
-    }
-    ScopedObject(const ScopedObject&) = delete;
-    ScopedObject& operator=(const ScopedObject&) = delete;
-
-private:
-    HDC mp_dc;
-    HGDIOBJ mp_object;
-    HGDIOBJ mp_previous;
-};
-
 const wchar_t* const HELP_LINES[] = {
     L"Left drag: orbit about the target    Right drag: pan    Wheel: zoom (field of view in panoramas)",
     L"Gizmo: drag a handle to move that face (scales the selection), the centre spot to move it",
@@ -37,17 +21,6 @@ const wchar_t* const HELP_LINES[] = {
     L"K  skip-sort tolerance    G  gizmo    S  save PNG    R  reset view",
     L"F1  this help        Q, Escape  quit",
 };
-
-// A font of `pixels` cell height through the library's millimetre-sized font helper.
-void MakeFont(CFont& font, HDC dc, int pixels, bool bold) {
-    LOGFONTW description;
-    std::memset(&description, 0, sizeof description);
-    description.lfWeight = bold ? FW_BOLD : 400;
-    const wchar_t face[] = L"DejaVu Sans";
-    std::copy(std::begin(face), std::end(face), description.lfFaceName);
-    IVRenderEx::CreateGdiFont(font, dc, description,
-                              float(pixels) * 25.4f / float(GetDeviceCaps(dc, LOGPIXELSY)));
-}
 
 } // namespace
 
@@ -138,7 +111,7 @@ void ViewerOverlay::_DrawStatus(const std::wstring& status, int width, int heigh
         Rectangle(hdc, 0, height - band, width, height);
     }
     CFont font;
-    MakeFont(font, hdc, pixels, false);
+    Overlay::MakeFont(font, hdc, pixels, false);
     const HGDIOBJ previous = SelectObject(hdc, font.GetSafeHandle());
     const COLORREF text = SetTextColor(hdc, RGB(235, 235, 235));
     const COLORREF background = SetBkColor(hdc, Overlay::OUTLINE_COLOUR);
@@ -166,8 +139,8 @@ void ViewerOverlay::_DrawHelp(int width, int height) {
     IVRenderEx::DrawFocusRectNormalized(
         dc, CRect(panel.left + 3, panel.top + 3, panel.right - 3, panel.bottom - 3));
     CFont bold, plain;
-    MakeFont(bold, hdc, pixels, true);
-    MakeFont(plain, hdc, pixels, false);
+    Overlay::MakeFont(bold, hdc, pixels, true);
+    Overlay::MakeFont(plain, hdc, pixels, false);
     const COLORREF text = SetTextColor(hdc, RGB(255, 255, 255));
     const COLORREF background = SetBkColor(hdc, RGB(24, 28, 36));
     const int mode = SetBkMode(hdc, TRANSPARENT);

@@ -40,6 +40,11 @@ public:
                  std::to_string(high));
         return value;
     }
+    // Screen coordinates from word `first` on into `values`.
+    void Coordinates(size_t first, int* values, size_t count) const {
+        for (size_t i = 0; i < count; ++i)
+            values[i] = Integer(first + i, -MAX_COORDINATE, MAX_COORDINATE);
+    }
     double Number(size_t index) const {
         const std::string& word = Word(index);
         double value = 0.0;
@@ -107,20 +112,17 @@ std::vector<ViewerScript::Event> ViewerScript::Parse(const std::string& text, co
         if (command == "move") {
             reader.ExpectCount(2, 2);
             event.kind = Kind::eMove;
-            for (int i = 0; i < 2; ++i)
-                event.values[i] = reader.Integer(size_t(i), -MAX_COORDINATE, MAX_COORDINATE);
+            reader.Coordinates(0, event.values, 2);
         } else if (command == "down" || command == "up") {
             reader.ExpectCount(3, 3);
             event.kind = command == "down" ? Kind::eDown : Kind::eUp;
             event.button = reader.Button(0);
-            for (int i = 0; i < 2; ++i)
-                event.values[i] = reader.Integer(size_t(i + 1), -MAX_COORDINATE, MAX_COORDINATE);
+            reader.Coordinates(1, event.values, 2);
         } else if (command == "drag") {
             reader.ExpectCount(5, 6);
             event.kind = Kind::eDrag;
             event.button = reader.Button(0);
-            for (int i = 0; i < 4; ++i)
-                event.values[i] = reader.Integer(size_t(i + 1), -MAX_COORDINATE, MAX_COORDINATE);
+            reader.Coordinates(1, event.values, 4);
             event.values[4] = reader.Count() == 6 ? reader.Integer(5, 1, 10000) : DEFAULT_DRAG_STEPS;
         } else if (command == "wheel") {
             reader.ExpectCount(1, 1);

@@ -28,18 +28,9 @@ double Get(const MMPoint3d<double>& point, int axis) {
     return axis == 0 ? point.x : axis == 1 ? point.y : point.z;
 }
 
+// The status line and the stats call the plain projection by what it is.
 const char* ProjectionName(Projection projection) {
-    switch (projection) {
-    case Projection::eNone:
-        return "perspective";
-    case Projection::eFisheye:
-        return "fisheye";
-    case Projection::eCylindrical:
-        return "cylindrical";
-    case Projection::eEquirect:
-        return "equirect";
-    }
-    return "perspective";
+    return projection == Projection::eNone ? "perspective" : Options::GetProjectionName(projection);
 }
 
 const char* SortKeyName(SortKey key) {

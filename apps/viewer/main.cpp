@@ -2,15 +2,15 @@
 // the mouse, with the bounding-box gizmo live. With --script it replays input events without a
 // window. Bad input ends the program with one line on standard error and status 2 before any window
 // opens.
-#include "apps/InputError.h"
 #include "apps/PngWriter.h"
+#include "apps/ProgramMain.h"
+#include "apps/SceneLoader.h"
 #include "apps/viewer/ViewerOptions.h"
 #include "apps/viewer/ViewerScript.h"
 #include "apps/viewer/ViewerState.h"
 #include "apps/viewer/ViewerWindow.h"
 
 #include <iostream>
-#include <new>
 
 namespace {
 
@@ -22,7 +22,7 @@ int Run(int argc, char** argv) {
     if (!options->script.empty())
         events = ViewerScript::Load(options->script);
     PngWriter::CheckDirectory(options->view.output);
-    Scene scene = ViewerOptions::LoadScene(options->view);
+    Scene scene = SceneLoader::Load(options->view, "vantrel-view", std::cerr);
     ViewerState state(scene, options->view);
     if (options->view.stats)
         state.SetStatsStream(&std::cout);
@@ -37,16 +37,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const InputError& error) {
-        std::cerr << "vantrel-view: " << error.what() << std::endl;
-        return 2;
-    } catch (const std::bad_alloc&) {
-        std::cerr << "vantrel-view: out of memory" << std::endl;
-        return 1;
-    } catch (const std::exception& error) {
-        std::cerr << "vantrel-view: " << error.what() << std::endl;
-        return 1;
-    }
+    return ProgramMain::Run("vantrel-view", Run, argc, argv);
 }

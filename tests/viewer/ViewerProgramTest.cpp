@@ -25,10 +25,10 @@ std::string ReadText(const std::string& path) {
 class ViewerProgramTest : public ::testing::Test {
 protected:
     // Runs the program in the scratch folder with no display at all, so nothing can open a window.
-    Result Run(const std::string& arguments) {
+    Result Run(const std::string& arguments, const std::string& program = VANTREL_VIEW_PATH) {
         const std::string out = mo_logs.Path("out.txt"), err = mo_logs.Path("err.txt");
         const std::string command = "cd '" + mo_folder.Path("") + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" +
-                                    VANTREL_VIEW_PATH "' " + arguments + " > '" + out + "' 2> '" + err +
+                                    program + "' " + arguments + " > '" + out + "' 2> '" + err +
                                     "' < /dev/null";
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
@@ -77,6 +77,34 @@ TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) 
     EXPECT_EQ(ReadPng(mo_folder.Path("shot_0000.png")).width, 160);
     EXPECT_EQ(ReadPng(mo_folder.Path("shot_0001.png")).height, 90);
     EXPECT_FALSE(std::filesystem::exists(mo_folder.Path("shot_0002.png"))) << "an S after Q";
+}
+
+TEST_F(ViewerProgramTest, ShowsTheScenesTheRendererDraws) {
+    // A tetrahedron in OBJ with one face whose corners coincide.
+    Write("shape.obj",
+          "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0 0 100\nf 1 2 3\nf 1 2 4\nf 1 3 4\nf 2 3 4\nf 1 1 2\n");
+    Write("shot.txt", "key g\nscreenshot viewer.png\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"--scene room", ""},
+        {"--alpha 0.5 shape.obj", "vantrel-view: 1 degenerate triangles left out (corners coincide)\n"},
+    };
+    for (const auto& [scene, report] : cases) {
+        const std::string arguments = std::string(scene) + " --size 160x90";
+        const Result viewer = Run(arguments + " --script shot.txt");
+        ASSERT_EQ(viewer.status, 0) << scene << ": " << viewer.err;
+        const Result renderer = Run(arguments + " -o renderer.png", VANTREL_RENDER_PATH);
+        ASSERT_EQ(renderer.status, 0) << scene << ": " << renderer.err;
+        EXPECT_EQ(viewer.err, report) << scene;
+        const RgbImage shown = ReadPng(mo_folder.Path("viewer.png"));
+        const RgbImage drawn = ReadPng(mo_folder.Path("renderer.png"));
+        ASSERT_EQ(shown.rgba.size(), drawn.rgba.size()) << scene;
+        // Above the status line the frames are the same.
+        const size_t row_bytes = size_t(shown.width) * 4, rows = size_t(shown.height) * 3 / 4;
+        const auto end = shown.rgba.begin() + std::ptrdiff_t(rows * row_bytes);
+        const auto [differs, other] = std::mismatch(shown.rgba.begin(), end, drawn.rgba.begin());
+        EXPECT_TRUE(differs == end) << scene << ": first differing byte " << (differs - shown.rgba.begin())
+                                    << ": " << int(*differs) << " shown, " << int(*other) << " rendered";
+    }
 }
 
 } // namespace
