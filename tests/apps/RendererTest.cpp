@@ -66,17 +66,6 @@ Options LookingAlongY() {
 
 } // namespace
 
-TEST(RendererTest, BackgroundWhereNothingIsAndTheSceneWhereItIs) {
-    Scene scene = BuiltInScene::Make(MUnit::GetIE(), 0.25);
-    FrameRenderer renderer(scene, SmallOptions());
-    renderer.Render(0);
-    EXPECT_EQ(At(renderer, 0, 0), Background());
-    EXPECT_EQ(At(renderer, WIDTH - 1, 0), Background());
-    MMPoint3d<double> centre;
-    ASSERT_TRUE(renderer.Project(0, scene.GetBounds().Centre(), centre));
-    EXPECT_NE(At(renderer, int(centre.x), int(centre.y)), Background());
-}
-
 TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
     Scene scene;
     AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
