@@ -104,7 +104,8 @@ TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCorners) {
             EXPECT_EQ(log.calls.front(), "BeginLines");
             EXPECT_EQ(log.calls.back(), "End");
             const auto segments = Segments(log);
-            EXPECT_EQ(segments.size(), exclude ? 12 - c.touching : c.touching) << c.touching << " " << exclude;
+            EXPECT_EQ(segments.size(), exclude ? 12 - c.touching : c.touching)
+                << c.touching << " " << exclude;
             for (const Segment& segment : segments) {
                 EXPECT_EQ(touches_lowest(segment), !exclude) << c.touching << " " << exclude;
                 EXPECT_LE(segment[3], 1.0f) << "stored points are drawn, not transformed ones";

@@ -44,9 +44,12 @@ TEST_F(PanoDrawing, RasterNormalFollowsTheSuppliedNormalsSideOfTheWinding) {
         const float *b, *c, *normal;
         Point expected, second_corner;
     } cases[] = {
-        {false, B, C, UP, {0, 0, 1}, {1, 0, 0}},      {false, B, C, DOWN, {0, 0, -1}, {1, 0, 0}},
-        {true, B, C, UP, {0, 0, -1}, {-1, 0, 0}},     {true, B, C, DOWN, {0, 0, 1}, {-1, 0, 0}},
-        {false, B, C, ZERO, {0, 0, -1}, {1, 0, 0}},   {false, SLIVER_B, SLIVER_C, UP, {0, 0, raw}, {1e-5f, 0, 0}},
+        {false, B, C, UP, {0, 0, 1}, {1, 0, 0}},
+        {false, B, C, DOWN, {0, 0, -1}, {1, 0, 0}},
+        {true, B, C, UP, {0, 0, -1}, {-1, 0, 0}},
+        {true, B, C, DOWN, {0, 0, 1}, {-1, 0, 0}},
+        {false, B, C, ZERO, {0, 0, -1}, {1, 0, 0}},
+        {false, SLIVER_B, SLIVER_C, UP, {0, 0, raw}, {1e-5f, 0, 0}},
     };
     MirrorXPointTransform mirror;
     for (const auto& c : cases) {

@@ -29,7 +29,7 @@ TEST(GizmoConfiguration, DefaultsFollowTheScreenDiagonal) {
         const Box::Configuration c;
         Win32Stub::ResetSystemSettings();
         EXPECT_EQ((std::array<int, 6>{c.mn_center_spot_radius, c.mn_center_pick_margin, c.mn_diagonal_twelfth,
-                                    c.mn_min_handle_length, c.mn_handle_percent, c.mn_pick_tolerance}),
+                                      c.mn_min_handle_length, c.mn_handle_percent, c.mn_pick_tolerance}),
                   expected)
             << screen.cx << " x " << screen.cy;
     }

@@ -24,7 +24,7 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirection) {
     // Centroid x of a's triangle i is (30 i + 10) x 0.33333 (not a third).
     const float c0 = 10.0f * 0.33333f, c1 = 40.0f * 0.33333f, c2 = 70.0f * 0.33333f;
     EXPECT_EQ(Depths(cache), (std::vector<float>{float((double(c0) - 100.0) * -1.0),
-                                          float((double(c1) - 100.0) * -1.0), c2, c1, c0}));
+                                                 float((double(c1) - 100.0) * -1.0), c2, c1, c0}));
     EXPECT_EQ(cache.GetStl(0), b.get());
     EXPECT_EQ(cache.GetStl(2), a.get());
 }
