@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <numbers>
 #include <string>
 
 namespace {
@@ -66,17 +65,6 @@ Options LookingAlongY() {
 }
 
 } // namespace
-
-TEST(RendererTest, BackgroundWhereNothingIsAndTheSceneWhereItIs) {
-    Scene scene = BuiltInScene::Make(MUnit::GetIE(), 0.25);
-    FrameRenderer renderer(scene, SmallOptions());
-    renderer.Render(0);
-    EXPECT_EQ(At(renderer, 0, 0), Background());
-    EXPECT_EQ(At(renderer, WIDTH - 1, 0), Background());
-    MMPoint3d<double> centre;
-    ASSERT_TRUE(renderer.Project(0, scene.GetBounds().Centre(), centre));
-    EXPECT_NE(At(renderer, int(centre.x), int(centre.y)), Background());
-}
 
 TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
     Scene scene;
@@ -295,87 +283,6 @@ TEST(RendererTest, EyeOnTheTargetIsRejected) {
     options.target.reset();
     options.eye = scene.GetBounds().Centre();
     EXPECT_THROW(FrameRenderer(scene, options), InputError);
-}
-
-// Six walls of six colours around the eye, as slabs of a few large triangles each. Under any
-// shading a wall keeps which of its channels are lit: bit 0 red, 1 green, 2 blue.
-struct ColouredRoom {
-    static constexpr double HALF = 50.0;
-    // +x, -x, +y, -y, +z, -z
-    static constexpr uint32_t COLOURS[6] = {
-        MMaterial::MakeColour(220, 0, 0, 255),   MMaterial::MakeColour(0, 220, 0, 255),
-        MMaterial::MakeColour(0, 0, 220, 255),   MMaterial::MakeColour(220, 220, 0, 255),
-        MMaterial::MakeColour(0, 220, 220, 255), MMaterial::MakeColour(220, 0, 220, 255)};
-    static constexpr int CHANNELS[6] = {1, 2, 4, 3, 6, 5};
-
-    static Scene Make() {
-        Scene scene;
-        for (int wall = 0; wall < 6; ++wall) {
-            const int axis = wall / 2;
-            const double side = wall % 2 == 0 ? 1.0 : -1.0;
-            double low[3] = {-HALF - 5, -HALF - 5, -HALF - 5}, high[3] = {HALF + 5, HALF + 5, HALF + 5};
-            low[axis] = side > 0 ? HALF : -HALF - 5;
-            high[axis] = side > 0 ? HALF + 5 : -HALF;
-            AddBox(scene, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, COLOURS[wall], false);
-        }
-        return scene;
-    }
-    static int Channels(const Pixel& pixel) {
-        const int strongest = std::max({pixel[0], pixel[1], pixel[2]});
-        return (pixel[0] * 2 > strongest) | (pixel[1] * 2 > strongest) << 1 | (pixel[2] * 2 > strongest) << 2;
-    }
-};
-
-// From inside a closed box nothing of the background shows in any projection; and an
-// equirectangular panorama shows at every pixel the wall in that pixel's direction, except within
-// about two pixels of the walls' edges. Triangles passing behind the eye, straight triangles
-// across the curved image and triangles smeared across the seam behind the eye all break it.
-TEST(RendererTest, PanoramaFromInsideABoxShowsTheWallInEveryDirection) {
-    Scene scene = ColouredRoom::Make();
-    const std::pair<Projection, double> views[] = {
-        {Projection::eNone, 90.0}, {Projection::eCylindrical, 360.0}, {Projection::eEquirect, 360.0}};
-    constexpr int W = 128, H = 64;
-    for (const auto& [projection, fov] : views) {
-        Options options;
-        options.width = W;
-        options.height = H;
-        options.projection = projection;
-        options.fov_degrees = fov;
-        options.eye = MMPoint3d<double>{0, 0, 0};
-        options.target = MMPoint3d<double>{0, 10, 0};
-        FrameRenderer renderer(scene, options);
-        renderer.Render(0);
-        int background = 0, wrong = 0;
-        std::string first_wrong;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                const Pixel pixel = At(renderer, x, y);
-                background += pixel == Background();
-                if (projection != Projection::eEquirect)
-                    continue;
-                // The camera looks along +y with z up, so x is to the right.
-                const double longitude = ((x + 0.5) / W * 2.0 - 1.0) * std::numbers::pi;
-                const double latitude = (0.5 - (y + 0.5) / H) * std::numbers::pi;
-                const double direction[3] = {std::cos(latitude) * std::sin(longitude),
-                                             std::cos(latitude) * std::cos(longitude), std::sin(latitude)};
-                int axis = 0;
-                for (int k = 1; k < 3; ++k)
-                    axis = std::fabs(direction[k]) > std::fabs(direction[axis]) ? k : axis;
-                double second = 0.0;
-                for (int k = 0; k < 3; ++k)
-                    second = k != axis ? std::max(second, std::fabs(direction[k])) : second;
-                // Two pixels of angle from an edge, where two components are equal.
-                if (std::fabs(direction[axis]) - second < 2.0 * 2.0 * std::numbers::pi / W)
-                    continue;
-                const int wall = 2 * axis + (direction[axis] > 0 ? 0 : 1);
-                if (ColouredRoom::Channels(pixel) != ColouredRoom::CHANNELS[wall] && wrong++ == 0)
-                    first_wrong = "(" + std::to_string(x) + ", " + std::to_string(y) + ") expected wall " +
-                                  std::to_string(wall) + ", found colour " + std::to_string(pixel[0]) + " " +
-                                  std::to_string(pixel[1]) + " " + std::to_string(pixel[2]);
-            }
-        EXPECT_EQ(background, 0) << "projection " << int(projection) << ": background pixels";
-        EXPECT_EQ(wrong, 0) << "pixels showing another wall, first " << first_wrong;
-    }
 }
 
 // Two transparent spheres about the eye, seen from inside with a 300 degree fisheye. The outer one

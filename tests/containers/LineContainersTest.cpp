@@ -77,41 +77,41 @@ bool Touches(const Segment& segment, float x, float y, float z) {
            (segment[3] == x && segment[4] == y && segment[5] == z);
 }
 
-TEST(BoundingBoxContainer, SplitsTheEdgesAtASingleLowestCornerIntoThreeAndNine) {
-    std::vector<IVVertexP> points = CubeEdges();
-    const DepthTransform depth(1.0, 2.0, 4.0); // every corner has its own depth; (0, 0, 0) is lowest
-    Exposed<IVVertexContainerBoundingBox> container;
-
-    container.SetParams(&points, &depth, false);
-    const auto lowest = Segments(Optimise(container));
-    ASSERT_EQ(lowest.size(), 3u);
-    for (const Segment& segment : lowest) {
-        EXPECT_TRUE(Touches(segment, 0, 0, 0));
-        EXPECT_LE(segment[3], 1.0f) << "stored points are drawn, not transformed ones";
+// Edges touching a lowest corner are drawn without exclusion, the others with it; tied corners
+// each count.
+TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCorners) {
+    const struct {
+        double wx, wy, wz;
+        std::vector<std::array<float, 3>> lowest;
+        size_t touching;
+    } cases[] = {
+        {1.0, 2.0, 4.0, {{0, 0, 0}}, 3},            // every corner has its own depth
+        {1.0, 2.0, 0.0, {{0, 0, 0}, {0, 0, 1}}, 5}, // two corners share the lowest depth
+    };
+    for (const auto& c : cases) {
+        std::vector<IVVertexP> points = CubeEdges();
+        const DepthTransform depth(c.wx, c.wy, c.wz);
+        Exposed<IVVertexContainerBoundingBox> container;
+        auto touches_lowest = [&](const Segment& segment) {
+            bool touches = false;
+            for (const auto& [x, y, z] : c.lowest)
+                touches = touches || Touches(segment, x, y, z);
+            return touches;
+        };
+        for (const bool exclude : {false, true}) {
+            container.SetParams(&points, &depth, exclude);
+            const auto log = Optimise(container);
+            EXPECT_EQ(log.calls.front(), "BeginLines");
+            EXPECT_EQ(log.calls.back(), "End");
+            const auto segments = Segments(log);
+            EXPECT_EQ(segments.size(), exclude ? 12 - c.touching : c.touching)
+                << c.touching << " " << exclude;
+            for (const Segment& segment : segments) {
+                EXPECT_EQ(touches_lowest(segment), !exclude) << c.touching << " " << exclude;
+                EXPECT_LE(segment[3], 1.0f) << "stored points are drawn, not transformed ones";
+            }
+        }
     }
-
-    container.SetParams(&points, &depth, true);
-    const auto log = Optimise(container);
-    EXPECT_EQ(log.calls.front(), "BeginLines");
-    EXPECT_EQ(log.calls.back(), "End");
-    const auto others = Segments(log);
-    ASSERT_EQ(others.size(), 9u);
-    for (const Segment& segment : others)
-        EXPECT_FALSE(Touches(segment, 0, 0, 0));
-}
-
-TEST(BoundingBoxContainer, CountsEveryEdgeAtTwoTiedLowestCorners) {
-    std::vector<IVVertexP> points = CubeEdges();
-    const DepthTransform depth(1.0, 2.0, 0.0); // (0, 0, 0) and (0, 0, 1) share the lowest depth
-    Exposed<IVVertexContainerBoundingBox> container;
-    container.SetParams(&points, &depth, false);
-    const auto touching = Segments(Optimise(container));
-    ASSERT_EQ(touching.size(), 5u);
-    for (const Segment& segment : touching)
-        EXPECT_TRUE(Touches(segment, 0, 0, 0) || Touches(segment, 0, 0, 1));
-
-    container.SetParams(&points, &depth, true);
-    EXPECT_EQ(Segments(Optimise(container)).size(), 7u);
 }
 
 TEST(BoundingBoxContainer, RaisesOutOfRangeForNoPointsAfterBeginningAndStaysUsable) {
@@ -180,7 +180,7 @@ TEST(FrameContainer, OutlinesTheParallelogramSummingTheFarCornerAsBPlusAPlusC) {
     EXPECT_EQ(Segments(Optimise(copy)), expected);
 }
 
-TEST(M3dBorderContainer, ClosesRingsAndSkipsContoursWithoutAPositiveCount) {
+TEST(M3dBorderContainer, ClosesRingsSkipsContoursWithoutAPositiveCountAndNeedsABorder) {
     M3dBorderBuilder builder;
     builder.AddRing({{0, 0, 0}, {1, 0, 0}}, 0);
     builder.AddRing({{0, 0, 0}, {1, 0, 0}}, -3);
@@ -195,14 +195,10 @@ TEST(M3dBorderContainer, ClosesRingsAndSkipsContoursWithoutAPositiveCount) {
     EXPECT_EQ(Segments(log),
               (std::vector<Segment>{
                   {0, 0, 0, 1, 0, 0}, {1, 0, 0, 1, 1, 0}, {1, 1, 0, 0, 0, 0}, {5, 5, 5, 6, 6, 6}}));
-}
 
-TEST(M3dBorderContainer, EmptyBorderGivesAnEmptyListAndNullBorderNothing) {
-    M3dBorderBuilder builder;
-    Exposed<IVVertexContainerM3dBorder> container;
-    container.SetBorder(builder.GetBorder());
+    M3dBorderBuilder empty;
+    container.SetBorder(empty.GetBorder());
     EXPECT_EQ(Optimise(container).calls, (Calls{"BeginLines", "End"}));
-
     container.SetBorder(nullptr);
     EXPECT_TRUE(Optimise(container).calls.empty());
 }

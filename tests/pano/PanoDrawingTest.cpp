@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,40 +33,33 @@ constexpr float C[3] = {0, 1, 0};
 constexpr float UP[3] = {0, 0, 1};
 constexpr float DOWN[3] = {0, 0, -1};
 
+// The raster normal is the winding normal, turned to the supplied normal's side of the winding. A
+// mirror reverses the raster winding; a zero normal takes the negated winding normal; a sliver's
+// tiny normal (below 2^-26) is left unnormalised.
 TEST_F(PanoDrawing, RasterNormalFollowsTheSuppliedNormalsSideOfTheWinding) {
-    device.DrawTriangle(A, B, C, UP);
-    device.DrawTriangle(A, B, C, DOWN);
-    ASSERT_EQ(recorder.primitives.size(), 2u);
-    EXPECT_EQ(recorder.primitives[0].normal, (Point{0, 0, 1}));
-    EXPECT_EQ(recorder.primitives[1].normal, (Point{-0.0f, -0.0f, -1}));
-    EXPECT_EQ(recorder.primitives[0].points[1], (Point{1, 0, 0}));
-}
-
-TEST_F(PanoDrawing, MirroringTransformKeepsTheSideRelativeToTheWinding) {
-    // The mirror reverses the raster winding: the raster winding normal is now (0, 0, -1), and
-    // a normal on the winding's positive side still selects the winding normal.
+    constexpr float ZERO[3] = {0, 0, 0}, SLIVER_B[3] = {1e-5f, 0, 0}, SLIVER_C[3] = {0, 1e-5f, 0};
+    const float raw = float(double(1e-5f) * double(1e-5f));
+    const struct {
+        bool mirrored;
+        const float *b, *c, *normal;
+        Point expected, second_corner;
+    } cases[] = {
+        {false, B, C, UP, {0, 0, 1}, {1, 0, 0}},
+        {false, B, C, DOWN, {0, 0, -1}, {1, 0, 0}},
+        {true, B, C, UP, {0, 0, -1}, {-1, 0, 0}},
+        {true, B, C, DOWN, {0, 0, 1}, {-1, 0, 0}},
+        {false, B, C, ZERO, {0, 0, -1}, {1, 0, 0}},
+        {false, SLIVER_B, SLIVER_C, UP, {0, 0, raw}, {1e-5f, 0, 0}},
+    };
     MirrorXPointTransform mirror;
-    device.SetTransform(&mirror);
-    device.DrawTriangle(A, B, C, UP);
-    device.DrawTriangle(A, B, C, DOWN);
-    ASSERT_EQ(recorder.primitives.size(), 2u);
-    EXPECT_EQ(recorder.primitives[0].points[1], (Point{-1, 0, 0}));
-    EXPECT_EQ(recorder.primitives[0].normal, (Point{0, 0, -1}));
-    EXPECT_EQ(recorder.primitives[1].normal, (Point{-0.0f, -0.0f, 1}));
-}
-
-TEST_F(PanoDrawing, ZeroSuppliedNormalTakesTheNegatedRasterNormal) {
-    const float zero[3] = {0, 0, 0};
-    device.DrawTriangle(A, B, C, zero);
-    EXPECT_EQ(Only().normal, (Point{-0.0f, -0.0f, -1}));
-}
-
-TEST_F(PanoDrawing, SliverKeepsItsUnnormalisedRasterNormal) {
-    const float b[3] = {1e-5f, 0, 0};
-    const float c[3] = {0, 1e-5f, 0};
-    device.DrawTriangle(A, b, c, UP);
-    const float raw = float(double(1e-5f) * double(1e-5f)); // below 2^-26: left as it is
-    EXPECT_EQ(Only().normal, (Point{0, 0, raw}));
+    for (const auto& c : cases) {
+        recorder.primitives.clear();
+        device.SetTransform(c.mirrored ? &mirror : nullptr);
+        device.DrawTriangle(A, c.b, c.c, c.normal);
+        const std::string where = "case " + std::to_string(&c - cases);
+        EXPECT_EQ(Only().normal, c.expected) << where;
+        EXPECT_EQ(Only().points[1], c.second_corner) << where;
+    }
 }
 
 TEST_F(PanoDrawing, FloatColourBecomesColourWordAndColourStateKeepingTheLowByte) {

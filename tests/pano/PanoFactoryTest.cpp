@@ -1,5 +1,3 @@
-#include "host/render/soft/IVDisplaySurfaceSoft.h"
-#include "host/render/soft/IVTextureChain.h"
 #include "host/render/soft/IVTextureSoft.h"
 #include "pano/IVRenderFactoryStubSoftPano.h"
 #include "pano/IVRenderSoftPano.h"
@@ -54,23 +52,6 @@ TEST(PanoFactory, CopiesStartEmptyAndMovesTakeTheDevice) {
     EXPECT_EQ(moved.GetDevice(), device);
     copy = std::move(moved);
     EXPECT_EQ(copy.GetDevice(), device);
-}
-
-TEST(PanoFactory, BaseFactoryMakesSurfacesTexturesAndStreams) {
-    IVRenderFactoryStubSoftPano factory;
-    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
-    std::unique_ptr<IVDisplaySurface> surface(factory.CreateNewIVDisplaySurface(nullptr));
-    EXPECT_NE(dynamic_cast<IVDisplaySurfaceSoft*>(surface.get()), nullptr);
-    std::unique_ptr<IVTexture> texture(factory.CreateNewIVTexture());
-    EXPECT_NE(dynamic_cast<IVTextureSoft*>(texture.get()), nullptr);
-    EXPECT_NE(std::unique_ptr<IVTextureChain>(factory.CreateNewIVTextureChain()), nullptr);
-    EXPECT_NE(std::unique_ptr<IIVVertexStream<IVVertexP>>(factory.CreateNewIVVertexStreamP(false, false)),
-              nullptr);
-    EXPECT_NE(
-        std::unique_ptr<IIVVertexStream<IVVertexPNCT>>(factory.CreateNewIVVertexStreamPNCT(false, false)),
-        nullptr);
-    EXPECT_NE(std::unique_ptr<IIVVertexStream<IVVertexPT>>(factory.CreateNewIVVertexStreamPT(false, false)),
-              nullptr);
 }
 
 TEST(PanoFactory, FactoryStreamsReplayEveryPrimitiveThroughTheDevice) {

@@ -86,19 +86,6 @@ TEST_F(PanoProjection, GivesExactPointsWithAndWithoutTransform) {
     }
 }
 
-TEST_F(PanoProjection, IdentityTransformGivesTheSamePointsAsNone) {
-    IdentityPointTransform identity;
-    const Point points[] = {{0, 0, 0}, {1.5f, -2, 0.25f}, {-3, 4, 9}};
-    for (Route route : ROUTES)
-        for (const Point& p : points) {
-            device.SetTransform(nullptr);
-            const Point plain = Project(route, p[0], p[1], p[2], 1);
-            device.SetTransform(&identity);
-            EXPECT_EQ(Project(route, p[0], p[1], p[2], 1), plain) << "route " << int(route);
-        }
-    EXPECT_EQ(identity.received.size(), 9u);
-}
-
 TEST_F(PanoProjection, DirectionsNeverPassThroughTheTransform) {
     MirrorXPointTransform mirror;
     device.SetTransform(&mirror);

@@ -79,21 +79,6 @@ TEST_F(SoftPixels, NearerDepthWinsAndRenderModeOneShadesByTheRasterNormal) {
     EXPECT_EQ(surface.GetPixel(1, 1), 0xFF00FF00u) << "facing the viewer: full intensity";
 }
 
-TEST_F(SoftPixels, ClippingPlaneRemovesTheNegativeSide) {
-    device.SetClippingPlane(0, 1, 0, 0, -4); // keeps x >= 4
-    device.EnableClippingPlane(0, true);
-    const float a[3] = {-8, -8, 0}, b[3] = {24, -8, 0}, c[3] = {-8, 24, 0};
-    device.DrawTriangle(a, b, c, UP);
-    EXPECT_EQ(Picture(), "....####\n"
-                         "....####\n"
-                         "....####\n"
-                         "....####\n"
-                         "....####\n"
-                         "....####\n"
-                         "....####\n"
-                         "....####\n");
-}
-
 TEST_F(SoftPixels, ClippingPlaneFollowsTheFisheye) {
     // The plane x = 6 is fitted at its point (6, 0, 0), which the fisheye about (0, 0) pulls to
     // x = 16 atan(6 / 16) = 5.76: the raster cut lies there.

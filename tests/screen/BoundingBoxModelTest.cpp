@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfloat>
 #include <climits>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -16,24 +19,20 @@ using Box = IVRenderEx::CBoundingBox;
 using Point = MMPoint3d<double>;
 
 TEST(GizmoConfiguration, DefaultsFollowTheScreenDiagonal) {
-    Win32Stub::SetScreenSize(1920, 1080);
-    const Box::Configuration hd;
-    EXPECT_EQ(hd.mn_center_spot_radius, 8);
-    EXPECT_EQ(hd.mn_center_pick_margin, 13);
-    EXPECT_EQ(hd.mn_diagonal_twelfth, 183);
-    EXPECT_EQ(hd.mn_min_handle_length, 12);
-    EXPECT_EQ(hd.mn_handle_percent, 10);
-    EXPECT_EQ(hd.mn_pick_tolerance, 8);
-
-    Win32Stub::SetScreenSize(3840, 2160);
-    const Box::Configuration uhd;
-    Win32Stub::ResetSystemSettings();
-    EXPECT_EQ(uhd.mn_center_spot_radius, 17);
-    EXPECT_EQ(uhd.mn_center_pick_margin, 26);
-    EXPECT_EQ(uhd.mn_diagonal_twelfth, 367);
-    EXPECT_EQ(uhd.mn_min_handle_length, 26); // MulDiv rounds 25.5 up
-    EXPECT_EQ(uhd.mn_handle_percent, 10);
-    EXPECT_EQ(uhd.mn_pick_tolerance, 17);
+    // Spot radius, pick margin, twelfth of the diagonal, minimum handle, percent, pick tolerance.
+    const std::pair<CSize, std::array<int, 6>> cases[] = {
+        {{1920, 1080}, {8, 13, 183, 12, 10, 8}},
+        {{3840, 2160}, {17, 26, 367, 26, 10, 17}}, // MulDiv rounds the minimum handle's 25.5 up
+    };
+    for (const auto& [screen, expected] : cases) {
+        Win32Stub::SetScreenSize(screen.cx, screen.cy);
+        const Box::Configuration c;
+        Win32Stub::ResetSystemSettings();
+        EXPECT_EQ((std::array<int, 6>{c.mn_center_spot_radius, c.mn_center_pick_margin, c.mn_diagonal_twelfth,
+                                      c.mn_min_handle_length, c.mn_handle_percent, c.mn_pick_tolerance}),
+                  expected)
+            << screen.cx << " x " << screen.cy;
+    }
 }
 
 TEST(GizmoModel, BeforeTheFirstProjectionThereIsNoNearestCornerAndNoDepth) {
@@ -153,48 +152,37 @@ TEST(GizmoProjection, FailedProjectionEmptiesBoundsAndKeepsScreenPoints) {
 struct HandleCase {
     PixelVector along_z, along_y, along_x;
     CSize expected_z, expected_y, expected_x;
+    int percent = 10;
+    int longest_axis = -1; // -1: not checked
 };
 
-TEST(GizmoHandles, SizesAtTenPercentWithMinimumTwelve) {
+TEST(GizmoHandles, SizesByPercentWithMinimumTwelve) {
     const HandleCase cases[] = {
         {{30, 40}, {6, 8}, {0, 10}, {7, 10}, {3, 4}, {0, 5}},     // lengthened; held under the half; vertical
-        {{0, 1000}, {200, 0}, {1, 1}, {0, 100}, {20, 0}, {0, 0}}, // long enough; tiny edge keeps the plain
-                                                                  // size
+        {{0, 1000}, {200, 0}, {1, 1}, {0, 100}, {20, 0}, {0, 0}}, // long enough; a tiny edge keeps its size
         {{-30, -40}, {0, 0}, {1, -3}, {7, 10}, {0, 0}, {0, 1}},   // signs do not matter; zero edge
+        // x and z edges both give 10 x 7 strokes: the longest axis must be strictly longer
+        {{40, 30}, {0, 10}, {30, 40}, {10, 7}, {0, 5}, {7, 10}, 10, 0},
+        // 60 percent is computed as 50; MulDiv rounds 3.5 and 4.5 up, no lengthening
+        {{30, 40}, {6, 8}, {7, 9}, {15, 20}, {3, 4}, {4, 5}, 60},
     };
     for (const HandleCase& c : cases) {
         GizmoScene scene;
         scene.View(c.along_x, c.along_y, c.along_z, {400, 300});
         Box box(true);
         ASSERT_EQ(box.GetConfiguration().mn_min_handle_length, 12);
+        Box::Configuration configuration = box.GetConfiguration();
+        configuration.mn_handle_percent = c.percent;
+        box.SetConfiguration(configuration);
         ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-        EXPECT_EQ(box.GetHandleSizeForLine(0), c.expected_z);
-        EXPECT_EQ(box.GetHandleSizeForLine(4), c.expected_y);
-        EXPECT_EQ(box.GetHandleSizeForLine(8), c.expected_x);
+        const std::string where = "case " + std::to_string(&c - cases);
+        EXPECT_EQ(box.GetHandleSizeForLine(0), c.expected_z) << where;
+        EXPECT_EQ(box.GetHandleSizeForLine(4), c.expected_y) << where;
+        EXPECT_EQ(box.GetHandleSizeForLine(8), c.expected_x) << where;
+        if (c.longest_axis >= 0) {
+            EXPECT_EQ(box.mn_longest_handle_axis, c.longest_axis) << where;
+        }
     }
-}
-
-TEST(GizmoHandles, LongestAxisNeedsToBeStrictlyLonger) {
-    GizmoScene scene;
-    scene.View({30, 40}, {0, 10}, {40, 30}, {400, 300}); // x and z edges both give 10 x 7 strokes
-    Box box(true);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    EXPECT_EQ(box.GetHandleSizeForLine(0), CSize(10, 7));
-    EXPECT_EQ(box.GetHandleSizeForLine(8), CSize(7, 10));
-    EXPECT_EQ(box.mn_longest_handle_axis, 0);
-}
-
-TEST(GizmoHandles, SixtyPercentIsComputedAsFifty) {
-    GizmoScene scene;
-    scene.View({7, 9}, {6, 8}, {30, 40}, {400, 300});
-    Box box(true);
-    Box::Configuration configuration = box.GetConfiguration();
-    configuration.mn_handle_percent = 60;
-    box.SetConfiguration(configuration);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    EXPECT_EQ(box.GetHandleSizeForLine(0), CSize(15, 20));
-    EXPECT_EQ(box.GetHandleSizeForLine(4), CSize(3, 4));
-    EXPECT_EQ(box.GetHandleSizeForLine(8), CSize(4, 5)); // MulDiv rounds 3.5 and 4.5 up, no lengthening
 }
 
 TEST(GizmoHandles, ZeroPercentProjectsButKeepsSizes) {

@@ -67,6 +67,13 @@ protected:
         return order;
     }
 
+    static std::vector<float> Depths(const IVTransparencyCache& cache) {
+        std::vector<float> depths;
+        for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
+            depths.push_back(cache.GetTriangle(i).mf_depth);
+        return depths;
+    }
+
     int StreamFills() const { return streams.pnc->streams_created; }
 
     // Friend access.

@@ -58,24 +58,6 @@ TEST_F(Pass, CallsEachDeviceInItsRoleAndOrder) {
     EXPECT_EQ(constructor_device.GetMaterialFront(), far_material);
 }
 
-TEST_F(Pass, VertexColourBytesAreTheDiffuseBytes) {
-    auto mesh = Strip(1);
-    IVTransparencyCache cache(&constructor_device);
-    for (int byte = 0; byte < 256; ++byte) {
-        const uint8_t value = static_cast<uint8_t>(byte);
-        const uint32_t diffuse =
-            MMaterial::MakeColour(value, uint8_t(255 - byte), uint8_t(byte ^ 0x5A), value);
-        constructor_device.SetMaterialFront(MMaterial(diffuse));
-        Register(cache, *mesh);
-        cache.RenderStlTransparentPN(&pass_device);
-        const auto& vertices = streams.pnc->vertices;
-        ASSERT_EQ(vertices.size(), 3u * static_cast<size_t>(byte + 1));
-        for (size_t k = vertices.size() - 3; k < vertices.size(); ++k)
-            ASSERT_EQ(Colour(vertices[k]),
-                      (std::array<uint8_t, 4>{value, uint8_t(255 - byte), uint8_t(byte ^ 0x5A), value}));
-    }
-}
-
 // Every streamed vertex carries the diffuse colour of its own record's mesh.
 void ExpectMeshColours(const IVTransparencyCache& cache, const std::vector<IVVertexPNC>& streamed) {
     ASSERT_GE(streamed.size(), 3 * cache.GetNumTriangle());

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -21,12 +22,9 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirection) {
     cache.RenderStlTransparentPN(&pass_device);
 
     // Centroid x of a's triangle i is (30 i + 10) x 0.33333 (not a third).
-    std::vector<float> depths;
-    for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
-        depths.push_back(cache.GetTriangle(i).mf_depth);
     const float c0 = 10.0f * 0.33333f, c1 = 40.0f * 0.33333f, c2 = 70.0f * 0.33333f;
-    EXPECT_EQ(depths, (std::vector<float>{float((double(c0) - 100.0) * -1.0),
-                                          float((double(c1) - 100.0) * -1.0), c2, c1, c0}));
+    EXPECT_EQ(Depths(cache), (std::vector<float>{float((double(c0) - 100.0) * -1.0),
+                                                 float((double(c1) - 100.0) * -1.0), c2, c1, c0}));
     EXPECT_EQ(cache.GetStl(0), b.get());
     EXPECT_EQ(cache.GetStl(2), a.get());
 }
@@ -46,12 +44,7 @@ protected:
         Register(cache, *mesh, direction);
         cache.RenderStlTransparentPN(&pass_device);
     }
-    std::vector<float> Depths() const {
-        std::vector<float> depths;
-        for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
-            depths.push_back(cache.GetTriangle(i).mf_depth);
-        return depths;
-    }
+    std::vector<float> Depths() const { return IVTransparencyCacheTest::Depths(cache); }
 
     std::unique_ptr<MStlBase> mesh = Strip(3);
     IVTransparencyCache cache{&constructor_device};
@@ -242,13 +235,11 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
             cache.SetSortThreads(threads);
             Register(cache, *mesh, {1, 0.001f, 0});
             cache.RenderStlTransparentPN(&pass_device);
-            std::vector<uint32_t> depths;
-            for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
-                depths.push_back(std::bit_cast<uint32_t>(cache.GetTriangle(i).mf_depth));
-            ASSERT_TRUE(std::is_sorted(
-                depths.begin(), depths.end(),
-                [](uint32_t a, uint32_t b) { return std::bit_cast<float>(a) > std::bit_cast<float>(b); }))
-                << "key " << key;
+            const std::vector<float> values = Depths(cache);
+            ASSERT_TRUE(std::is_sorted(values.begin(), values.end(), std::greater<float>())) << "key " << key;
+            std::vector<uint32_t> depths; // compared bitwise
+            for (const float value : values)
+                depths.push_back(std::bit_cast<uint32_t>(value));
             if (threads == 1) {
                 first_order = Order(cache);
                 first_depths = depths;
