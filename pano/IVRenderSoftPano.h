@@ -4,7 +4,8 @@
 // pass through a point transform (SetTransform) placed between the object-to-world and the
 // world-to-eye stage. The transform may be non-linear: primitives stay straight between their
 // transformed vertices, and triangles get a raster normal recomputed from their projected
-// corners. Directions (w = 0) never pass through the transform.
+// corners (with subdivision or near clipping on, one normal per source triangle instead, from
+// its corners through the linear matrices alone). Directions (w = 0) never pass through the transform.
 //
 // Reaching the device: the class is not exported (only SetTransform is), so a client cannot
 // dynamic_cast to it. Create it through IVRenderFactoryStubSoftPano::Create, take
@@ -145,11 +146,13 @@ private:
     // depths[i]: how often edge corners[i] -> corners[(i + 1) % 3] was halved (new inner edges
     // count as deeper than any edge of their parent). Every decision about an edge depends only
     // on its ends and its depth, so triangles that share an edge split it alike.
-    void _SubdivideTriangle(const Corner* corners, const int* depths, bool positive, int generation);
-    void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, bool positive);
+    // raster_normal: the one normal that lights every piece of the source triangle.
+    void _SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
+                            int generation);
+    void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, const float* raster_normal);
     // ta, tb, tc: u, v and clip w per corner, used while the triangle is textured.
     void _RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta, const float* tb,
-                      const float* tc, bool positive);
+                      const float* tc, const float* raster_normal);
     // The colour-word triangle without extensions, textured while texture coordinates are held.
     void _DrawTriangleLiteral(const float* a, const float* b, const float* c, const float* normal);
 

@@ -47,6 +47,42 @@ void RasterNormal(float* out, const float* ra, const float* rb, const float* rc,
         out[i] = positive ? float(m[i]) : -float(m[i]);
 }
 
+// One raster normal for every piece of a source triangle: the plane of its corners carried
+// through the linear matrices only (object to raster, without the point transform). The
+// transform bends a flat face into many pieces; normals taken from each piece's own corners
+// would light them differently and break a wall into facets, while the linear plane gives the
+// whole face the tone a linear camera gives it. Worked from homogeneous corners, so corners at
+// or behind the eye still fix the plane: for homogeneous corners A, B, C with w parts wa, wb, wc,
+// wa (B x C) + wb (C x A) + wc (A x B) (x, y, depth parts) is
+// (b - a) x (c - a) of the divided points scaled by wa wb wc, so any piece lying in front of the
+// eye keeps the orientation of its own winding; the supplied normal then picks the side as before.
+void LinearNormal(float* out, const float* object_raster, const float* a, const float* b, const float* c,
+                  bool positive) {
+    float ha[4], hb[4], hc[4];
+    IVRender::MultiplyMatrix(ha, object_raster, a[0], a[1], a[2], 1.0f);
+    IVRender::MultiplyMatrix(hb, object_raster, b[0], b[1], b[2], 1.0f);
+    IVRender::MultiplyMatrix(hc, object_raster, c[0], c[1], c[2], 1.0f);
+    double first[4], second[4], third[4];
+    for (int i = 0; i < 4; ++i) {
+        first[i] = double(ha[i]);
+        second[i] = double(hb[i]);
+        third[i] = double(hc[i]);
+    }
+    double m[3];
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3, k = (i + 2) % 3;
+        m[i] = (first[3] * (second[j] * third[k] - second[k] * third[j]) +
+                second[3] * (third[j] * first[k] - third[k] * first[j])) +
+               third[3] * (first[j] * second[k] - first[k] * second[j]);
+    }
+    const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
+    if (!(length < 1.4901161193847656e-08))
+        for (double& value : m)
+            value /= length;
+    for (int i = 0; i < 3; ++i)
+        out[i] = positive ? float(m[i]) : -float(m[i]);
+}
+
 double PlanarDistance(const float* p, const float* q) {
     const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
     return std::sqrt(dx * dx + dy * dy);
@@ -112,8 +148,9 @@ bool IVRenderSoftPano::_FindJump(const Corner& a, const Corner& b, Corner& low, 
 
 void IVRenderSoftPano::_DrawTriangleExtended(const float* a, const float* b, const float* c,
                                              const float* normal) {
-    // The side is chosen once, from the whole triangle; pieces keep its winding.
-    const bool positive = IsOnPositiveSide(a, b, c, normal);
+    // The side is chosen once, from the whole triangle; pieces keep its winding and its normal.
+    float raster_normal[3];
+    LinearNormal(raster_normal, ma_object_raster, a, b, c, IsOnPositiveSide(a, b, c, normal));
     Corner corners[3];
     const float* points[3] = {a, b, c};
     for (int k = 0; k < 3; ++k) {
@@ -124,15 +161,15 @@ void IVRenderSoftPano::_DrawTriangleExtended(const float* a, const float* b, con
         _Project(corners[k]);
     }
     if (!_IsSubdividing()) {
-        _EmitTriangle(corners[0], corners[1], corners[2], positive);
+        _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
         return;
     }
     const int depths[3] = {0, 0, 0};
-    _SubdivideTriangle(corners, depths, positive, 0);
+    _SubdivideTriangle(corners, depths, raster_normal, 0);
 }
 
-void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* depths, bool positive,
-                                          int generation) {
+void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* depths,
+                                          const float* raster_normal, int generation) {
     Corner middles[3];
     bool bending[3], wrapping[3];
     const double tolerance = double(mf_subdivision_tolerance);
@@ -162,7 +199,7 @@ void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* dept
         // FIXME: a piece across a seam could be cut at the seam (as lines are) instead of being
         // left out; an attempt lost coverage next to the poles and was set aside.
         if (!(wrapping[0] || wrapping[1] || wrapping[2]))
-            _EmitTriangle(corners[0], corners[1], corners[2], positive);
+            _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
         return;
     }
 
@@ -176,7 +213,7 @@ void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* dept
                                         {inner, depths[1] + 1, depths[2] + 1},
                                         {inner, inner, inner}};
         for (int k = 0; k < 4; ++k)
-            _SubdivideTriangle(children[k], child_depths[k], positive, generation + 1);
+            _SubdivideTriangle(children[k], child_depths[k], raster_normal, generation + 1);
         return;
     }
 
@@ -197,17 +234,17 @@ void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* dept
     if (count == 1) {
         const Corner left[3] = {p0, m0, p2}, right[3] = {m0, p1, p2};
         const int left_depths[3] = {d0 + 1, inner, d2}, right_depths[3] = {d0 + 1, d1, inner};
-        _SubdivideTriangle(left, left_depths, positive, generation + 1);
-        _SubdivideTriangle(right, right_depths, positive, generation + 1);
+        _SubdivideTriangle(left, left_depths, raster_normal, generation + 1);
+        _SubdivideTriangle(right, right_depths, raster_normal, generation + 1);
         return;
     }
     const Corner& m1 = middles[(first + 1) % 3];
     const Corner tip[3] = {m0, p1, m1}, near_side[3] = {p0, m0, m1}, far_side[3] = {p0, m1, p2};
     const int tip_depths[3] = {d0 + 1, d1 + 1, inner}, near_depths[3] = {d0 + 1, inner, inner};
     const int far_depths[3] = {inner, d1 + 1, d2};
-    _SubdivideTriangle(tip, tip_depths, positive, generation + 1);
-    _SubdivideTriangle(near_side, near_depths, positive, generation + 1);
-    _SubdivideTriangle(far_side, far_depths, positive, generation + 1);
+    _SubdivideTriangle(tip, tip_depths, raster_normal, generation + 1);
+    _SubdivideTriangle(near_side, near_depths, raster_normal, generation + 1);
+    _SubdivideTriangle(far_side, far_depths, raster_normal, generation + 1);
 }
 
 void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, const float* c,
@@ -221,17 +258,22 @@ void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, cons
         corners[k].texture[1] = ma_triangle_texcoords[k][1];
         _Project(corners[k]);
     }
-    _EmitTriangle(corners[0], corners[1], corners[2], IsOnPositiveSide(a, b, c, normal));
+    // Without extensions the triangle is one piece lit by its own projected corners.
+    float raster_normal[3];
+    RasterNormal(raster_normal, corners[0].raster, corners[1].raster, corners[2].raster,
+                 IsOnPositiveSide(a, b, c, normal));
+    _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
 }
 
-void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c, bool positive) {
+void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c,
+                                     const float* raster_normal) {
     if (!mb_near_clipping ||
         (HomogeneousClipper::IsInside(a.homogeneous) && HomogeneousClipper::IsInside(b.homogeneous) &&
          HomogeneousClipper::IsInside(c.homogeneous))) {
         const float ta[3] = {a.texture[0], a.texture[1], a.homogeneous[3]};
         const float tb[3] = {b.texture[0], b.texture[1], b.homogeneous[3]};
         const float tc[3] = {c.texture[0], c.texture[1], c.homogeneous[3]};
-        _RasterPiece(a.raster, b.raster, c.raster, ta, tb, tc, positive);
+        _RasterPiece(a.raster, b.raster, c.raster, ta, tb, tc, raster_normal);
         return;
     }
     HomogeneousClipper clipper;
@@ -247,13 +289,12 @@ void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Cor
         texture[i][2] = corner.h[3];
     }
     for (int i = 2; i < count; ++i)
-        _RasterPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i], positive);
+        _RasterPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i],
+                     raster_normal);
 }
 
 void IVRenderSoftPano::_RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta,
-                                    const float* tb, const float* tc, bool positive) {
-    float raster_normal[3];
-    RasterNormal(raster_normal, ra, rb, rc, positive);
+                                    const float* tb, const float* tc, const float* raster_normal) {
     ++mn_raster_triangles;
     if (mb_textured_triangle)
         mp_rasterizer->RasterTriangleTextured(ra, rb, rc, raster_normal, ta, tb, tc);
