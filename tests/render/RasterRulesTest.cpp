@@ -109,6 +109,36 @@ TEST_F(RasterRules, RandomQuadsSplitInTwoCoverEveryPixelExactlyOnce) {
     }
 }
 
+TEST_F(RasterRules, CentresOnTopAndLeftEdgesAreDrawnAndCornersSnapToTheNearestStep) {
+    // Which of two triangles sharing an edge draws it is fixed by the top-left rule: a pixel whose
+    // centre lies on a top or left edge is drawn, on a bottom or right edge not. Corners snap to
+    // the nearest 1/256 pixel: a right edge at 10.502 snaps to 10.50390625 and covers the centre
+    // 10.5, where truncation would put it on that centre and leave the pixel out.
+    const struct {
+        Point from, to;
+        int left, top, right, bottom; // pixels expected drawn, inclusive
+    } rectangles[] = {{{2.5f, 2.5f}, {6.5f, 5.5f}, 2, 2, 5, 4}, {{2.0f, 1.0f}, {10.502f, 3.0f}, 2, 1, 10, 2}};
+    for (const auto& [from, to, left, top, right, bottom] : rectangles) {
+        for (bool clockwise : {false, true}) {
+            surface.Clear(BLACK);
+            rasterizer.SetBlend(false);
+            rasterizer.SetDepthTest(false, false);
+            rasterizer.SetColourWord(0xFF0000FFu);
+            const Point corners[4] = {from, {to.x, from.y}, to, {from.x, to.y}};
+            const int order[4] = {0, clockwise ? 3 : 1, 2, clockwise ? 1 : 3};
+            Triangle(corners[order[0]], corners[order[1]], corners[order[2]]);
+            Triangle(corners[order[0]], corners[order[2]], corners[order[3]]);
+            for (int y = 0; y < 12; ++y)
+                for (int x = 0; x < 14; ++x) {
+                    const bool expected = x >= left && x <= right && y >= top && y <= bottom;
+                    ASSERT_EQ((surface.GetPixel(x, y) & 0xFFu) != 0, expected)
+                        << "pixel " << x << "," << y << " of the rectangle to " << to.x << "," << to.y
+                        << (clockwise ? " (clockwise)" : "");
+                }
+        }
+    }
+}
+
 TEST_F(RasterRules, DepthTiesKeepTheStoredPixel) {
     // Larger depth is nearer; an equal depth does not pass, a nearer one does, a farther does not.
     surface.Clear(BLACK);
