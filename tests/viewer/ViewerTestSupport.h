@@ -2,6 +2,7 @@
 // What the viewer's suites share: a scratch directory, the built-in scene, PNG reading and pixel
 // searches for the gizmo's highlight colour.
 #include "apps/BuiltInScene.h"
+#include "tests/apps/StlTestFiles.h"
 
 #include "host/base/MUnit.h"
 
@@ -14,24 +15,7 @@
 #include <string>
 #include <vector>
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-view-XXXXXX").string();
-        mo_path = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(mo_path, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return (mo_path / name).string(); }
-
-private:
-    std::filesystem::path mo_path;
-};
+using ScratchFolder = ScratchDirectory;
 
 struct RgbImage {
     int width = 0, height = 0;
