@@ -15,13 +15,6 @@ struct Result {
     std::string out, err;
 };
 
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class ViewerProgramTest : public ::testing::Test {
 protected:
     // Runs the program in the scratch folder with no display at all, so nothing can open a window.
@@ -31,7 +24,7 @@ protected:
                                     program + "' " + arguments + " > '" + out + "' 2> '" + err +
                                     "' < /dev/null";
         const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(out), ReadWholeFile(err)};
     }
 
     ScratchFolder mo_folder, mo_logs;
