@@ -2,6 +2,7 @@
 // What the viewer's suites share: a scratch directory, the built-in scene, PNG reading and pixel
 // searches for the gizmo's highlight colour.
 #include "apps/BuiltInScene.h"
+#include "apps/viewer/ViewerState.h"
 #include "tests/apps/StlTestFiles.h"
 
 #include "host/base/MUnit.h"
@@ -47,4 +48,20 @@ inline RgbImage ReadPng(const std::string& path) {
     result.width = int(image.width);
     result.height = int(image.height);
     return result;
+}
+
+// Pixels of the handle highlight within `radius` of a point.
+inline int Highlight(const RgbImage& image, CPoint point, int radius) {
+    const auto colour = ViewerOverlay::HIGHLIGHT_COLOUR;
+    return image.Count(point.x, point.y, radius, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+// The options both the in-process and the windowed viewer suites start from.
+inline Options ViewerOptions(int width, int height, const std::string& output) {
+    Options options;
+    options.width = width;
+    options.height = height;
+    options.skip_sort_degrees = 10.0;
+    options.output = output;
+    return options;
 }
