@@ -2,6 +2,8 @@
 // Runs the built vantrel-render as a user would (fork and exec, no shell), with the process
 // settings the output tests need: working folder, umask, a file-size limit, standard input and
 // output. Also decodes what it wrote with libpng.
+#include "tests/apps/StlTestFiles.h"
+
 #include <png.h>
 
 #include <array>
@@ -37,13 +39,6 @@ struct ProgramResult {
     std::string out; // standard output (binary)
     std::string err; // standard error
 };
-
-inline std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 inline pid_t StartProgram(const ProgramCall& call) {
     std::vector<std::string> words = {VANTREL_RENDER_PATH};

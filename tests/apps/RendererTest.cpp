@@ -103,27 +103,6 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
     EXPECT_GT(back[1], back[0] + 60) << "green is nearer from y = +100";
 }
 
-TEST(RendererTest, FisheyeKeepsTheTargetAtTheCentreAndPutsAnglesAtTheirRadius) {
-    Scene scene;
-    AddBox(scene, {-3, -3, -3}, {3, 3, 3}, RED, false);
-    // 45 degrees to the right of the view axis, 40 units away.
-    const double side = 40.0 * std::sqrt(0.5);
-    AddBox(scene, {side - 3, -100 + side - 3, -3}, {side + 3, -100 + side + 3, 3}, GREEN, false);
-    Options options = LookingAlongY();
-    options.projection = Projection::eFisheye;
-    options.fov_degrees = 180.0;
-    FrameRenderer renderer(scene, options);
-    renderer.Render(0);
-    const Pixel centre = At(renderer, WIDTH / 2, HEIGHT / 2);
-    EXPECT_GT(centre[0], 150);
-    EXPECT_LT(centre[1], 60);
-    // An equidistant fisheye of 180 degrees puts 45 degrees halfway to the image's side.
-    const Pixel quarter = At(renderer, WIDTH / 2 + WIDTH / 4, HEIGHT / 2);
-    EXPECT_GT(quarter[1], quarter[0] + 40) << "green box expected at x = " << WIDTH / 2 + WIDTH / 4;
-    EXPECT_EQ(At(renderer, WIDTH / 2 + WIDTH / 4 + 8, HEIGHT / 2), Background());
-    EXPECT_EQ(At(renderer, WIDTH / 2 + WIDTH / 4 - 8, HEIGHT / 2), Background());
-}
-
 TEST(RendererTest, ClippingPlaneRemovesTheExpectedHalf) {
     Scene scene;
     AddBox(scene, {-40, 0, -25}, {40, 5, 25}, RED, false);

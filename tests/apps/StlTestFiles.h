@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,13 @@ inline std::string MakeAsciiStl(const std::vector<StlTriangle>& triangles) {
 inline std::vector<StlTriangle> UnitSquare() {
     return {{{0, 0, 1}, {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}},
             {{0, 0, 1}, {{{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}}};
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 class ScratchDirectory {

@@ -42,21 +42,6 @@ protected:
     PanoTestDevice device;
 };
 
-TEST_F(SoftPixels, TriangleFillsThePixelsWhoseCentresItCovers) {
-    const float a[3] = {1.2f, 1.2f, 0}, b[3] = {6.2f, 1.2f, 0}, c[3] = {1.2f, 6.2f, 0};
-    device.DrawTriangle(a, b, c, UP);
-    EXPECT_EQ(Picture(), "........\n"
-                         ".#####..\n"
-                         ".####...\n"
-                         ".###....\n"
-                         ".##.....\n"
-                         ".#......\n"
-                         "........\n"
-                         "........\n");
-    EXPECT_EQ(surface.GetPixel(1, 1), RED) << "flat, unshaded in render mode 0";
-    EXPECT_EQ(surface.GetDepthAt(1, 1), 0.0f);
-}
-
 TEST_F(SoftPixels, NearerDepthWinsAndRenderModeOneShadesByTheRasterNormal) {
     const float a[3] = {0, 0, 1}, b[3] = {8, 0, 1}, c[3] = {0, 8, 1};
     const float far_a[3] = {0, 0, -1}, far_b[3] = {8, 0, -1}, far_c[3] = {0, 8, -1};

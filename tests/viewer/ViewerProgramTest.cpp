@@ -15,13 +15,6 @@ struct Result {
     std::string out, err;
 };
 
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class ViewerProgramTest : public ::testing::Test {
 protected:
     // Runs the program in the scratch folder with no display at all, so nothing can open a window.
@@ -31,19 +24,15 @@ protected:
                                     program + "' " + arguments + " > '" + out + "' 2> '" + err +
                                     "' < /dev/null";
         const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
-    }
-    std::string Write(const std::string& name, const std::string& text) {
-        std::ofstream(mo_folder.Path(name)) << text;
-        return mo_folder.Path(name);
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(out), ReadWholeFile(err)};
     }
 
     ScratchFolder mo_folder, mo_logs;
 };
 
 TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
-    Write("bad.txt", "move 1 2\nkey x\n");
-    Write("empty.stl", "");
+    mo_folder.Write("bad.txt", "move 1 2\nkey x\n");
+    mo_folder.Write("empty.stl", "");
     const std::pair<const char*, const char*> cases[] = {
         {"--fov 0", "vantrel-view: --fov: 0 is outside"},
         {"--size 0x10", "vantrel-view: --size"},
@@ -65,7 +54,7 @@ TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
 }
 
 TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) {
-    Write("run.txt", "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
+    mo_folder.Write("run.txt", "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
     const Result result = Run("--size 160x90 -o shot.png --script run.txt");
     ASSERT_EQ(result.status, 0) << result.err;
     std::istringstream lines(result.out);
@@ -81,9 +70,9 @@ TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) 
 
 TEST_F(ViewerProgramTest, ShowsTheScenesTheRendererDraws) {
     // A tetrahedron in OBJ with one face whose corners coincide.
-    Write("shape.obj",
+    mo_folder.Write("shape.obj",
           "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0 0 100\nf 1 2 3\nf 1 2 4\nf 1 3 4\nf 2 3 4\nf 1 1 2\n");
-    Write("shot.txt", "key g\nscreenshot viewer.png\n");
+    mo_folder.Write("shot.txt", "key g\nscreenshot viewer.png\n");
     const std::pair<const char*, const char*> cases[] = {
         {"--scene room", ""},
         {"--alpha 0.5 shape.obj", "vantrel-view: 1 degenerate triangles left out (corners coincide)\n"},

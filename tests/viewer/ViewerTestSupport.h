@@ -2,6 +2,8 @@
 // What the viewer's suites share: a scratch directory, the built-in scene, PNG reading and pixel
 // searches for the gizmo's highlight colour.
 #include "apps/BuiltInScene.h"
+#include "apps/viewer/ViewerState.h"
+#include "tests/apps/StlTestFiles.h"
 
 #include "host/base/MUnit.h"
 
@@ -14,24 +16,7 @@
 #include <string>
 #include <vector>
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-view-XXXXXX").string();
-        mo_path = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(mo_path, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return (mo_path / name).string(); }
-
-private:
-    std::filesystem::path mo_path;
-};
+using ScratchFolder = ScratchDirectory;
 
 struct RgbImage {
     int width = 0, height = 0;
@@ -63,4 +48,20 @@ inline RgbImage ReadPng(const std::string& path) {
     result.width = int(image.width);
     result.height = int(image.height);
     return result;
+}
+
+// Pixels of the handle highlight within `radius` of a point.
+inline int Highlight(const RgbImage& image, CPoint point, int radius) {
+    const auto colour = ViewerOverlay::HIGHLIGHT_COLOUR;
+    return image.Count(point.x, point.y, radius, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+// The options both the in-process and the windowed viewer suites start from.
+inline Options ViewerOptions(int width, int height, const std::string& output) {
+    Options options;
+    options.width = width;
+    options.height = height;
+    options.skip_sort_degrees = 10.0;
+    options.output = output;
+    return options;
 }

@@ -143,21 +143,10 @@ protected:
     ScratchFolder mo_folder;
 };
 
-int Highlight(const RgbImage& image, CPoint point, int radius) {
-    return image.Count(point.x, point.y, radius, GetRValue(ViewerOverlay::HIGHLIGHT_COLOUR),
-                       GetGValue(ViewerOverlay::HIGHLIGHT_COLOUR),
-                       GetBValue(ViewerOverlay::HIGHLIGHT_COLOUR));
-}
-
 TEST_F(ViewerWindowTest, HoverHighlightsTheHandleAndADragMovesTheDrawnCorner) {
     // The expected picture: the same options and events on a ViewerState here.
     Scene scene = BuiltInScene::Make(MUnit::GetIE());
-    Options options;
-    options.width = WIDTH;
-    options.height = HEIGHT;
-    options.skip_sort_degrees = 10.0;
-    options.output = mo_folder.Path("local.png");
-    ViewerState local(scene, options);
+    ViewerState local(scene, ViewerOptions(WIDTH, HEIGHT, mo_folder.Path("local.png")));
     local.Update();
     const int corner = local.GetGizmo()->mn_min_z_vertex;
     const CPoint at = local.GetGizmo()->GetVerticesOnScreen()[corner];
