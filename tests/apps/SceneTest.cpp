@@ -1,6 +1,8 @@
 // Each object in internal units of its own: the scale and origin the scene picks, and pictures
 // that stay the same wherever a scene sits and whatever unit it is modelled in.
 #include "apps/Scene.h"
+#include "apps/SceneLoader.h"
+#include "tests/apps/StlTestFiles.h"
 #include "apps/FrameRenderer.h"
 #include "apps/PrimitiveBuilder.h"
 
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace {
 
@@ -95,6 +98,19 @@ TEST(SceneTest, TrianglesBelowTheResolutionAreCountedAsDegenerate) {
     EXPECT_EQ(object.degenerate, 4u);
     EXPECT_EQ(object.triangles, mesh.triangles.size() - 1);
     EXPECT_EQ(scene.GetNumDegenerateTriangles(), 4u);
+}
+
+TEST(SceneTest, ModelFilesTakeTheirAlphaByteRoundedToNearest) {
+    const ScratchDirectory folder;
+    Options options;
+    options.meshes = {folder.Write("square.stl", MakeBinaryStl(UnitSquare()))};
+    for (const auto& [alpha, byte] : {std::pair{0.5, 128u}, {0.3, 77u}, {1.0, 255u}}) {
+        options.alpha = alpha;
+        std::ostringstream errors;
+        const Scene scene = SceneLoader::Load(options, "test", errors);
+        EXPECT_EQ(scene.GetObjects().at(0).colour >> 24, byte) << "alpha " << alpha;
+        EXPECT_EQ(scene.GetObjects().at(0).transparent, alpha < 1.0) << "alpha " << alpha;
+    }
 }
 
 TEST(SceneTest, FarFromTheOriginAndInOtherUnitsTheSceneLooksTheSame) {

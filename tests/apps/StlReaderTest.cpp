@@ -204,6 +204,12 @@ TEST(StlReaderTest, EveryErrorNamesItsPlaceFromMemoryAndFromAFile) {
          ": truncated binary STL: the header announces 2 triangles (184 bytes) but the file has 177 bytes"},
         {MakeBinaryStl(UnitSquare(), "", 1),
          ": binary STL triangle count 1 disagrees with the file size: 134 bytes expected, 184 found"},
+        {[] {
+             auto longer = MakeBinaryStl(UnitSquare());
+             longer.push_back(0);
+             return longer;
+         }(),
+         ": binary STL triangle count 2 disagrees with the file size: 184 bytes expected, 185 found"},
         {MakeBinaryStl({}, "", 0xFFFFFFFF),
          ": truncated binary STL: the header announces 4294967295 triangles "
          "(214748364834 bytes) but the file has 84 bytes"},
