@@ -35,18 +35,6 @@ bool IsOnPositiveSide(const float* a, const float* b, const float* c, const floa
     return (double(normal[0]) * g0 + double(normal[1]) * g1) + double(normal[2]) * g2 > 0.0;
 }
 
-void RasterNormal(float* out, const float* ra, const float* rb, const float* rc, bool positive) {
-    const double p0 = double(rb[0] - ra[0]), p1 = double(rb[1] - ra[1]), p2 = double(rb[2] - ra[2]);
-    const double q0 = double(rc[0] - ra[0]), q1 = double(rc[1] - ra[1]), q2 = double(rc[2] - ra[2]);
-    double m[3] = {p1 * q2 - p2 * q1, p2 * q0 - p0 * q2, p0 * q1 - p1 * q0};
-    const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
-    if (!(length < 1.4901161193847656e-08))
-        for (double& value : m)
-            value /= length;
-    for (int i = 0; i < 3; ++i)
-        out[i] = positive ? float(m[i]) : -float(m[i]);
-}
-
 // One raster normal for every piece of a source triangle: the plane of its corners carried
 // through the linear matrices only (object to raster, without the point transform). The
 // transform bends a flat face into many pieces; normals taken from each piece's own corners
@@ -260,7 +248,7 @@ void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, cons
     }
     // Without extensions the triangle is one piece lit by its own projected corners.
     float raster_normal[3];
-    RasterNormal(raster_normal, corners[0].raster, corners[1].raster, corners[2].raster,
+    HomogeneousClipper::RasterNormal(raster_normal, corners[0].raster, corners[1].raster, corners[2].raster,
                  IsOnPositiveSide(a, b, c, normal));
     _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
 }

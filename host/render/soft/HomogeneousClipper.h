@@ -22,6 +22,8 @@
 // Stateless apart from the pieces of the last call, which live in the object (no allocation);
 // one clipper per device, used from that device's thread.
 
+#include <cmath>
+
 class HomogeneousClipper {
 public:
     static constexpr float NEAR_W = 1e-6f;
@@ -47,6 +49,22 @@ public:
 
     // Clips the segment in place; false when nothing of it is left.
     static bool ClipSegment(Vertex& a, Vertex& b);
+
+    // The unit normal of a projected piece (raw below 2^-26), negated unless `positive`: the side
+    // of the supplied normal relative to the winding, whatever the projection did to it. Double
+    // precision, in the same order as the device's own raster normal, so a piece that needs no cut
+    // is lit exactly as the whole triangle would be.
+    static void RasterNormal(float* out, const float* ra, const float* rb, const float* rc, bool positive) {
+        const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
+        const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
+        double m[3] = {r1 * s2 - r2 * s1, r2 * s0 - r0 * s2, r0 * s1 - r1 * s0};
+        const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
+        if (!(length < 1.4901161193847656e-08))
+            for (double& value : m)
+                value /= length;
+        for (int i = 0; i < 3; ++i)
+            out[i] = positive ? float(m[i]) : -float(m[i]);
+    }
 
     // out = h[0..2] / h[3].
     static void Divide(float* out, const float* h) {

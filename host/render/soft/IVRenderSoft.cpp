@@ -22,20 +22,6 @@ bool NormalOnWindingSide(const float* a, const float* b, const float* c, const f
     return side > 0.0;
 }
 
-// The unit normal of the projected triangle (raw below 2^-26), negated unless `positive`: the
-// side of the supplied normal relative to the winding, whatever the projection did to it.
-void RasterNormal(float* out, const float* ra, const float* rb, const float* rc, bool positive) {
-    const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
-    const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
-    double m[3] = {r1 * s2 - r2 * s1, r2 * s0 - r0 * s2, r0 * s1 - r1 * s0};
-    const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
-    if (!(length < 1.4901161193847656e-08))
-        for (double& value : m)
-            value /= length;
-    for (int i = 0; i < 3; ++i)
-        out[i] = positive ? float(m[i]) : -float(m[i]);
-}
-
 // Truncation to a signed 32-bit pixel, false when the value has none.
 bool ToPixel(float value, int32_t& out) {
     if (!(value > -2147483649.0f && value < 2147483648.0f))
@@ -64,7 +50,7 @@ void RasterClippedTriangle(IVSoftRasterizer& rasterizer, const HomogeneousClippe
     }
     float raster_normal[3];
     for (int i = 2; i < count; ++i) {
-        RasterNormal(raster_normal, raster[0], raster[i - 1], raster[i], positive);
+        HomogeneousClipper::RasterNormal(raster_normal, raster[0], raster[i - 1], raster[i], positive);
         if (textured)
             rasterizer.RasterTriangleTextured(raster[0], raster[i - 1], raster[i], raster_normal, texture[0],
                                               texture[i - 1], texture[i]);
