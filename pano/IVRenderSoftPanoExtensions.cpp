@@ -63,12 +63,7 @@ void LinearNormal(float* out, const float* object_raster, const float* a, const 
                 second[3] * (third[j] * first[k] - third[k] * first[j])) +
                third[3] * (first[j] * second[k] - first[k] * second[j]);
     }
-    const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
-    if (!(length < 1.4901161193847656e-08))
-        for (double& value : m)
-            value /= length;
-    for (int i = 0; i < 3; ++i)
-        out[i] = positive ? float(m[i]) : -float(m[i]);
+    HomogeneousClipper::StoreUnitNormal(out, m, positive);
 }
 
 double PlanarDistance(const float* p, const float* q) {
@@ -269,13 +264,7 @@ void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Cor
         clipper.ClipTriangle(ToVertex(a.homogeneous, a.texture), ToVertex(b.homogeneous, b.texture),
                              ToVertex(c.homogeneous, c.texture));
     float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
-    for (int i = 0; i < count; ++i) {
-        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
-        HomogeneousClipper::Divide(raster[i], corner.h);
-        texture[i][0] = corner.attribute[0];
-        texture[i][1] = corner.attribute[1];
-        texture[i][2] = corner.h[3];
-    }
+    clipper.DivideCorners(count, raster, texture);
     for (int i = 2; i < count; ++i)
         _RasterPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i],
                      raster_normal);

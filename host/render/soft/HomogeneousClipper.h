@@ -58,12 +58,30 @@ public:
         const double r0 = double(rb[0] - ra[0]), r1 = double(rb[1] - ra[1]), r2 = double(rb[2] - ra[2]);
         const double s0 = double(rc[0] - ra[0]), s1 = double(rc[1] - ra[1]), s2 = double(rc[2] - ra[2]);
         double m[3] = {r1 * s2 - r2 * s1, r2 * s0 - r0 * s2, r0 * s1 - r1 * s0};
+        StoreUnitNormal(out, m, positive);
+    }
+
+    // out = m brought to unit length (left raw below 2^-26, like every normal of the devices),
+    // negated unless `positive`.
+    static void StoreUnitNormal(float* out, double* m, bool positive) {
         const double length = std::sqrt((m[0] * m[0] + m[1] * m[1]) + m[2] * m[2]);
         if (!(length < 1.4901161193847656e-08))
-            for (double& value : m)
-                value /= length;
+            for (int i = 0; i < 3; ++i)
+                m[i] /= length;
         for (int i = 0; i < 3; ++i)
             out[i] = positive ? float(m[i]) : -float(m[i]);
+    }
+
+    // The first `count` corners of the last clip divided into raster points, with their texture
+    // coordinates and w (u, v, w: what the rasterizer's textured triangle takes).
+    void DivideCorners(int count, float (*raster)[3], float (*texture)[3]) const {
+        for (int i = 0; i < count; ++i) {
+            const Vertex& corner = GetCorner(i);
+            Divide(raster[i], corner.h);
+            texture[i][0] = corner.attribute[0];
+            texture[i][1] = corner.attribute[1];
+            texture[i][2] = corner.h[3];
+        }
     }
 
     // out = h[0..2] / h[3].

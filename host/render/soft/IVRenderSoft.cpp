@@ -41,13 +41,7 @@ void RasterClippedTriangle(IVSoftRasterizer& rasterizer, const HomogeneousClippe
     if (count == 0)
         return;
     float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
-    for (int i = 0; i < count; ++i) {
-        const HomogeneousClipper::Vertex& corner = clipper.GetCorner(i);
-        HomogeneousClipper::Divide(raster[i], corner.h);
-        texture[i][0] = corner.attribute[0];
-        texture[i][1] = corner.attribute[1];
-        texture[i][2] = corner.h[3];
-    }
+    clipper.DivideCorners(count, raster, texture);
     float raster_normal[3];
     for (int i = 2; i < count; ++i) {
         HomogeneousClipper::RasterNormal(raster_normal, raster[0], raster[i - 1], raster[i], positive);
