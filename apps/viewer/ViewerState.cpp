@@ -490,8 +490,11 @@ std::string ViewerState::Describe() {
         text += buffer;
     }
     text += " selected=";
-    for (size_t i = 0; i < mv_selection.size(); ++i)
-        text += (i > 0 ? "," : "") + std::to_string(mv_selection[i]);
+    for (size_t i = 0; i < mv_selection.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += std::to_string(mv_selection[i]);
+    }
     const Bounds box = GetSelectionBox();
     if (!box.IsEmpty()) {
         std::snprintf(buffer, sizeof buffer, " box=%.9g,%.9g,%.9g,%.9g,%.9g,%.9g", box.minimum.x,

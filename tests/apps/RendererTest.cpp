@@ -302,10 +302,10 @@ TEST(RendererTest, NearerOfTwoShellsAroundTheEyeDominatesInEveryDirection) {
             const int green_through = pixel[1] - inner_only[4 * size_t(y * SIZE + x) + 1];
             ++checked;
             if ((pixel[0] <= pixel[1] || green_through < 15) && wrong++ == 0)
-                first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): red " +
-                        std::to_string(pixel[0]) + ", green " + std::to_string(pixel[1]) +
-                        ", green beyond the inner shell alone " + std::to_string(green_through) +
-                        " (expected red > green and at least 15)";
+                first =
+                    ::testing::PrintToString(std::array{x, y, int(pixel[0]), int(pixel[1]), green_through}) +
+                    " = x, y, red, green, green beyond the inner shell alone (expected red > "
+                    "green and at least 15)";
         }
     EXPECT_GT(checked, SIZE * SIZE / 2);
     EXPECT_EQ(wrong, 0) << "pixels blended in the wrong order, first " << first;

@@ -105,7 +105,7 @@ protected:
         ::close(pipe_ends[0]);
         if (number.empty() || number.find('\n') == std::string::npos)
             GTEST_SKIP() << "Xvfb could not start here (scripts/install-deps installs it): no display";
-        mo_display = ":" + number.substr(0, number.find('\n'));
+        mo_display = std::string(":").append(number, 0, number.find('\n'));
         if (Xdo("getmouselocation") != 0)
             GTEST_SKIP() << "xdotool cannot reach the display " << mo_display
                          << " (scripts/install-deps installs it)";
