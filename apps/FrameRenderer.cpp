@@ -295,6 +295,7 @@ FrameStats FrameRenderer::Render(int index) {
     // well as corners, and sort transparency by distance from the eye (see Options).
     mp_device->SetNearClipping(true);
     mp_device->SetSubdivision(float(mo_options.GetSubdividePixels()), SUBDIVISION_DEPTH);
+    mp_device->SetProjectionReuse(true); // the panoramic transforms are pure functions
     mp_cache->SetSortKey(mo_options.GetSortKey() == SortKey::eDistance
                              ? IVTransparencyCache::eSortEyeDistance
                              : IVTransparencyCache::eSortDirectionDepth);

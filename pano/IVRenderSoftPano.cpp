@@ -38,11 +38,13 @@ IVRenderSoftPano::~IVRenderSoftPano() = default;
 
 void IVRenderSoftPano::SetTransform(MMTransform* transform) {
     mp_transform = transform;
+    _ForgetProjections();
 }
 
 void IVRenderSoftPano::_OnStartFrame(IVDisplaySurface* surface, CDC* dc) {
     IVRenderSoft::_OnStartFrame(surface, dc);
     mn_raster_triangles = 0;
+    _ForgetProjections(); // the transform may have changed in place between frames
 }
 
 void IVRenderSoftPano::_MultiplyMatrix(float* out, const float* m, float x, float y, float z, float w) {

@@ -39,6 +39,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 
 class IVRenderSoftPano : public IVRenderSoft {
 public:
@@ -98,6 +100,15 @@ public:
     float GetSubdivisionTolerance() const { return mf_subdivision_tolerance; }
     int GetSubdivisionDepth() const { return mn_subdivision_depth; }
 
+    // While subdivision or near clipping is on, reuse a point's projection within a frame as long
+    // as the matrices and the transform stay the same: the triangles of a mesh share corners and
+    // edge middles, so most points then pass the transform once instead of up to six times. The
+    // transform must give the same result for the same point until the next SetTransform or frame
+    // start (the program's panoramic transforms do); every result is then the same bits as
+    // without reuse.
+    void SetProjectionReuse(bool enable) { mb_projection_reuse = enable; }
+    bool GetProjectionReuse() const { return mb_projection_reuse; }
+
     // Triangles handed to the rasterizer since the frame started (pieces counted one by one).
     size_t GetNumRasterTriangles() const { return mn_raster_triangles; }
 
@@ -131,8 +142,12 @@ private:
 
     bool _IsSubdividing() const { return mf_subdivision_tolerance > 0.0f && mp_transform != nullptr; }
     bool _IsExtended() const { return mb_near_clipping || _IsSubdividing(); }
-    // Route A with w = 1 for corner.object, keeping the homogeneous point.
+    // Route A with w = 1 for corner.object, keeping the homogeneous point; reused when allowed.
     void _Project(Corner& corner);
+    // Route A through the transform, always computed.
+    void _ProjectThroughTransform(Corner& corner);
+    // Drops every kept projection.
+    void _ForgetProjections();
     // The corner halfway between a and b in object space (and texture space), projected.
     void _Middle(const Corner& a, const Corner& b, Corner& middle);
     // Distance in raster x, y between the projected middle of an edge and the middle of its
@@ -168,6 +183,23 @@ private:
     float mf_subdivision_tolerance = 0.0f;
     int mn_subdivision_depth = 0;
     size_t mn_raster_triangles = 0;
+    // Kept projections: a direct-mapped table indexed by a hash of the object point. An entry is
+    // valid while its generation is the current one; 2^14 entries of 48 bytes stay in a core's
+    // second-level cache, and hold a few rows of a mesh's corners and edge middles.
+    struct KeptProjection {
+        float object[3];
+        uint32_t generation;
+        float homogeneous[4];
+        float raster[3];
+        uint32_t unused;
+    };
+    static_assert(sizeof(KeptProjection) == 48, "entries do not straddle cache lines in pairs");
+    static constexpr int KEPT_PROJECTION_BITS = 14;
+    bool mb_projection_reuse = false;
+    std::unique_ptr<KeptProjection[]> mp_kept_projections;
+    uint32_t mn_kept_generation = 0;
+    uint64_t mn_kept_matrices = 0; // mn_transform_generation the entries were made under
+
     // Texture coordinates taken from DrawTriangleTextured for the one triangle being drawn.
     bool mb_textured_triangle = false;
     float ma_triangle_texcoords[3][2] = {};

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -78,20 +79,62 @@ HomogeneousClipper::Vertex ToVertex(const float* homogeneous, const float* textu
 } // namespace
 
 void IVRenderSoftPano::_Project(Corner& corner) {
-    float* h = corner.homogeneous;
-    const float* p = corner.object;
     if (mp_transform == nullptr) {
-        MultiplyMatrix(h, ma_object_raster, p[0], p[1], p[2], 1.0f);
-    } else {
-        float world[4];
-        _MultiplyMatrix(world, ma_object_world, p[0], p[1], p[2], 1.0f);
-        float moved[3];
-        mp_transform->Transform(moved, world[0], world[1], world[2], false);
-        float eye[4];
-        _MultiplyMatrix(eye, ma_world_eye, moved[0], moved[1], moved[2], 1.0f);
-        _MultiplyMatrix(h, ma_eye_raster, eye[0], eye[1], eye[2], eye[3]);
+        // One product: cheaper than looking it up.
+        MultiplyMatrix(corner.homogeneous, ma_object_raster, corner.object[0], corner.object[1],
+                       corner.object[2], 1.0f);
+        _Dehomogenise(corner.raster, corner.homogeneous);
+        return;
     }
-    _Dehomogenise(corner.raster, h);
+    if (!mb_projection_reuse) {
+        _ProjectThroughTransform(corner);
+        return;
+    }
+    if (mp_kept_projections == nullptr) {
+        mp_kept_projections = std::make_unique<KeptProjection[]>(size_t(1) << KEPT_PROJECTION_BITS);
+        mn_kept_generation = 1;
+        mn_kept_matrices = mn_transform_generation;
+    } else if (mn_kept_matrices != mn_transform_generation) {
+        _ForgetProjections();
+        mn_kept_matrices = mn_transform_generation;
+    }
+    // The key is the point's bits: -0 and +0 are different keys (a miss, never a wrong hit).
+    uint32_t bits[3];
+    std::memcpy(bits, corner.object, sizeof bits);
+    const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
+    KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
+    if (kept.generation == mn_kept_generation && std::memcmp(kept.object, bits, sizeof bits) == 0) {
+        std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
+        std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
+        return;
+    }
+    _ProjectThroughTransform(corner);
+    std::memcpy(kept.object, bits, sizeof bits);
+    kept.generation = mn_kept_generation;
+    std::memcpy(kept.homogeneous, corner.homogeneous, sizeof kept.homogeneous);
+    std::memcpy(kept.raster, corner.raster, sizeof kept.raster);
+}
+
+void IVRenderSoftPano::_ProjectThroughTransform(Corner& corner) {
+    const float* p = corner.object;
+    float world[4];
+    _MultiplyMatrix(world, ma_object_world, p[0], p[1], p[2], 1.0f);
+    float moved[3];
+    mp_transform->Transform(moved, world[0], world[1], world[2], false);
+    float eye[4];
+    _MultiplyMatrix(eye, ma_world_eye, moved[0], moved[1], moved[2], 1.0f);
+    _MultiplyMatrix(corner.homogeneous, ma_eye_raster, eye[0], eye[1], eye[2], eye[3]);
+    _Dehomogenise(corner.raster, corner.homogeneous);
+}
+
+void IVRenderSoftPano::_ForgetProjections() {
+    if (mp_kept_projections == nullptr)
+        return;
+    if (++mn_kept_generation == 0) {
+        // After 2^32 generations an old entry could pass for a new one: empty the table.
+        std::fill_n(mp_kept_projections.get(), size_t(1) << KEPT_PROJECTION_BITS, KeptProjection{});
+        mn_kept_generation = 1;
+    }
 }
 
 void IVRenderSoftPano::_Middle(const Corner& a, const Corner& b, Corner& middle) {
@@ -244,7 +287,7 @@ void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, cons
     // Without extensions the triangle is one piece lit by its own projected corners.
     float raster_normal[3];
     HomogeneousClipper::RasterNormal(raster_normal, corners[0].raster, corners[1].raster, corners[2].raster,
-                 IsOnPositiveSide(a, b, c, normal));
+                                     IsOnPositiveSide(a, b, c, normal));
     _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
 }
 

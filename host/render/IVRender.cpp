@@ -241,6 +241,7 @@ void IVRender::_Transform(float* out, const float* matrix, float x, float y, flo
 }
 
 void IVRender::_UpdateCombinedTransforms() {
+    ++mn_transform_generation;
     std::memcpy(ma_eye_raster, ma_eye_window, sizeof ma_eye_raster);
     MultiplyMatrices(ma_world_raster, ma_eye_raster, ma_world_eye);
     MultiplyMatrices(ma_object_raster, ma_world_raster, ma_object_world);

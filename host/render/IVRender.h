@@ -211,6 +211,9 @@ protected:
     float ma_object_raster[16]; // eye-to-raster x world-to-eye x object-to-world
     float ma_world_raster[16];  // eye-to-raster x world-to-eye
     float ma_object_window[16]; // eye-to-window x world-to-eye x object-to-world
+    // Grows with every change of the matrices above, so that a device can tell when projections
+    // it keeps have gone stale.
+    uint64_t mn_transform_generation = 0;
 
     MMaterial mo_material_front;
     MMaterial mo_material_back;

@@ -265,3 +265,46 @@ TEST_F(PanoExtensions, TexturedTrianglesCarryTheirCoordinatesIntoEveryPiece) {
         EXPECT_GT(recorder.primitives.size(), drawn);
     }
 }
+
+TEST_F(PanoExtensions, ReusedProjectionsGiveTheSameBitsAndFollowMatrixAndTransformChanges) {
+    // A strip of triangles sharing corners and edges, drawn under two object matrices and two
+    // transforms; with reuse every piece must be the bits it is without.
+    std::vector<std::array<float, 3>> corners;
+    for (int i = 0; i < 6; ++i)
+        corners.push_back({float(i) * 0.7f - 2.0f, float(i % 2) * 1.5f - 0.75f, 3.0f + float(i) * 0.1f});
+    const float moved[16] = {1, 0, 0, 0.3f, 0, 1, 0, -0.2f, 0, 0, 1, 0.5f, 0, 0, 0, 1};
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    FisheyePointTransform fisheye(0, 0, 1), other(0.5, 0, 2);
+    device.SetSubdivision(0.25f, 6);
+    auto draw = [&](bool reuse) {
+        device.SetProjectionReuse(reuse);
+        RecordingRasterizer& recorder = device.Record();
+        // Each step changes one thing: the matrix alone, then the transform alone.
+        const std::pair<MMTransform*, const float*> steps[] = {
+            {&fisheye, identity}, {&fisheye, moved}, {&other, moved}};
+        for (size_t step = 0; step < 3; ++step) {
+            const auto& [transform, matrix] = steps[step];
+            if (step == 0 || transform != steps[step - 1].first)
+                device.SetTransform(transform);
+            if (step == 0 || matrix != steps[step - 1].second)
+                device.SetTransformObjectWorld(matrix);
+            for (size_t i = 0; i + 2 < corners.size(); ++i)
+                device.DrawTriangle(corners[i].data(), corners[i + 1].data(), corners[i + 2].data(),
+                                    TOWARD_EYE);
+        }
+        return recorder.primitives;
+    };
+    const auto literal = draw(false);
+    const size_t computed = fisheye.received.size() + other.received.size();
+    const auto reused = draw(true);
+    ASSERT_EQ(reused.size(), literal.size());
+    for (size_t k = 0; k < literal.size(); ++k)
+        for (int corner = 0; corner < 3; ++corner)
+            ASSERT_TRUE(SameBits(reused[k].points[corner], literal[k].points[corner]))
+                << "piece " << k << " corner " << corner << ": " << reused[k].points[corner][0] << ", "
+                << reused[k].points[corner][1] << " against " << literal[k].points[corner][0] << ", "
+                << literal[k].points[corner][1];
+    const size_t transformed = fisheye.received.size() + other.received.size() - computed;
+    EXPECT_LT(transformed * 2, computed)
+        << "points sent through the transforms: " << transformed << " with reuse, " << computed << " without";
+}
