@@ -41,6 +41,9 @@ public:
     const MMPoint3d<double>& GetTarget() const { return mo_target; }
     // Unit view direction, from the eye to the target.
     const MMPoint3d<double>& GetForward() const { return mo_forward; }
+    // Unit image axes: x to the right, y up.
+    const MMPoint3d<double>& GetRight() const { return mo_right; }
+    const MMPoint3d<double>& GetUp() const { return mo_up; }
     int GetWidth() const { return mn_width; }
     int GetHeight() const { return mn_height; }
     // Pixels per unit of x/z on the image plane.

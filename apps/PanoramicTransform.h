@@ -26,6 +26,9 @@ public:
 
     using MMTransform::Transform;
     bool Transform(MMPoint3d<double>& out, const MMPoint3d<double>& in, bool direction) const override;
+    // The device's per-point call: the same double-precision arithmetic as above, without the
+    // detour through MMPoint3d, so both give the same floats.
+    bool Transform(float* out, float x, float y, float z, bool direction) const override;
     bool InverseTransform(MMPoint3d<double>& out, const MMPoint3d<double>& in, bool direction) const override;
 
     // The linear camera to use behind the transform: the same eye and target with a 90 degree canvas.
@@ -38,4 +41,12 @@ protected:
 
     Camera mo_camera;
     double md_half_angle; // radians: half the horizontal field of view
+
+private:
+    // Moves the world point p to its panoramic place; false (out = p) at the eye or for a
+    // non-finite point.
+    bool _Move(const double* p, double* out) const;
+
+    double ma_eye[3];
+    double ma_axes[3][3]; // right, up, forward
 };
