@@ -175,12 +175,21 @@ public:
 
     // A new stream that draws on this device at its End; the caller owns it.
     std::unique_ptr<IIVVertexStream<IVVertexPN>> GetVertexStreamPN();
-    // A new stream for a container to fill and replay.
-    template <class V> std::unique_ptr<IIVVertexStream<V>> CreateVertexStream() {
+    // A new stream for a container to fill and replay; with `through`, the render library's own
+    // stream that draws on this device as it is filled and keeps nothing, whatever the source.
+    template <class V> std::unique_ptr<IIVVertexStream<V>> CreateVertexStream(bool through = false) {
+        if (through)
+            return std::make_unique<IVVertexStreamBuffer<V>>(this, true);
         if (mp_stream_source != nullptr)
             return mp_stream_source->CreateStream(static_cast<const V*>(nullptr));
         return std::make_unique<IVVertexStreamBuffer<V>>();
     }
+    // Off by default. While on, a container in dynamic mode fills a stream that draws each
+    // primitive as it is added (CreateVertexStream with `through`) instead of keeping its whole
+    // fill for one replay: a million-triangle mesh then needs no 72 MB of stream, and the
+    // vertices are drawn while they are still in the cache.
+    void SetDrawThrough(bool through) { mb_draw_through = through; }
+    bool IsDrawingThrough() const { return mb_draw_through; }
     // Borrowed; null restores the built-in buffered streams.
     void SetVertexStreamSource(IVVertexStreamSource* source) { mp_stream_source = source; }
 
@@ -214,6 +223,7 @@ protected:
     // Grows with every change of the matrices above, so that a device can tell when projections
     // it keeps have gone stale.
     uint64_t mn_transform_generation = 0;
+    bool mb_draw_through = false;
 
     MMaterial mo_material_front;
     MMaterial mo_material_back;

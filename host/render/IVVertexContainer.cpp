@@ -9,9 +9,15 @@ template <class V> bool IVVertexContainer<V>::RenderTriangles(IVRender& device, 
 // Triangles and lines differ only in what _Optimise writes; drawing a container is the same.
 template <class V> bool IVVertexContainer<V>::RenderLines(IVRender& device) {
     if (mp_stream == nullptr || !mb_optimised || mb_dynamic) {
-        mp_stream = device.CreateVertexStream<V>();
+        const bool through = mb_dynamic && device.IsDrawingThrough();
+        mp_stream = device.CreateVertexStream<V>(through);
         _Optimise(*mp_stream);
         mb_optimised = true;
+        if (through) {
+            // Drawn while filled and kept nowhere: a later static draw fills again.
+            mp_stream.reset();
+            return true;
+        }
     }
     mp_stream->Render(device);
     return true;

@@ -92,19 +92,25 @@ template <class V> IVVertexStreamBuffer<V>::~IVVertexStreamBuffer() {
 
 template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
     me_primitive = primitive;
+    if (mb_through)
+        return;
     if (mv_vertices.capacity() == 0)
         mv_vertices = StoragePool<V>::Take();
     mv_vertices.clear();
 }
 
 template <class V> void IVVertexStreamBuffer<V>::End() {
-    if (mp_immediate_device != nullptr)
+    if (mp_immediate_device != nullptr && !mb_through)
         Render(*mp_immediate_device);
 }
 
 template <class V> void IVVertexStreamBuffer<V>::AddTriangle(const V& a, const V& b, const V& c) {
     if (me_primitive != EPrimitive::eTriangles)
         return;
+    if (mb_through) {
+        IVVertexStreamDraw::Triangle(*mp_immediate_device, a, b, c);
+        return;
+    }
     mv_vertices.push_back(a);
     mv_vertices.push_back(b);
     mv_vertices.push_back(c);
@@ -113,6 +119,10 @@ template <class V> void IVVertexStreamBuffer<V>::AddTriangle(const V& a, const V
 template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b) {
     if (me_primitive != EPrimitive::eLines)
         return;
+    if (mb_through) {
+        IVVertexStreamDraw::Line(*mp_immediate_device, a, b);
+        return;
+    }
     mv_vertices.push_back(a);
     mv_vertices.push_back(b);
 }

@@ -4,6 +4,8 @@
 // overrides DrawTriangle / _DrawTriangle / DrawLine receives every primitive.
 //
 // An immediate stream (made by IVRender::GetVertexStreamPN) draws its fill on its device at End.
+// A drawing-through stream (see IVRender::SetDrawThrough) draws each primitive on its device as it
+// is added and keeps none, so it has nothing to replay.
 // Replay per format: P and PN triangles go to DrawTriangle with the device colour (PN with the sum
 // of the corner normals, which keeps the side the corners agree on); PNC triangles go to the
 // colour-word _DrawTriangle with corner 0's colour bytes; PNT triangles go to the textured-triangle
@@ -37,8 +39,8 @@ template <class V> class IVVertexStreamBuffer final : public IIVVertexStream<V> 
 public:
     enum class EPrimitive { eNone, eTriangles, eLines };
 
-    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr)
-        : mp_immediate_device(immediate_device) {}
+    explicit IVVertexStreamBuffer(IVRender* immediate_device = nullptr, bool through = false)
+        : mp_immediate_device(immediate_device), mb_through(through && immediate_device != nullptr) {}
     IVVertexStreamBuffer(const IVVertexStreamBuffer&) = default;
     IVVertexStreamBuffer(IVVertexStreamBuffer&&) noexcept = default;
     IVVertexStreamBuffer& operator=(const IVVertexStreamBuffer&) = default;
@@ -63,6 +65,7 @@ private:
     void _Begin(EPrimitive primitive);
 
     IVRender* mp_immediate_device;
+    bool mb_through;
     EPrimitive me_primitive = EPrimitive::eNone;
     std::vector<V> mv_vertices;
 };

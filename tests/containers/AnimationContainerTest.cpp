@@ -133,6 +133,21 @@ TEST_F(AnimationContainer, DeviceFillsOnceAndReplaysUntilOptimisationsAreDestroy
     }
     EXPECT_EQ(streams.pn->streams_destroyed, 2) << "the destructor drops the stream";
     EXPECT_EQ(std::count(streams.pn->calls.begin(), streams.pn->calls.end(), "Render"), 3);
+
+    // Drawing through: a dynamic container draws while it fills and keeps no stream, so a later
+    // static draw fills again (from the device's source) instead of replaying nothing.
+    device.SetDrawThrough(true);
+    ExposedAnimation container(mesh.get(), &mask);
+    container.SetSkipTextures(false);
+    container.SetModeDynamic(true);
+    device.triangles.clear();
+    container.RenderTriangles(device, true, false, 0);
+    container.RenderTriangles(device, true, false, 0);
+    EXPECT_EQ(device.triangles.size(), 4u);
+    EXPECT_EQ(streams.pn->streams_created, 2) << "drawing through takes no stream from the source";
+    container.SetModeDynamic(false);
+    container.RenderTriangles(device, true, false, 0);
+    EXPECT_EQ(streams.pn->streams_created, 3);
 }
 
 } // namespace
