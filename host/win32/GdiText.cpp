@@ -4,11 +4,23 @@
 #include FT_FREETYPE_H
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <unordered_map>
+#include <vector>
 
 namespace {
+
+// A glyph as FreeType renders it, kept so that text drawn every frame is hinted and rendered once.
+struct Glyph {
+    long advance = 0; // 26.6 pixels
+    int left = 0, top = 0;
+    unsigned width = 0, rows = 0;
+    std::vector<uint8_t> coverage; // rows x width, 0..255
+    bool loaded = false;
+};
 
 struct FontLibrary {
     std::mutex mutex;
@@ -18,10 +30,15 @@ struct FontLibrary {
     FT_Face regular = nullptr;
     FT_Face bold = nullptr;
     std::string directory = "/usr/share/fonts";
+    // Keyed by face (bit 63: bold), pixel size and character; emptied when it grows past
+    // MAX_GLYPHS, which bounds its memory whatever texts and sizes come along.
+    static constexpr size_t MAX_GLYPHS = 4096;
+    std::unordered_map<uint64_t, Glyph> glyphs;
 
     ~FontLibrary() { Reset(); }
 
     void Reset() {
+        glyphs.clear();
         if (regular != nullptr)
             FT_Done_Face(regular);
         if (bold != nullptr)
@@ -88,6 +105,40 @@ FT_Face PrepareFace(FontLibrary& fonts, const LOGFONTW& font, std::string& error
     return face;
 }
 
+// The glyph of `character` in the sized `face`; loaded is false when FreeType has none.
+const Glyph& GetGlyph(FontLibrary& fonts, FT_Face face, wchar_t character) {
+    const uint64_t key = (face == fonts.bold ? uint64_t(1) << 63 : 0) |
+                         uint64_t(face->size->metrics.x_ppem) << 32 | uint32_t(character);
+    if (auto found = fonts.glyphs.find(key); found != fonts.glyphs.end())
+        return found->second;
+    if (fonts.glyphs.size() >= FontLibrary::MAX_GLYPHS)
+        fonts.glyphs.clear();
+    Glyph& glyph = fonts.glyphs[key];
+    if (FT_Load_Char(face, FT_ULong(character), FT_LOAD_RENDER) != 0)
+        return glyph;
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    glyph.loaded = true;
+    glyph.advance = slot->advance.x;
+    glyph.left = slot->bitmap_left;
+    glyph.top = slot->bitmap_top;
+    glyph.width = bitmap.width;
+    glyph.rows = bitmap.rows;
+    glyph.coverage.resize(size_t(bitmap.width) * bitmap.rows);
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+        const unsigned char* source = bitmap.buffer + long(row) * bitmap.pitch;
+        for (unsigned column = 0; column < bitmap.width; ++column) {
+            unsigned coverage = 0;
+            if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY)
+                coverage = source[column];
+            else if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO)
+                coverage = (source[column / 8] & (0x80u >> (column % 8))) != 0 ? 255u : 0u;
+            glyph.coverage[size_t(row) * bitmap.width + column] = uint8_t(coverage);
+        }
+    }
+    return glyph;
+}
+
 } // namespace
 
 namespace GdiText {
@@ -108,10 +159,8 @@ bool Measure(const LOGFONTW& font, std::wstring_view line, Metrics& metrics, std
     metrics.ascent = int((face->size->metrics.ascender + 63) >> 6);
     metrics.descent = int((-face->size->metrics.descender + 63) >> 6);
     long advance = 0;
-    for (const wchar_t character : line) {
-        if (FT_Load_Char(face, FT_ULong(character), FT_LOAD_DEFAULT) == 0)
-            advance += face->glyph->advance.x;
-    }
+    for (const wchar_t character : line)
+        advance += GetGlyph(fonts, face, character).advance;
     metrics.width = int((advance + 63) >> 6);
     return true;
 }
@@ -125,25 +174,17 @@ bool Render(const LOGFONTW& font, std::wstring_view line, int x, int baseline,
         return false;
     long pen = long(x) * 64;
     for (const wchar_t character : line) {
-        if (FT_Load_Char(face, FT_ULong(character), FT_LOAD_RENDER) != 0)
+        const Glyph& glyph = GetGlyph(fonts, face, character);
+        if (!glyph.loaded)
             continue;
-        const FT_GlyphSlot glyph = face->glyph;
-        const FT_Bitmap& bitmap = glyph->bitmap;
-        const int left = int(pen >> 6) + glyph->bitmap_left;
-        const int top = baseline - glyph->bitmap_top;
-        for (unsigned row = 0; row < bitmap.rows; ++row) {
-            const unsigned char* source = bitmap.buffer + long(row) * bitmap.pitch;
-            for (unsigned column = 0; column < bitmap.width; ++column) {
-                unsigned coverage = 0;
-                if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY)
-                    coverage = source[column];
-                else if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO)
-                    coverage = (source[column / 8] & (0x80u >> (column % 8))) != 0 ? 255u : 0u;
-                if (coverage != 0)
+        const int left = int(pen >> 6) + glyph.left;
+        const int top = baseline - glyph.top;
+        for (unsigned row = 0; row < glyph.rows; ++row)
+            for (unsigned column = 0; column < glyph.width; ++column)
+                if (const unsigned coverage = glyph.coverage[size_t(row) * glyph.width + column];
+                    coverage != 0)
                     plot(left + int(column), top + int(row), coverage);
-            }
-        }
-        pen += glyph->advance.x;
+        pen += glyph.advance;
     }
     return true;
 }
