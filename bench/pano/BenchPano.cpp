@@ -173,7 +173,7 @@ void Frame(benchmark::State& state, IVRenderSoft& device) {
         device.StopFrame();
         benchmark::DoNotOptimize(surface.GetPixels());
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(stream.GetVertices().size() / 3));
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(stream.GetNumVertices() / 3));
 }
 
 void BM_Frame_PlainSoftware(benchmark::State& state) {

@@ -2,8 +2,6 @@
 
 #include "host/render/IVRender.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -54,67 +52,53 @@ public:
 
 namespace {
 
-// Grows `vertices` to hold `needed`, doubling, and asks for huge pages on the whole 2 MiB pages
-// of a new block: a large model's first fill otherwise faults in every 4 KiB page on its own,
-// at 11 to 16 microseconds each, which costs more than the fill.
-template <class V> void Grow(std::vector<V>& vertices, size_t needed) {
-    if (needed <= vertices.capacity())
-        return;
-    vertices.reserve(std::max(needed, 2 * vertices.capacity()));
-    constexpr uintptr_t HUGE_PAGE = uintptr_t(1) << 21;
-    const auto first = reinterpret_cast<uintptr_t>(vertices.data());
-    const uintptr_t begin = (first + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-    const uintptr_t end = (first + vertices.capacity() * sizeof(V)) & ~(HUGE_PAGE - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE); // advice only
-}
-
 // Storage given back by destroyed streams of one vertex format, the largest handed out first.
 template <class V> class StoragePool {
 public:
-    static std::vector<V> Take() {
+    static IVVertexStorage<V> Take() {
         std::lock_guard lock(mo_mutex);
         if (mv_free.empty())
             return {};
-        std::vector<V> storage = std::move(mv_free.back());
+        IVVertexStorage<V> storage = std::move(mv_free.back());
         mv_free.pop_back();
         return storage;
     }
-    static void Give(std::vector<V>&& storage) {
-        if (storage.capacity() == 0)
+    static void Give(IVVertexStorage<V>&& storage) {
+        if (storage.GetCapacity() == 0)
             return;
-        storage.clear();
+        storage.Clear();
         std::lock_guard lock(mo_mutex);
         if (mv_free.size() < KEPT)
             mv_free.push_back(std::move(storage));
-        else if (storage.capacity() > mv_free.front().capacity())
+        else if (storage.GetCapacity() > mv_free.front().GetCapacity())
             mv_free.front() = std::move(storage);
         else
             return;
-        std::sort(mv_free.begin(), mv_free.end(), [](const std::vector<V>& a, const std::vector<V>& b) {
-            return a.capacity() < b.capacity();
-        });
+        std::sort(mv_free.begin(), mv_free.end(),
+                  [](const IVVertexStorage<V>& a, const IVVertexStorage<V>& b) {
+                      return a.GetCapacity() < b.GetCapacity();
+                  });
     }
 
 private:
     static constexpr size_t KEPT = 4;
     static inline std::mutex mo_mutex;
-    static inline std::vector<std::vector<V>> mv_free;
+    static inline std::vector<IVVertexStorage<V>> mv_free;
 };
 
 } // namespace
 
 template <class V> IVVertexStreamBuffer<V>::~IVVertexStreamBuffer() {
-    StoragePool<V>::Give(std::move(mv_vertices));
+    StoragePool<V>::Give(std::move(mo_vertices));
 }
 
 template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
     me_primitive = primitive;
     if (mb_through)
         return;
-    if (mv_vertices.capacity() == 0)
-        mv_vertices = StoragePool<V>::Take();
-    mv_vertices.clear();
+    if (mo_vertices.GetCapacity() == 0)
+        mo_vertices = StoragePool<V>::Take();
+    mo_vertices.Clear();
 }
 
 template <class V> void IVVertexStreamBuffer<V>::End() {
@@ -129,10 +113,8 @@ template <class V> void IVVertexStreamBuffer<V>::AddTriangle(const V& a, const V
         IVVertexStreamDraw::Triangle(*mp_immediate_device, a, b, c);
         return;
     }
-    Grow(mv_vertices, mv_vertices.size() + 3);
-    mv_vertices.push_back(a);
-    mv_vertices.push_back(b);
-    mv_vertices.push_back(c);
+    const V triangle[3] = {a, b, c};
+    mo_vertices.Append(triangle, 3);
 }
 
 template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b) {
@@ -142,19 +124,20 @@ template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b)
         IVVertexStreamDraw::Line(*mp_immediate_device, a, b);
         return;
     }
-    Grow(mv_vertices, mv_vertices.size() + 2);
-    mv_vertices.push_back(a);
-    mv_vertices.push_back(b);
+    const V line[2] = {a, b};
+    mo_vertices.Append(line, 2);
 }
 
 template <class V> void IVVertexStreamBuffer<V>::Render(IVRender& device) {
-    const size_t count = mv_vertices.size();
-    if (me_primitive == EPrimitive::eTriangles)
-        for (size_t i = 0; i + 2 < count; i += 3)
-            IVVertexStreamDraw::Triangle(device, mv_vertices[i], mv_vertices[i + 1], mv_vertices[i + 2]);
-    else if (me_primitive == EPrimitive::eLines)
-        for (size_t i = 0; i + 1 < count; i += 2)
-            IVVertexStreamDraw::Line(device, mv_vertices[i], mv_vertices[i + 1]);
+    const EPrimitive primitive = me_primitive;
+    mo_vertices.ForEachBlock([&](const V* vertices, size_t count) {
+        if (primitive == EPrimitive::eTriangles)
+            for (size_t i = 0; i + 2 < count; i += 3)
+                IVVertexStreamDraw::Triangle(device, vertices[i], vertices[i + 1], vertices[i + 2]);
+        else if (primitive == EPrimitive::eLines)
+            for (size_t i = 0; i + 1 < count; i += 2)
+                IVVertexStreamDraw::Line(device, vertices[i], vertices[i + 1]);
+    });
 }
 
 template class IVVertexStreamBuffer<IVVertexP>;

@@ -17,8 +17,7 @@
 // thread-safe; a single stream is not.
 #include "host/render/IIVVertexStream.h"
 #include "host/render/IVVertex.h"
-
-#include <vector>
+#include "host/render/IVVertexStorage.h"
 
 class IVRender;
 
@@ -56,7 +55,7 @@ public:
     void Render(IVRender& device) override;
 
     EPrimitive GetPrimitive() const { return me_primitive; }
-    const std::vector<V>& GetVertices() const { return mv_vertices; }
+    size_t GetNumVertices() const { return mo_vertices.GetSize(); }
 
 private:
     // A container that rebuilds its stream every frame (an animated mesh) makes a new stream
@@ -67,7 +66,7 @@ private:
     IVRender* mp_immediate_device;
     bool mb_through;
     EPrimitive me_primitive = EPrimitive::eNone;
-    std::vector<V> mv_vertices;
+    IVVertexStorage<V> mo_vertices;
 };
 
 extern template class IVVertexStreamBuffer<IVVertexP>;
