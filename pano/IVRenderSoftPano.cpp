@@ -12,18 +12,15 @@ namespace {
 // direction to scale).
 constexpr double MIN_NORMAL_LENGTH = 1.4901161193847656e-08; // 2^-26
 
-// matrix x (x, y, z, w) for all four rows at once: lane i sums
+// matrix x (x, y, z, w) for all four rows at once, from the matrix's columns: lane i sums
 // ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
 // _MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar operations,
 // and nothing is contracted).
-inline __m128 MultiplyLanes(const float* matrix, __m128 x, __m128 y, __m128 z, __m128 w) {
-    __m128 row0 = _mm_loadu_ps(matrix), row1 = _mm_loadu_ps(matrix + 4);
-    __m128 row2 = _mm_loadu_ps(matrix + 8), row3 = _mm_loadu_ps(matrix + 12);
-    _MM_TRANSPOSE4_PS(row0, row1, row2, row3); // now the columns
-    __m128 sum = _mm_mul_ps(row0, x);
-    sum = _mm_add_ps(sum, _mm_mul_ps(row1, y));
-    sum = _mm_add_ps(sum, _mm_mul_ps(row2, z));
-    return _mm_add_ps(sum, _mm_mul_ps(row3, w));
+inline __m128 MultiplyColumns(const float* columns, __m128 x, __m128 y, __m128 z, __m128 w) {
+    __m128 sum = _mm_mul_ps(_mm_load_ps(columns), x);
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 4), y));
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 8), z));
+    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 12), w));
 }
 
 template <int LANE> inline __m128 Broadcast(__m128 value) {
@@ -65,28 +62,41 @@ void IVRenderSoftPano::_Dehomogenise(float* out, const float* in) {
     out[2] = in[2] / in[3];
 }
 
+void IVRenderSoftPano::_ThroughTransform(float* homogeneous, float x, float y, float z, float w) {
+    if (mn_columns_generation != mn_transform_generation) {
+        // The three matrices transposed once per change rather than once per point.
+        const float* matrices[3] = {ma_object_world, ma_world_eye, ma_eye_raster};
+        for (int k = 0; k < 3; ++k)
+            for (int row = 0; row < 4; ++row)
+                for (int column = 0; column < 4; ++column)
+                    ma_columns[k][4 * column + row] = matrices[k][4 * row + column];
+        mn_columns_generation = mn_transform_generation;
+    }
+    // Route B with the object-to-world stage in front; the work around the transform stays in
+    // registers.
+    alignas(16) float world[4];
+    _mm_store_ps(world, MultiplyColumns(ma_columns[0], _mm_set1_ps(x), _mm_set1_ps(y), _mm_set1_ps(z),
+                                        _mm_set1_ps(w)));
+    float moved[3];
+    mp_transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
+    const __m128 eye = MultiplyColumns(ma_columns[1], _mm_set1_ps(moved[0]), _mm_set1_ps(moved[1]),
+                                       _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
+    _mm_store_ps(homogeneous, MultiplyColumns(ma_columns[2], Broadcast<0>(eye), Broadcast<1>(eye),
+                                              Broadcast<2>(eye), Broadcast<3>(eye)));
+}
+
 void IVRenderSoftPano::_TransformObjectRaster(float* out, float x, float y, float z, float w) {
     if (mp_transform == nullptr || w == 0.0f) {
         _Transform(out, ma_object_raster, x, y, z, w, true);
         return;
     }
-    // Route B with w = 1 folded in; the per-point work around the transform stays in registers.
-    alignas(16) float world[4];
-    _mm_store_ps(world, MultiplyLanes(ma_object_world, _mm_set1_ps(x), _mm_set1_ps(y), _mm_set1_ps(z),
-                                      _mm_set1_ps(w)));
-    float moved[3];
-    mp_transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
-    const __m128 eye = MultiplyLanes(ma_world_eye, _mm_set1_ps(moved[0]), _mm_set1_ps(moved[1]),
-                                     _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
-    const __m128 raster = MultiplyLanes(ma_eye_raster, Broadcast<0>(eye), Broadcast<1>(eye),
-                                        Broadcast<2>(eye), Broadcast<3>(eye));
-    const float homogeneous_w = _mm_cvtss_f32(Broadcast<3>(raster));
-    if (homogeneous_w == 0.0f) {
-        alignas(16) float h[4];
-        _mm_store_ps(h, raster);
+    alignas(16) float h[4];
+    _ThroughTransform(h, x, y, z, w);
+    if (h[3] == 0.0f) {
         _Dehomogenise(out, h);
         return;
     }
+    const __m128 raster = _mm_load_ps(h);
     alignas(16) float divided[4];
     _mm_store_ps(divided, _mm_div_ps(raster, Broadcast<3>(raster)));
     out[0] = divided[0];

@@ -127,6 +127,10 @@ protected:
     void _TransformObjectWindow(float* out, float x, float y, float z, float w);
 
 private:
+    // Route A before the divide, through the transform (which must be set): the homogeneous
+    // raster point, computed with the matrices' columns kept in ma_columns.
+    void _ThroughTransform(float* homogeneous, float x, float y, float z, float w);
+
     // A primitive's corner on its way through the extensions: object position, texture
     // coordinates, and route A's result before (homogeneous) and after the divide.
     struct Corner {
@@ -178,6 +182,9 @@ private:
     bool _ProjectPoint(float* out, float x, float y, float z);
 
     MMTransform* mp_transform = nullptr;
+    // Object-to-world, world-to-eye and eye-to-raster transposed, as of mn_columns_generation.
+    alignas(16) float ma_columns[3][16] = {};
+    uint64_t mn_columns_generation = UINT64_MAX;
 
     bool mb_near_clipping = false;
     float mf_subdivision_tolerance = 0.0f;

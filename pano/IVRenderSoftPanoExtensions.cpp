@@ -116,14 +116,9 @@ void IVRenderSoftPano::_Project(Corner& corner) {
 }
 
 void IVRenderSoftPano::_ProjectThroughTransform(Corner& corner) {
-    const float* p = corner.object;
-    float world[4];
-    _MultiplyMatrix(world, ma_object_world, p[0], p[1], p[2], 1.0f);
-    float moved[3];
-    mp_transform->Transform(moved, world[0], world[1], world[2], false);
-    float eye[4];
-    _MultiplyMatrix(eye, ma_world_eye, moved[0], moved[1], moved[2], 1.0f);
-    _MultiplyMatrix(corner.homogeneous, ma_eye_raster, eye[0], eye[1], eye[2], eye[3]);
+    alignas(16) float h[4];
+    _ThroughTransform(h, corner.object[0], corner.object[1], corner.object[2], 1.0f);
+    std::memcpy(corner.homogeneous, h, sizeof h);
     _Dehomogenise(corner.raster, corner.homogeneous);
 }
 
