@@ -49,19 +49,6 @@ void IVRenderSoftPano::_MultiplyMatrix(float* out, const float* m, float x, floa
         out[i] = ((m[4 * i] * x + m[4 * i + 1] * y) + m[4 * i + 2] * z) + m[4 * i + 3] * w;
 }
 
-void IVRenderSoftPano::_Dehomogenise(float* out, const float* in) {
-    if (in[3] == 0.0f) {
-        const float length = std::sqrt((in[0] * in[0] + in[1] * in[1]) + in[2] * in[2]);
-        out[0] = in[0] / length;
-        out[1] = in[1] / length;
-        out[2] = in[2] / length;
-        return;
-    }
-    out[0] = in[0] / in[3];
-    out[1] = in[1] / in[3];
-    out[2] = in[2] / in[3];
-}
-
 void IVRenderSoftPano::_ThroughTransform(float* homogeneous, float x, float y, float z, float w) {
     if (mn_columns_generation != mn_transform_generation) {
         // The three matrices transposed once per change rather than once per point.

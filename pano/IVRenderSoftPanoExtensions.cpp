@@ -103,7 +103,10 @@ void IVRenderSoftPano::_Project(Corner& corner) {
     std::memcpy(bits, corner.object, sizeof bits);
     const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
     KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
-    if (kept.generation == mn_kept_generation && std::memcmp(kept.object, bits, sizeof bits) == 0) {
+    uint32_t kept_bits[3];
+    std::memcpy(kept_bits, kept.object, sizeof kept_bits);
+    if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
+        kept_bits[2] == bits[2]) {
         std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
         std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
         return;
