@@ -109,4 +109,25 @@ TEST(GdiImage, MissingFontDrawsNothingAndRecordsTheFailure) {
     EXPECT_EQ(device.CountCalls("DrawTextW"), 1u);
 }
 
+TEST(GdiText, KeptGlyphsStaySeparateBySizeAndWeight) {
+    // Glyphs are kept between calls: each size and weight must still get its own.
+    auto measure = [](LONG height, LONG weight) {
+        LOGFONTW font{};
+        font.lfHeight = height;
+        font.lfWeight = weight;
+        GdiText::Metrics metrics;
+        std::string error;
+        EXPECT_TRUE(GdiText::Measure(font, L"Wide words", metrics, error)) << error;
+        int covered = 0;
+        EXPECT_TRUE(GdiText::Render(
+            font, L"W", 0, 40, [&](int, int, unsigned) { ++covered; }, error));
+        return std::pair{metrics.width, covered};
+    };
+    const auto small = measure(-10, 400), large = measure(-20, 400), bold = measure(-10, 700);
+    EXPECT_GT(large.first, small.first * 3 / 2) << "width at 20 px against 10 px";
+    EXPECT_GT(large.second, small.second * 2) << "pixels of a W at 20 px against 10 px";
+    EXPECT_GT(bold.first, small.first) << "bold against regular width";
+    EXPECT_EQ(measure(-10, 400), small) << "the same font again";
+}
+
 } // namespace
