@@ -1,19 +1,21 @@
 #pragma once
-// Runs the built vantrel-render as a user would (fork and exec, no shell), with the process
-// settings the output tests need: working folder, umask, a file-size limit, standard input and
-// output. Also decodes what it wrote with libpng.
+// Runs a built program as a user would (fork and exec, no shell), with the process settings the
+// program suites need: working folder, environment, umask, a file-size limit, standard input and
+// output, and one more descriptor. Also decodes the PNG files the programs write.
 #include "tests/apps/StlTestFiles.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -22,8 +24,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 struct ProgramCall {
+#ifdef VANTREL_RENDER_PATH
+    std::string program = VANTREL_RENDER_PATH; // found on PATH when it has no slash
+#else
+    std::string program;
+#endif
     std::vector<std::string> arguments;
+    // NAME=value sets a variable of the inherited environment, a bare NAME removes it.
+    std::vector<std::string> environment;
     std::string folder = ".";
     mode_t umask = 022;
     // Largest file the program may write, in bytes (SIGXFSZ ignored, so writes fail with EFBIG).
@@ -31,6 +42,7 @@ struct ProgramCall {
     // Where standard output and standard error go.
     std::string out_path = "/dev/null";
     std::string err_path = "/dev/null";
+    int descriptor_3 = -1; // handed to the program as its descriptor 3 when set
 };
 
 struct ProgramResult {
@@ -41,17 +53,30 @@ struct ProgramResult {
 };
 
 inline pid_t StartProgram(const ProgramCall& call) {
-    std::vector<std::string> words = {VANTREL_RENDER_PATH};
+    std::vector<std::string> words = {call.program}, environment;
     words.insert(words.end(), call.arguments.begin(), call.arguments.end());
-    std::vector<char*> argv;
+    for (const std::string& change : call.environment)
+        if (change.find('=') != std::string::npos)
+            environment.push_back(change);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        if (std::none_of(call.environment.begin(), call.environment.end(), [&](const std::string& change) {
+                return text.substr(0, text.find('=')) == change.substr(0, change.find('='));
+            }))
+            environment.emplace_back(text);
+    }
+    std::vector<char*> argv, envp;
     for (std::string& word : words)
         argv.push_back(word.data());
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
     argv.push_back(nullptr);
+    envp.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0)
         return child;
     // The child: only async-signal-safe calls until exec.
-    if (::chdir(call.folder.c_str()) != 0)
+    if (::chdir(call.folder.c_str()) != 0 || (call.descriptor_3 >= 0 && ::dup2(call.descriptor_3, 3) != 3))
         ::_exit(126);
     ::umask(call.umask);
     if (call.file_size_limit) {
@@ -67,7 +92,7 @@ inline pid_t StartProgram(const ProgramCall& call) {
     ::dup2(input, 0);
     ::dup2(output, 1);
     ::dup2(error, 2);
-    ::execv(argv[0], argv.data());
+    ::execvpe(argv[0], argv.data(), envp.data());
     ::_exit(127);
 }
 
@@ -88,13 +113,61 @@ inline ProgramResult RunProgram(const ProgramCall& call) {
     return WaitProgram(StartProgram(call), call);
 }
 
+// A program left running in the background, stopped (SIGTERM, then SIGKILL) if it outlives the
+// object.
+class BackgroundProgram {
+public:
+    explicit BackgroundProgram(const ProgramCall& call) : mn_pid(StartProgram(call)) {}
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+    ~BackgroundProgram() { Stop(); }
+
+    // The exit status once the program has ended within `limit`, else -1 (it is then stopped).
+    int Wait(std::chrono::milliseconds limit) {
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             mn_pid > 0 && std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+            int raw = 0;
+            if (::waitpid(mn_pid, &raw, WNOHANG) == mn_pid) {
+                mn_pid = -1;
+                return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            }
+        }
+        Stop();
+        return -1;
+    }
+    void Stop() {
+        if (mn_pid <= 0)
+            return;
+        ::kill(mn_pid, SIGTERM);
+        for (int i = 0; i < 100 && ::waitpid(mn_pid, nullptr, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (::waitpid(mn_pid, nullptr, WNOHANG) == 0) {
+            ::kill(mn_pid, SIGKILL);
+            ::waitpid(mn_pid, nullptr, 0);
+        }
+        mn_pid = -1;
+    }
+
+private:
+    pid_t mn_pid;
+};
+
 struct RgbImage {
     int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
+    std::vector<uint8_t> rgba; // four bytes per pixel, as the viewer's own image
 
     std::array<int, 3> At(int x, int y) const {
-        const size_t at = 3 * (size_t(y) * size_t(width) + size_t(x));
-        return {rgb[at], rgb[at + 1], rgb[at + 2]};
+        const size_t at = 4 * (size_t(y) * size_t(width) + size_t(x));
+        return {rgba[at], rgba[at + 1], rgba[at + 2]};
+    }
+    // Pixels of colour (red, green, blue) within `radius` of (x, y), a square.
+    int Count(int x, int y, int radius, uint8_t red, uint8_t green, uint8_t blue) const {
+        int count = 0;
+        for (int row = std::max(0, y - radius); row <= std::min(height - 1, y + radius); ++row)
+            for (int column = std::max(0, x - radius); column <= std::min(width - 1, x + radius); ++column)
+                count += At(column, row) == std::array<int, 3>{red, green, blue} ? 1 : 0;
+        return count;
     }
 };
 
@@ -106,9 +179,9 @@ inline RgbImage DecodePng(const std::string& bytes) {
     RgbImage result;
     if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) == 0)
         return result;
-    image.format = PNG_FORMAT_RGB;
-    result.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr) == 0)
+    image.format = PNG_FORMAT_RGBA;
+    result.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (png_image_finish_read(&image, nullptr, result.rgba.data(), 0, nullptr) == 0)
         return RgbImage{};
     result.width = int(image.width);
     result.height = int(image.height);
