@@ -38,66 +38,62 @@ TEST_F(Sorting, CentroidSumWrapsAroundInThirtyTwoBits) {
     EXPECT_EQ(cache.GetTriangle(0).mf_depth, static_cast<float>(2147483645) * 0.33333f);
 }
 
-class SkipDecision : public IVTransparencyCacheTest {
-protected:
-    void Pass(std::array<float, 3> direction) {
-        Register(cache, *mesh, direction);
-        cache.RenderStlTransparentPN(&pass_device);
+// The skip decision pass by pass, from a new cache with a tolerance (0: none) in each run. Each
+// step registers the strip (and one more mesh when asked) looking along `direction`, or forces a
+// sort first, and gives the stream fills of the run so far; a skipped sort keeps the depths.
+TEST_F(Sorting, SkipsOnlyWithinHalfTheToleranceOfTheLastSortedDirection) {
+    using Direction = std::array<float, 3>;
+    const Direction X = {1, 0, 0}, TINY = {0.001f, 0, 0}, HALF = {0.5f, 0.8660254f, 0};
+    const Direction TURNED = {float(std::cos(59.0 * M_PI / 180.0)), float(std::sin(59.0 * M_PI / 180.0)), 0};
+    enum Extra { eNone, eForce, eAddMesh };
+    struct Step {
+        Direction direction;
+        int fills;
+        Extra extra = eNone;
+    };
+    const struct {
+        float tolerance;
+        std::vector<Step> steps;
+    } runs[] = {
+        {0, {{X, 1}, {X, 2}}}, // every pass sorts after construction
+        {120, {{X, 1}, {TURNED, 1}, {HALF, 2}, {HALF, 2}, {HALF, 3, eForce}}}, // at half the tolerance: sorts
+        {170, {{X, 1}, {X, 2, eAddMesh}}},                                     // a new record count
+        {170, {{TINY, 1}, {TINY, 2}, {X, 3}, {X, 3}}}, // a tiny direction, now or at the last sort
+    };
+    for (const auto& run : runs) {
+        auto mesh = Strip(3), other = Strip(1);
+        IVTransparencyCache cache(&constructor_device);
+        if (run.tolerance > 0)
+            cache.SetSkipSortTolerance(run.tolerance);
+        const int start = StreamFills();
+        std::vector<float> depths;
+        Direction last{};
+        for (const Step& step : run.steps) {
+            const std::string what = "tolerance " + std::to_string(run.tolerance) + ", step " +
+                                     std::to_string(&step - run.steps.data());
+            if (step.extra == eForce)
+                cache.ForceReSort();
+            Register(cache, *mesh, step.direction);
+            if (step.extra == eAddMesh)
+                Register(cache, *other);
+            const int fills = StreamFills() - start;
+            cache.RenderStlTransparentPN(&pass_device);
+            EXPECT_EQ(StreamFills() - start, step.fills) << what;
+            if (step.direction == HALF) {
+                ASSERT_EQ(Current(cache)[0].ma_view_dir[0], 0.5f) << "precondition: the dot product is 0.5";
+            }
+            if (StreamFills() - start == fills) {
+                EXPECT_EQ(Depths(cache), depths) << what << ": the stream filled last is drawn again";
+            } else if (step.direction != last) {
+                EXPECT_NE(Depths(cache), depths) << what << ": a sort for a new direction";
+            }
+            depths = Depths(cache);
+            last = step.direction;
+        }
+        if (run.tolerance == 120.0f) {
+            EXPECT_EQ(SkipCos(cache), 0.5f);
+        }
     }
-    std::vector<float> Depths() const { return IVTransparencyCacheTest::Depths(cache); }
-
-    std::unique_ptr<MStlBase> mesh = Strip(3);
-    IVTransparencyCache cache{&constructor_device};
-};
-
-TEST_F(SkipDecision, EveryPassSortsAfterConstruction) {
-    Pass({1, 0, 0});
-    Pass({1, 0, 0});
-    EXPECT_EQ(StreamFills(), 2);
-}
-
-TEST_F(SkipDecision, SkipsWithinHalfTheToleranceAndSortsAtIt) {
-    cache.SetSkipSortTolerance(120.0f);
-    ASSERT_EQ(SkipCos(cache), 0.5f);
-    Pass({1, 0, 0});
-    const auto depths = Depths();
-
-    const double turned = 59.0 * M_PI / 180.0;
-    Pass({float(std::cos(turned)), float(std::sin(turned)), 0});
-    EXPECT_EQ(StreamFills(), 1) << "the stream filled last is drawn again";
-    EXPECT_EQ(Depths(), depths);
-
-    Pass({0.5f, 0.8660254f, 0}); // exactly at half the tolerance
-    ASSERT_EQ(Current(cache)[0].ma_view_dir[0], 0.5f) << "precondition: the dot product is exactly 0.5";
-    EXPECT_EQ(StreamFills(), 2);
-    EXPECT_NE(Depths(), depths);
-
-    Pass({0.5f, 0.8660254f, 0});
-    EXPECT_EQ(StreamFills(), 2) << "compared with the direction of the last sort";
-    cache.ForceReSort();
-    Pass({0.5f, 0.8660254f, 0});
-    EXPECT_EQ(StreamFills(), 3);
-}
-
-TEST_F(SkipDecision, NewRecordCountAlwaysSorts) {
-    cache.SetSkipSortTolerance(170.0f);
-    Pass({1, 0, 0});
-    auto other = Strip(1);
-    Register(cache, *other);
-    Pass({1, 0, 0});
-    EXPECT_EQ(cache.GetNumTriangle(), 4u);
-    EXPECT_EQ(StreamFills(), 2);
-}
-
-TEST_F(SkipDecision, UnnormalisedDirectionForcesASort) {
-    cache.SetSkipSortTolerance(170.0f);
-    Pass({0.001f, 0, 0});
-    Pass({0.001f, 0, 0});
-    EXPECT_EQ(StreamFills(), 2) << "tiny direction now and at the last sort";
-    Pass({1, 0, 0});
-    EXPECT_EQ(StreamFills(), 3) << "tiny direction at the last sort";
-    Pass({1, 0, 0});
-    EXPECT_EQ(StreamFills(), 3);
 }
 
 // Triangles in rows: the three of a row share the centroid x, rows differ in y. Run on both sides
