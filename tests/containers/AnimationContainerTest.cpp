@@ -12,11 +12,7 @@
 
 namespace {
 
-class ExposedAnimation : public IVVertexContainerStlDataAnimation {
-public:
-    using IVVertexContainerStlDataAnimation::_Optimise;
-    using IVVertexContainerStlDataAnimation::IVVertexContainerStlDataAnimation;
-};
+using ExposedAnimation = Exposed<IVVertexContainerStlDataAnimation>;
 
 // Two triangles over four points; each point's displacement is distinct and not a power of two
 // so that a wrong point index or a wrong operation order shows up in the floats.
@@ -28,12 +24,6 @@ protected:
         mask.Resize(4);
         for (uint64_t i = 0; i < 4; ++i)
             mask.Set(i, 0.1f * float(i + 1), -0.3f * float(i + 1), 3.0f + float(i));
-    }
-
-    RecordedStreamLog<IVVertexPN> Optimise(ExposedAnimation& container) {
-        RecordingStream<IVVertexPN> stream;
-        container._Optimise(stream);
-        return stream.Log();
     }
 
     std::unique_ptr<MStlBase> mesh;
@@ -63,9 +53,9 @@ TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
     container.SetSkipTextures(false);
     auto log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 6u);
-    EXPECT_EQ(log.vertices[4].x, 0.4f + 1000.0f);
-    EXPECT_EQ(log.vertices[4].y, -1.2f + 1000.0f);
-    EXPECT_EQ(log.vertices[4].z, 6.0f + 7.0f);
+    const IVVertexPN& corner = log.vertices[4];
+    EXPECT_EQ((std::array{corner.x, corner.y, corner.z}),
+              (std::array{0.4f + 1000.0f, -1.2f + 1000.0f, 6.0f + 7.0f}));
 
     container.SetAnimationScale(0.37f);
     log = Optimise(container);

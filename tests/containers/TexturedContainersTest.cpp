@@ -17,22 +17,11 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class ExposedTexturedAnimation : public IVVertexContainerStlDataTexturedAnimation {
-public:
-    using IVVertexContainerStlDataTexturedAnimation::_Optimise;
-    using IVVertexContainerStlDataTexturedAnimation::IVVertexContainerStlDataTexturedAnimation;
-};
+using ExposedTexturedAnimation = Exposed<IVVertexContainerStlDataTexturedAnimation>;
+using ExposedPlane = Exposed<IVVertexContainerTexturedPlane>;
 
-class ExposedPlane : public IVVertexContainerTexturedPlane {
-public:
-    using IVVertexContainerTexturedPlane::_Optimise;
-    using IVVertexContainerTexturedPlane::IVVertexContainerTexturedPlane;
-};
-
-template <class Container> RecordedStreamLog<IVVertexPNT> Optimise(Container& container) {
-    RecordingStream<IVVertexPNT> stream;
-    container._Optimise(stream);
-    return stream.Log();
+std::array<float, 3> Position(const IVVertexPNT& vertex) {
+    return {vertex.x, vertex.y, vertex.z};
 }
 
 MStlTriangle* TriangleAt(MStlBase& mesh, int index) {
@@ -72,17 +61,14 @@ TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOn
     auto log = Optimise(container);
     EXPECT_EQ(log.calls, (Calls{"BeginTriangles", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[1].x, 1000.0f); // corner 1 is point 3
-    EXPECT_EQ(log.vertices[1].y, 1000.0f);
-    EXPECT_EQ(log.vertices[1].z, 7.0f);
+    EXPECT_EQ(Position(log.vertices[1]), (std::array{1000.0f, 1000.0f, 7.0f})); // corner 1 is point 3
 
     container.SetAnimationScale(1.0f);
     log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 3u);
     const float* displacement = mask.Get(3);
-    EXPECT_EQ(log.vertices[1].x, displacement[0] * 1.0f + 1000.0f);
-    EXPECT_EQ(log.vertices[1].y, displacement[1] * 1.0f + 1000.0f);
-    EXPECT_EQ(log.vertices[1].z, 6.0f + 7.0f);
+    EXPECT_EQ(Position(log.vertices[1]),
+              (std::array{displacement[0] * 1.0f + 1000.0f, displacement[1] * 1.0f + 1000.0f, 6.0f + 7.0f}));
     const float* normal = TriangleAt(*mesh, 1)->ma_normal;
     for (const IVVertexPNT& corner : log.vertices)
         EXPECT_EQ((std::array{corner.nx, corner.ny, corner.nz}),
@@ -96,12 +82,10 @@ TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheR
     const auto log = Optimise(container);
 
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[0].u, 0.1f);
-    EXPECT_EQ(log.vertices[0].v, 0.4f);
-    EXPECT_EQ(log.vertices[1].u, 0.2f);
-    EXPECT_EQ(log.vertices[1].v, 0.5f);
-    EXPECT_EQ(log.vertices[2].u, 0.3f);
-    EXPECT_EQ(log.vertices[2].v, 0.6f);
+    std::vector<std::array<float, 2>> coordinates;
+    for (const IVVertexPNT& corner : log.vertices)
+        coordinates.push_back({corner.u, corner.v});
+    EXPECT_EQ(coordinates, (std::vector<std::array<float, 2>>{{0.1f, 0.4f}, {0.2f, 0.5f}, {0.3f, 0.6f}}));
 }
 
 TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLaterChanges) {
@@ -208,15 +192,12 @@ TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
     container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
     auto log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[0].x, 1.5f);
-    EXPECT_EQ(log.vertices[0].y, -1.5f);
-    EXPECT_EQ(log.vertices[0].z, 33554435.0f / 1000.0f); // single-precision division
+    EXPECT_EQ(Position(log.vertices[0]), (std::array{1.5f, -1.5f, 33554435.0f / 1000.0f})); // float division
 
     container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
     log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[0].x, 1500.0f);
-    EXPECT_EQ(log.vertices[0].y, -1500.0f);
+    EXPECT_EQ(Position(log.vertices[0]), (std::array{1500.0f, -1500.0f, 33554435.0f}));
 }
 
 TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision) {

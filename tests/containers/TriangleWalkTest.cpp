@@ -53,14 +53,12 @@ TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
     EXPECT_TRUE(tree.Walk(root).empty());
 }
 
-TEST(TriangleWalk, RootWithoutSurfacesVisitsItsChildren) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    tree.Surface(tree.mesh.AddFeature(root), 2);
-    EXPECT_EQ(tree.Walk(root), tree.Expected());
-}
+TEST(TriangleWalk, PassesOverEmptySurfacesFeaturesWithoutSurfacesAndARootWithoutSurfaces) {
+    TreeBuilder bare;
+    MStlFeature* bare_root = bare.mesh.CreateRootFeature();
+    bare.Surface(bare.mesh.AddFeature(bare_root), 2);
+    EXPECT_EQ(bare.Walk(bare_root), bare.Expected()) << "a root without surfaces";
 
-TEST(TriangleWalk, PassesOverEmptySurfacesAndFeaturesWithoutSurfaces) {
     TreeBuilder tree;
     MStlFeature* root = tree.mesh.CreateRootFeature();
     tree.Surface(root, 1);

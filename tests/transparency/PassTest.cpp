@@ -6,11 +6,6 @@
 
 namespace {
 
-class ExposedContainer : public IVVertexContainerTransparency {
-public:
-    using IVVertexContainerTransparency::_Optimise;
-};
-
 using Pass = IVTransparencyCacheTest;
 using Calls = std::vector<std::string>;
 
@@ -179,7 +174,7 @@ TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
 
 TEST_F(Pass, ContainerOpensTheStreamOnlyWithACacheAndADevice) {
     IVTransparencyCache cache(&constructor_device);
-    ExposedContainer container;
+    Exposed<IVVertexContainerTransparency> container;
     RecordingStream<IVVertexPNC> stream;
     container._Optimise(stream);
     container.mp_cache = &cache;
