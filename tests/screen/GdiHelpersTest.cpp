@@ -59,7 +59,7 @@ TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
     EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live);
 }
 
-TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIs) {
+TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIsAndDisabledTextEmbossedWithTheStateRestored) {
     GdiDevice device;
     const GdiDeviceState before = device.GetState();
     const int height =
@@ -73,13 +73,10 @@ TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIs) {
     IVRenderEx::DrawTextDisabled(device.GetHdc(), nullptr, -1, CRect(1, 2, 50, 30), DT_LEFT, 1);
     ASSERT_EQ(device.GetCalls().size(), 1u);
     EXPECT_EQ(device.GetCalls()[0].args[0], -1); // a null text keeps the count -1
-}
 
-TEST(GdiDisabledText, DisabledTextIsEmbossedAndStateRestored) {
-    GdiDevice device;
     SetTextColor(device.GetHdc(), RGB(1, 2, 3));
     device.ClearCalls();
-    const GdiDeviceState before = device.GetState();
+    const GdiDeviceState coloured = device.GetState();
     IVRenderEx::DrawTextDisabled(device.GetHdc(), L"Off", 3, CRect(10, 20, 90, 40), DT_CENTER, 0);
     const std::vector<GdiCall> calls = WithoutQueries(device.GetCalls());
     std::vector<std::string> shown;
@@ -95,7 +92,7 @@ TEST(GdiDisabledText, DisabledTextIsEmbossedAndStateRestored) {
         "SetBkMode(2)",
     };
     EXPECT_EQ(shown, expected);
-    EXPECT_EQ(device.GetState(), before);
+    EXPECT_EQ(device.GetState(), coloured);
 }
 
 TEST(GdiOutlinedText, ThicknessTwoDrawsTwentyFiveTimesAroundThePlace) {
