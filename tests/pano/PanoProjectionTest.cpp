@@ -5,9 +5,9 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <random>
-#include <cmath>
 
 namespace {
 
@@ -166,8 +166,8 @@ TEST(PanoRouteA, IsTheStepByStepChainBitForBitOnRandomMatrices) {
             device._TransformObjectRaster(actual, x, y, z, 1.0f);
             for (int i = 0; i < 3; ++i)
                 ASSERT_EQ(std::bit_cast<uint32_t>(actual[i]), std::bit_cast<uint32_t>(expected[i]))
-                    << "trial " << trial << " point " << k << " component " << i << ": " << actual[i] << " vs "
-                    << expected[i];
+                    << "trial " << trial << " point " << k << " component " << i << ": " << actual[i]
+                    << " vs " << expected[i];
         }
     }
 }

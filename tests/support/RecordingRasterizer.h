@@ -13,6 +13,10 @@ public:
     struct ColourState {
         uint32_t red_quarter, red, green_quarter, green, blue_quarter, blue;
         uint8_t alpha;
+
+        std::array<uint32_t, 7> Values() const {
+            return {red, red_quarter, green, green_quarter, blue, blue_quarter, alpha};
+        }
     };
     struct Primitive {
         char kind; // 't' triangle, 'l' line, 'p' point
