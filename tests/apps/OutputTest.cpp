@@ -1,6 +1,7 @@
 // Where the program's pictures go: links followed, special files and read-only files refused,
 // permission bits kept, long names, the output folder checked before any work, write failures
 // named, and no temporary left behind by a failure or an interruption.
+#include "apps/PrimitiveBuilder.h"
 #include "tests/apps/ProgramRun.h"
 #include "tests/apps/StlTestFiles.h"
 
@@ -9,8 +10,6 @@
 
 #include <chrono>
 #include <iostream>
-#include <cmath>
-#include <numbers>
 #include <thread>
 
 #include <sys/stat.h>
@@ -31,22 +30,14 @@ mode_t ModeOf(const std::string& path) {
 
 // A ball of radius 1.5 about the origin: shaded, so its pictures compress less than plain ones.
 std::vector<StlTriangle> Ball() {
-    constexpr int AROUND = 48, DOWN = 24;
-    auto point = [](int i, int k) {
-        const double theta = std::numbers::pi * k / DOWN, phi = 2.0 * std::numbers::pi * i / AROUND;
-        return std::array<float, 3>{float(1.5 * std::sin(theta) * std::cos(phi)),
-                                    float(1.5 * std::sin(theta) * std::sin(phi)),
-                                    float(1.5 * std::cos(theta))};
-    };
-    std::vector<StlTriangle> triangles;
-    for (int i = 0; i < AROUND; ++i)
-        for (int k = 0; k < DOWN; ++k) {
-            // At the poles one triangle of each quad collapses to a line; leave it out.
-            if (k != 0)
-                triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k), point(i + 1, k + 1)}});
-            if (k != DOWN - 1)
-                triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k + 1), point(i, k + 1)}});
-        }
+    PrimitiveBuilder builder;
+    builder.AddSphere({0, 0, 0}, 1.5, 48, 24);
+    const StlMesh mesh = builder.Take();
+    std::vector<StlTriangle> triangles(mesh.triangles.size(), StlTriangle{});
+    for (size_t i = 0; i < triangles.size(); ++i)
+        for (int corner = 0; corner < 3; ++corner)
+            for (int axis = 0; axis < 3; ++axis)
+                triangles[i].corners[corner][axis] = float(mesh.points[mesh.triangles[i][corner]][axis]);
     return triangles;
 }
 
