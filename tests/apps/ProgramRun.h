@@ -1,12 +1,11 @@
 #pragma once
 // Runs a built program as a user would (fork and exec, no shell), with the process settings the
-// program suites need: working folder, environment, umask, a file-size limit, standard input and
+// program suites need: working folder, umask, a file-size limit, standard input and
 // output, and one more descriptor. Also decodes the PNG files the programs write.
 #include "tests/apps/StlTestFiles.h"
 
 #include <png.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -14,7 +13,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -24,8 +22,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 struct ProgramCall {
 #ifdef VANTREL_RENDER_PATH
     std::string program = VANTREL_RENDER_PATH; // found on PATH when it has no slash
@@ -33,8 +29,6 @@ struct ProgramCall {
     std::string program;
 #endif
     std::vector<std::string> arguments;
-    // NAME=value sets a variable of the inherited environment, a bare NAME removes it.
-    std::vector<std::string> environment;
     std::string folder = ".";
     mode_t umask = 022;
     // Largest file the program may write, in bytes (SIGXFSZ ignored, so writes fail with EFBIG).
@@ -53,25 +47,12 @@ struct ProgramResult {
 };
 
 inline pid_t StartProgram(const ProgramCall& call) {
-    std::vector<std::string> words = {call.program}, environment;
+    std::vector<std::string> words = {call.program};
     words.insert(words.end(), call.arguments.begin(), call.arguments.end());
-    for (const std::string& change : call.environment)
-        if (change.find('=') != std::string::npos)
-            environment.push_back(change);
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view text(*entry);
-        if (std::none_of(call.environment.begin(), call.environment.end(), [&](const std::string& change) {
-                return text.substr(0, text.find('=')) == change.substr(0, change.find('='));
-            }))
-            environment.emplace_back(text);
-    }
-    std::vector<char*> argv, envp;
+    std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(word.data());
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
     argv.push_back(nullptr);
-    envp.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0)
         return child;
@@ -92,7 +73,7 @@ inline pid_t StartProgram(const ProgramCall& call) {
     ::dup2(input, 0);
     ::dup2(output, 1);
     ::dup2(error, 2);
-    ::execvpe(argv[0], argv.data(), envp.data());
+    ::execvp(argv[0], argv.data());
     ::_exit(127);
 }
 

@@ -13,11 +13,11 @@ protected:
     // Runs the program in the scratch folder with no display at all, so nothing can open a window.
     ProgramResult Run(const std::string& arguments, const std::string& program = VANTREL_VIEW_PATH) {
         ProgramCall call;
-        call.program = program;
+        call.program = "env";
+        call.arguments = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", program};
         std::istringstream words(arguments);
         for (std::string word; words >> word;)
             call.arguments.push_back(word);
-        call.environment = {"DISPLAY", "WAYLAND_DISPLAY"};
         call.folder = mo_folder.Path("");
         call.out_path = mo_logs.Path("out.txt");
         call.err_path = mo_logs.Path("err.txt");
@@ -51,7 +51,8 @@ TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
 }
 
 TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) {
-    mo_folder.Write("run.txt", "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
+    mo_folder.Write("run.txt",
+                    "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
     const ProgramResult result = Run("--size 160x90 -o shot.png --script run.txt");
     ASSERT_EQ(result.status, 0) << result.err;
     std::istringstream lines(result.out);
@@ -67,8 +68,9 @@ TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) 
 
 TEST_F(ViewerProgramTest, ShowsTheScenesTheRendererDraws) {
     // A tetrahedron in OBJ with one face whose corners coincide.
-    mo_folder.Write("shape.obj",
-          "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0 0 100\nf 1 2 3\nf 1 2 4\nf 1 3 4\nf 2 3 4\nf 1 1 2\n");
+    mo_folder.Write(
+        "shape.obj",
+        "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0 0 100\nf 1 2 3\nf 1 2 4\nf 1 3 4\nf 2 3 4\nf 1 1 2\n");
     mo_folder.Write("shot.txt", "key g\nscreenshot viewer.png\n");
     const std::pair<const char*, const char*> cases[] = {
         {"--scene room", ""},

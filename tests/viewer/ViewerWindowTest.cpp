@@ -101,10 +101,15 @@ TEST_F(ViewerWindowTest, HoverHighlightsTheHandleAndADragMovesTheDrawnCorner) {
                     at.y - int(std::lround(40.0 * (other.y - at.y) / length)));
 
     ProgramCall call;
-    call.program = VANTREL_VIEW_PATH;
-    call.arguments = {"--size", std::to_string(WIDTH) + "x" + std::to_string(HEIGHT), "-o",
+    call.program = "env"; // the display and the driver for the viewer alone
+    call.arguments = {"DISPLAY=" + mo_display,
+                      "SDL_VIDEODRIVER=x11",
+                      "LSAN_OPTIONS=" VANTREL_LSAN_OPTIONS,
+                      VANTREL_VIEW_PATH,
+                      "--size",
+                      std::to_string(WIDTH) + "x" + std::to_string(HEIGHT),
+                      "-o",
                       mo_folder.Path("win.png")};
-    call.environment = {"DISPLAY=" + mo_display, "SDL_VIDEODRIVER=x11", "LSAN_OPTIONS=" VANTREL_LSAN_OPTIONS};
     BackgroundProgram viewer(call);
     std::string window;
     ASSERT_EQ(Xdo("search --sync --onlyvisible --name '^vantrel-view$'", &window), 0) << "no window appeared";
