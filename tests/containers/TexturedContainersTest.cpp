@@ -23,6 +23,9 @@ using ExposedPlane = Exposed<IVVertexContainerTexturedPlane>;
 std::array<float, 3> Position(const IVVertexPNT& vertex) {
     return {vertex.x, vertex.y, vertex.z};
 }
+std::array<float, 2> Texel(const IVVertexPNT& vertex) {
+    return {vertex.u, vertex.v};
+}
 
 MStlTriangle* TriangleAt(MStlBase& mesh, int index) {
     MStlTriangle* triangle = mesh.GetRootFeature()->GetSurface(0)->mp_first_triangle;
@@ -82,10 +85,9 @@ TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheR
     const auto log = Optimise(container);
 
     ASSERT_EQ(log.vertices.size(), 3u);
-    std::vector<std::array<float, 2>> coordinates;
-    for (const IVVertexPNT& corner : log.vertices)
-        coordinates.push_back({corner.u, corner.v});
-    EXPECT_EQ(coordinates, (std::vector<std::array<float, 2>>{{0.1f, 0.4f}, {0.2f, 0.5f}, {0.3f, 0.6f}}));
+    EXPECT_EQ(Texel(log.vertices[0]), (std::array{0.1f, 0.4f}));
+    EXPECT_EQ(Texel(log.vertices[1]), (std::array{0.2f, 0.5f}));
+    EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.3f, 0.6f}));
 }
 
 TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLaterChanges) {
@@ -157,16 +159,12 @@ TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunning
 
     // Compact triangle 0, corner 0: point 4 at (1, 1, 9) in model units.
     ASSERT_EQ(log.vertices.size(), 9u);
-    const IVVertexPNT& corner = log.vertices[3];
-    EXPECT_EQ(corner.x, 1.0f);
-    EXPECT_EQ(corner.y, 1.0f);
-    EXPECT_EQ(corner.u, 0.5f);
-    EXPECT_EQ(corner.v, 0.75f);
+    EXPECT_EQ(Position(log.vertices[3]), (std::array{1.0f, 1.0f, 9.0f}));
+    EXPECT_EQ(Texel(log.vertices[3]), (std::array{0.5f, 0.75f}));
     // Tree triangle 0: local (0, 0) -> (0, max v), local (width, 0) -> (max u, max v), (0, height) -> (0, 0).
-    EXPECT_EQ(log.vertices[0].u, 0.0f);
-    EXPECT_EQ(log.vertices[0].v, 1.0f);
-    EXPECT_EQ(log.vertices[1].u, 1.0f);
-    EXPECT_EQ(log.vertices[2].v, 0.0f);
+    EXPECT_EQ(Texel(log.vertices[0]), (std::array{0.0f, 1.0f}));
+    EXPECT_EQ(Texel(log.vertices[1]), (std::array{1.0f, 1.0f}));
+    EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.0f, 0.0f}));
 }
 
 TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseTransform) {
@@ -177,13 +175,10 @@ TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseT
     const auto log = Optimise(container);
 
     ASSERT_EQ(log.vertices.size(), 9u);
-    const IVVertexPNT& corner = log.vertices[1]; // point 1 at (2, 0, 0): local (1, 0)
-    EXPECT_EQ(corner.x, 2.0f);                   // the position itself is not transformed
-    EXPECT_EQ(corner.u, static_cast<float>(3.0 * 1.0 / 2.0));
-    EXPECT_EQ(corner.v, 5.0f);
-    const IVVertexPNT& other = log.vertices[2]; // point 2 at (0, 4, 0): local (-1, 4)
-    EXPECT_EQ(other.u, -1.5f);
-    EXPECT_EQ(other.v, 0.0f);
+    // Point 1 at (2, 0, 0), local (1, 0), keeps its position; point 2 at (0, 4, 0) is local (-1, 4).
+    EXPECT_EQ(Position(log.vertices[1]), (std::array{2.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(Texel(log.vertices[1]), (std::array{static_cast<float>(3.0 * 1.0 / 2.0), 5.0f}));
+    EXPECT_EQ(Texel(log.vertices[2]), (std::array{-1.5f, 0.0f}));
 }
 
 TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {

@@ -78,16 +78,6 @@ TEST(HostMesh, TextureListIsRebuiltInCoordinateOrderAfterAChange) {
     EXPECT_FALSE(texture->GetCoordinates(&stranger, coordinates, true));
 }
 
-TEST(HostMath, Float16ReadOutIsTheExactCounterpartOfMakeFromFloat16) {
-    const float values[16] = {0.1f, 2, 3, 4, 5, 6.7f, 7, 8, 9, 10, 11.3f, 12, 0, 0, 0, 1};
-    MMTransformMatrix matrix;
-    matrix.MakeFromFloat16(values);
-    float out[16];
-    matrix.GetMatrixFloat16(out);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(out[i], values[i]) << i;
-}
-
 TEST(HostMath, RotationAboutAnOffsetAxisAndItsInverse) {
     MMTransformMatrix rotation;
     rotation.MakeRotation({1, 0, 0}, {0, 0, 2}, std::numbers::pi / 2);
