@@ -48,18 +48,16 @@ void AddBox(Scene& scene, const MMPoint3d<double>& minimum, const MMPoint3d<doub
     scene.AddMesh(builder.Take(), "box", colour, transparent);
 }
 
-Options SmallOptions() {
+// Small pictures; the camera looks along +y from y = -100 at the origin unless `along_y` is false
+// (framed automatically).
+Options SmallOptions(bool along_y = false) {
     Options options;
     options.width = WIDTH;
     options.height = HEIGHT;
-    return options;
-}
-
-// The camera looks along +y from y = -100 at the origin, unless moved.
-Options LookingAlongY() {
-    Options options = SmallOptions();
-    options.eye = MMPoint3d<double>{0, -100, 0};
-    options.target = MMPoint3d<double>{0, 0, 0};
+    if (along_y) {
+        options.eye = MMPoint3d<double>{0, -100, 0};
+        options.target = MMPoint3d<double>{0, 0, 0};
+    }
     return options;
 }
 
@@ -69,7 +67,7 @@ TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
     Scene scene;
     AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
     AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
-    FrameRenderer renderer(scene, LookingAlongY());
+    FrameRenderer renderer(scene, SmallOptions(true));
     renderer.Render(0);
     // The faces look straight at the camera, so the lighting shades them all alike (measured on the
     // opaque box); the transparent box's back face (alpha 128 of 255) blends over the red, its
@@ -90,7 +88,7 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
     Scene scene;
     AddBox(scene, {-20, -25, -20}, {20, -5, 20}, WithAlpha(RED, 160), true);
     AddBox(scene, {-20, 5, -20}, {20, 25, 20}, WithAlpha(GREEN, 160), true);
-    Options options = LookingAlongY();
+    Options options = SmallOptions(true);
     options.frames = 2;
     options.orbit_degrees = 360.0; // frame 1 looks from the other side
     FrameRenderer renderer(scene, options);
@@ -105,7 +103,7 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
 TEST(RendererTest, ClippingPlaneRemovesTheExpectedHalf) {
     Scene scene;
     AddBox(scene, {-40, 0, -25}, {40, 5, 25}, RED, false);
-    Options options = LookingAlongY();
+    Options options = SmallOptions(true);
     options.clip = std::array<double, 4>{1, 0, 0, 0}; // keeps x >= 0
     FrameRenderer renderer(scene, options);
     renderer.Render(0);
@@ -230,7 +228,7 @@ TEST(RendererTest, LabelTextStaysWhollyInsideTheImage) {
     auto white_pixels = [](double x, double z, const std::string& label) {
         Scene scene;
         AddBox(scene, {x - 1, -1, z - 2}, {x + 1, 1, z}, RED, false);
-        Options options = LookingAlongY();
+        Options options = SmallOptions(true);
         options.label = label;
         FrameRenderer renderer(scene, options);
         renderer.Render(0);
