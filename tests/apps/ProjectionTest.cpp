@@ -206,7 +206,8 @@ const char* Name(View view) {
 
 TEST(PanoramaPixelTest, CameraInsideAClosedBoxSeesNoBackgroundInAnyView) {
     const MMPoint3d<double> eye{0.13, -0.21, 0.08}, target{0.5, 0.9, 0.3};
-    for (const View view : {View::eLinear, View::eFisheye, View::eCylindrical, View::eEquirect, View::ePlain}) {
+    for (const View view :
+         {View::eLinear, View::eFisheye, View::eCylindrical, View::eEquirect, View::ePlain}) {
         const Picture picture = Render(view, eye, target, true, DrawBox);
         int background = 0;
         for (int y = 0; y < PANO_HEIGHT; ++y)

@@ -1,10 +1,10 @@
 // Each object in internal units of its own: the scale and origin the scene picks, and pictures
 // that stay the same wherever a scene sits and whatever unit it is modelled in.
 #include "apps/Scene.h"
-#include "apps/SceneLoader.h"
-#include "tests/apps/StlTestFiles.h"
 #include "apps/FrameRenderer.h"
 #include "apps/PrimitiveBuilder.h"
+#include "apps/SceneLoader.h"
+#include "tests/apps/StlTestFiles.h"
 
 #include "host/base/MMaterial.h"
 

@@ -247,7 +247,7 @@ TEST(StlReaderTest, EveryErrorNamesItsPlaceFromMemoryAndFromAFile) {
     }
 }
 
-TEST(StlReaderTest, FilesThatCannotBeReadAndSourcesWithoutEndAreRefusedInOneLine) {
+TEST(StlReaderTest, FilesThatCannotBeReadAndSourcesBeyondTheLimitAreRefusedInOneLineAndPipesReadUpToIt) {
     ScratchDirectory directory;
     const std::string missing = directory.Path("missing.stl");
     EXPECT_EQ(ErrorOf([&] { StlReader().ReadFile(missing); }),
@@ -263,9 +263,7 @@ TEST(StlReaderTest, FilesThatCannotBeReadAndSourcesWithoutEndAreRefusedInOneLine
         std::filesystem::permissions(path, std::filesystem::perms::none);
         EXPECT_EQ(ErrorOf([&] { StlReader().ReadFile(path); }), path + ": cannot open: Permission denied");
     }
-}
 
-TEST(StlReaderTest, PipesAreReadUpToTheLimit) {
     const std::vector<uint8_t> square = MakeBinaryStl(UnitSquare());
     // The writer of a refused source meets a closed pipe; that must fail its write, not end the suite.
     const auto previous = std::signal(SIGPIPE, SIG_IGN);

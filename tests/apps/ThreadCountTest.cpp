@@ -17,8 +17,8 @@ TEST(ThreadCountTest, EveryProjectionGivesTheSameBytesForOneTwoAndSevenThreads) 
             ::setenv("VANTREL_THREADS", counts[i], 1);
             ProgramCall call;
             call.folder = folder.Path("");
-            call.arguments = {"--projection", projection, "--size", "200x120", "--clip", "0,1,0,10",
-                              "--gizmo",      "--label",  "x",      "-o",     "picture.png"};
+            call.arguments = {"--projection", projection, "--size", "200x120", "--clip",     "0,1,0,10",
+                              "--gizmo",      "--label",  "x",      "-o",      "picture.png"};
             const ProgramResult result = RunProgram(call);
             ASSERT_EQ(result.status, 0) << projection << " with " << counts[i] << " threads";
             pictures[i] = ReadWholeFile(folder.Path("picture.png"));

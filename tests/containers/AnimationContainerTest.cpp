@@ -30,7 +30,8 @@ protected:
     MStlVectorMaskPoints mask;
 };
 
-TEST_F(AnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndFacetNormals) {
+TEST_F(AnimationContainer,
+       ScaleZeroGivesTheIntegerCoordinatesAndFacetNormalsANullMaskNothingAndNoTrianglesAnEmptyFrame) {
     ExposedAnimation container(mesh.get(), &mask);
     container.SetAnimationScale(0.0f);
     container.SetSkipTextures(false);
@@ -45,6 +46,12 @@ TEST_F(AnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndFacetNormals) {
         EXPECT_EQ((std::array{log.vertices[k].nx, log.vertices[k].ny, log.vertices[k].nz}),
                   (std::array{normal[0], normal[1], normal[2]}))
             << "corner " << k;
+
+    ExposedAnimation without_mask(mesh.get(), nullptr);
+    EXPECT_TRUE(Optimise(without_mask).calls.empty());
+    MStlBase empty;
+    ExposedAnimation without_triangles(&empty, &mask);
+    EXPECT_EQ(Optimise(without_triangles).calls, (std::vector<std::string>{"BeginTriangles", "End"}));
 }
 
 TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
@@ -61,14 +68,6 @@ TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
     log = Optimise(container);
     const float expected = (0.1f * 2.0f) * 0.37f + 1000.0f; // point 1, the first triangle's corner 1
     EXPECT_EQ(log.vertices[1].x, expected);
-}
-
-TEST_F(AnimationContainer, NullMaskIsANoOpAndAMeshWithoutTrianglesAnEmptyFrame) {
-    ExposedAnimation without_mask(mesh.get(), nullptr);
-    EXPECT_TRUE(Optimise(without_mask).calls.empty());
-    MStlBase empty;
-    ExposedAnimation without_triangles(&empty, &mask);
-    EXPECT_EQ(Optimise(without_triangles).calls, (std::vector<std::string>{"BeginTriangles", "End"}));
 }
 
 TEST_F(AnimationContainer, SkipsOnlyTrianglesCoveredByTheFirstTexture) {

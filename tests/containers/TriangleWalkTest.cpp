@@ -41,7 +41,7 @@ private:
     int mn_next = 0;
 };
 
-TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
+TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothingAndEmptySurfacesFeaturesAndRootsArePassedOver) {
     TreeBuilder tree;
     EXPECT_TRUE(tree.Walk(nullptr).empty());
     EXPECT_TRUE(IVStlTriangleIterator::Begin(nullptr) == IVStlTriangleIterator::End(nullptr));
@@ -51,23 +51,21 @@ TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
     tree.mesh.AddSurface(tree.mesh.AddFeature(root)); // an empty surface in an empty child
     tree.mesh.AddFeature(root);
     EXPECT_TRUE(tree.Walk(root).empty());
-}
 
-TEST(TriangleWalk, PassesOverEmptySurfacesFeaturesWithoutSurfacesAndARootWithoutSurfaces) {
     TreeBuilder bare;
     MStlFeature* bare_root = bare.mesh.CreateRootFeature();
     bare.Surface(bare.mesh.AddFeature(bare_root), 2);
     EXPECT_EQ(bare.Walk(bare_root), bare.Expected()) << "a root without surfaces";
 
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    tree.Surface(root, 1);
-    tree.Surface(root, 0);
-    tree.Surface(root, 2);
-    tree.mesh.AddFeature(root); // no surfaces
-    tree.Surface(tree.mesh.AddFeature(root), 0);
-    tree.Surface(tree.mesh.AddFeature(root), 1);
-    EXPECT_EQ(tree.Walk(root), tree.Expected());
+    TreeBuilder full;
+    MStlFeature* full_root = full.mesh.CreateRootFeature();
+    full.Surface(full_root, 1);
+    full.Surface(full_root, 0);
+    full.Surface(full_root, 2);
+    full.mesh.AddFeature(full_root); // no surfaces
+    full.Surface(full.mesh.AddFeature(full_root), 0);
+    full.Surface(full.mesh.AddFeature(full_root), 1);
+    EXPECT_EQ(full.Walk(full_root), full.Expected());
 }
 
 TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblings) {

@@ -14,7 +14,7 @@ protected:
     PanoTestDevice device; // identity matrices: raster = world coordinates, x-to-depth ratio 1
 };
 
-TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTable) {
+TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTableAndAnEnabledZ5BecomesDepthPlane5) {
     device.GetRasterizer().AddClippingPlane(1, 2, 3, 4);
     device._UpdateClippingPlanes();
     EXPECT_FALSE(Table().mb_active);
@@ -25,9 +25,7 @@ TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTable) {
     EXPECT_FALSE(Table().mb_active) << "set but not enabled";
     EXPECT_TRUE(Table().mv_z0.empty() && Table().mv_gx.empty() && Table().mv_gy.empty() &&
                 Table().mv_side.empty());
-}
 
-TEST_F(PanoClipping, PlaneZ5BecomesDepthPlane5) {
     device.SetClippingPlane(0, 0, 0, 1, -5);
     device.EnableClippingPlane(0, true);
     ASSERT_EQ(Table().mv_z0.size(), 1u);

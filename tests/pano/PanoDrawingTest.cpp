@@ -155,7 +155,7 @@ TEST_F(PanoTextureRect, CopiesTheTextureOrNothingOffTheSurfaceAndUnbinds) {
             ASSERT_EQ(surface.GetPixel(x, y), 0u) << x << "," << y;
 }
 
-TEST_F(PanoTextureRect, UnbindableTextureAnswersFalseAndKeepsTheBinding) {
+TEST_F(PanoTextureRect, UnbindableTextureKeepsTheBindingAndAForeignOrMissingSurfaceUnbindsIt) {
     IVTexture foreign;
     device.StartFrame(&surface, nullptr);
     ASSERT_TRUE(device.SetTexture(&texture));
@@ -163,13 +163,11 @@ TEST_F(PanoTextureRect, UnbindableTextureAnswersFalseAndKeepsTheBinding) {
     EXPECT_EQ(device.GetTextureSoft(), &texture);
     device.StopFrame();
     EXPECT_EQ(surface.GetPixel(3, 3), 0u);
-}
 
-TEST_F(PanoTextureRect, ForeignOrMissingSurfaceUnbindsAndAnswersFalse) {
     EXPECT_FALSE(device.DrawTextureRect(ORIGIN, TO_END, TO_START, &texture)) << "no frame";
     EXPECT_EQ(device.GetTextureSoft(), nullptr);
-    IVDisplaySurface foreign;
-    device.StartFrame(&foreign, nullptr);
+    IVDisplaySurface foreign_surface;
+    device.StartFrame(&foreign_surface, nullptr);
     EXPECT_FALSE(device.DrawTextureRect(ORIGIN, TO_END, TO_START, &texture)) << "foreign surface";
     EXPECT_EQ(device.GetTextureSoft(), nullptr);
     device.StopFrame();

@@ -101,7 +101,7 @@ TEST(RenderExProjection, RoundsHalfAwayFromZeroKeepsDepthInTheDoubleFormAndFollo
     EXPECT_EQ(pixels[0], CPoint(101, 200)) << "the object's placement: 100.5 and 199.5, away from zero";
 }
 
-TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouched) {
+TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouchedAndCountZeroOnlyFetchesTheTransform) {
     ProjectionScene scene;
     scene.transform->FailOn(scene.in[2]);
     const CPoint sentinel(INT_MIN, INT_MAX);
@@ -120,17 +120,15 @@ TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouched) {
     EXPECT_EQ(points[1], Point(10.5, -10.5, 2));
     EXPECT_EQ(points[3], marker);
     EXPECT_EQ(points[4], marker);
-}
 
-TEST(RenderExProjection, CountZeroFetchesTheTransformAndWritesNothing) {
-    ProjectionScene scene;
+    ProjectionScene fresh;
     const size_t before = MTransformRepository::mgp_instance->GetNumRequests();
     EXPECT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(static_cast<CPoint*>(nullptr), nullptr,
-                                                          &scene.object, &scene.window, 0));
+                                                          &fresh.object, &fresh.window, 0));
     EXPECT_EQ(MTransformRepository::mgp_instance->GetNumRequests(), before + 1);
-    EXPECT_EQ(scene.transform->GetNumCalls(), 0u);
-    CPoint pixels[1];
-    EXPECT_FALSE(IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, nullptr, &scene.window, 1));
+    EXPECT_EQ(fresh.transform->GetNumCalls(), 0u);
+    CPoint one[1];
+    EXPECT_FALSE(IVRenderEx::Get3DPointInWindowCoordinates(one, fresh.in, nullptr, &fresh.window, 1));
 }
 
 } // namespace
