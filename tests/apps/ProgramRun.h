@@ -1,7 +1,7 @@
 #pragma once
 // Runs a built program as a user would (fork and exec, no shell), with the process settings the
 // program suites need: working folder, umask, a file-size limit, standard input and
-// output, and one more descriptor. Also decodes the PNG files the programs write.
+// output. Also decodes the PNG files the programs write.
 #include "tests/apps/StlTestFiles.h"
 
 #include <png.h>
@@ -33,10 +33,9 @@ struct ProgramCall {
     mode_t umask = 022;
     // Largest file the program may write, in bytes (SIGXFSZ ignored, so writes fail with EFBIG).
     std::optional<rlim_t> file_size_limit;
-    // Where standard output and standard error go.
+    // Where standard output and standard error go; other descriptors are inherited.
     std::string out_path = "/dev/null";
     std::string err_path = "/dev/null";
-    int descriptor_3 = -1; // handed to the program as its descriptor 3 when set
 };
 
 struct ProgramResult {
@@ -57,7 +56,7 @@ inline pid_t StartProgram(const ProgramCall& call) {
     if (child != 0)
         return child;
     // The child: only async-signal-safe calls until exec.
-    if (::chdir(call.folder.c_str()) != 0 || (call.descriptor_3 >= 0 && ::dup2(call.descriptor_3, 3) != 3))
+    if (::chdir(call.folder.c_str()) != 0)
         ::_exit(126);
     ::umask(call.umask);
     if (call.file_size_limit) {

@@ -112,7 +112,7 @@ TEST(GizmoHitTest, CentreRadiusWidensOnlyForLargeBoxes) {
     }
 }
 
-TEST(GizmoHitTest, ClosestPointTiesGoToTheLowerCorner) {
+TEST(GizmoHitTest, ClosestPointTiesGoToTheLowerCornerAndTheQuickTestTakesTheRightEdgeWithinTolerance) {
     GizmoScene scene({10, 0}, {0, 40}, {0, 60}, {300, 300});
     Box box(false);
     ASSERT_TRUE(box.Build(&scene.object, &scene.window));
@@ -120,24 +120,22 @@ TEST(GizmoHitTest, ClosestPointTiesGoToTheLowerCorner) {
     EXPECT_EQ(box.FindClosestPoint(CPoint(305, 301), &distance), 0u);
     EXPECT_EQ(distance, 26u);
     EXPECT_EQ(box.FindClosestPoint(CPoint(306, 301), nullptr), 1u);
-}
 
-TEST(GizmoHitTest, QuickTestIncludesTheRightEdgeWithinTolerance) {
-    GizmoScene scene({100, 0}, {0, 100}, {0, 0}, {100, 100});
-    Box box(true);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    ASSERT_EQ(box.GetBoundsOnScreen(), CRect(100, 100, 200, 200));
-    EXPECT_TRUE(box.WhereIsTheMouseQuickTest(CPoint(200, 150)));
-    EXPECT_TRUE(box.WhereIsTheMouseQuickTest(CPoint(207, 150)));
-    EXPECT_FALSE(box.WhereIsTheMouseQuickTest(CPoint(208, 150)));
-    EXPECT_TRUE(box.WhereIsTheMouseQuickTest(CPoint(92, 92)));
+    GizmoScene square({100, 0}, {0, 100}, {0, 0}, {100, 100});
+    Box quick(true);
+    ASSERT_TRUE(quick.Build(&square.object, &square.window));
+    ASSERT_EQ(quick.GetBoundsOnScreen(), CRect(100, 100, 200, 200));
+    EXPECT_TRUE(quick.WhereIsTheMouseQuickTest(CPoint(200, 150)));
+    EXPECT_TRUE(quick.WhereIsTheMouseQuickTest(CPoint(207, 150)));
+    EXPECT_FALSE(quick.WhereIsTheMouseQuickTest(CPoint(208, 150)));
+    EXPECT_TRUE(quick.WhereIsTheMouseQuickTest(CPoint(92, 92)));
 
     auto failing =
         std::make_shared<MFailingTransform>(MakeWindowMatrix({100, 0}, {0, 100}, {0, 0}, {100, 100}));
     failing->FailOn(MMPoint3d<double>(0, 0, 0));
-    scene.window.SetWorldToWindow(failing);
-    ASSERT_FALSE(box.Build(&scene.object, &scene.window));
-    EXPECT_FALSE(box.WhereIsTheMouseQuickTest(CPoint(150, 150))); // the emptied bounds take nothing
+    square.window.SetWorldToWindow(failing);
+    ASSERT_FALSE(quick.Build(&square.object, &square.window));
+    EXPECT_FALSE(quick.WhereIsTheMouseQuickTest(CPoint(150, 150))); // the emptied bounds take nothing
 }
 
 using Stroke = std::tuple<int, int, int, int>;

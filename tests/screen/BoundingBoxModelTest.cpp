@@ -79,7 +79,7 @@ TEST(GizmoModel, WithoutCenterTheCentreStaysAtTheOriginAndASetCentreSurvivesEver
     EXPECT_EQ(centred.GetCenterDistanceFromScreen(), 1.0);
 }
 
-TEST(GizmoProjection, ReadsTheObjectWithTheLow32BitMaskAndPresetsAnEmptyBox) {
+TEST(GizmoProjection, ReadsTheObjectWithTheLow32BitMaskPresetsAnEmptyBoxAndGivesMinZTiesToTheLowerCorner) {
     GizmoScene scene;
     Box box(true);
     box.Build(&scene.object, &scene.window);
@@ -89,6 +89,12 @@ TEST(GizmoProjection, ReadsTheObjectWithTheLow32BitMaskAndPresetsAnEmptyBox) {
     box.Build(&empty, &scene.window);
     EXPECT_EQ(box.GetVertices()[0], Point(FLT_MAX, FLT_MAX, FLT_MAX));
     EXPECT_EQ(box.GetVertices()[7], Point(-FLT_MAX, -FLT_MAX, -FLT_MAX));
+
+    // Depth -(x + y): corners 4 (b, b, a) and 7 (b, b, b) share the smallest depth.
+    GizmoScene tied({10, 0}, {0, 10}, {5, 5}, {0, 0}, {-1, -1, 0, 0});
+    Box tied_box(true);
+    ASSERT_TRUE(tied_box.Build(&tied.object, &tied.window));
+    EXPECT_EQ(tied_box.mn_min_z_vertex, 4);
 }
 
 TEST(GizmoProjection, RoundsPointsAndBoundsTheCorners) {
@@ -98,14 +104,6 @@ TEST(GizmoProjection, RoundsPointsAndBoundsTheCorners) {
     EXPECT_EQ(box.GetVerticesOnScreen()[7], CPoint(111, 80)); // 110.5 and 79.5 away from zero
     EXPECT_EQ(box.GetBoundsOnScreen(), CRect(100, 80, 111, 100));
     EXPECT_EQ(box.GetCenterOnScreen(), CPoint(105, 90)); // 105.25, 89.75
-}
-
-TEST(GizmoProjection, MinZTiesGoToTheLowerCorner) {
-    // Depth -(x + y): corners 4 (b, b, a) and 7 (b, b, b) share the smallest depth.
-    GizmoScene scene({10, 0}, {0, 10}, {5, 5}, {0, 0}, {-1, -1, 0, 0});
-    Box box(true);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    EXPECT_EQ(box.mn_min_z_vertex, 4);
 }
 
 TEST(GizmoProjection, FailedProjectionEmptiesBoundsAndKeepsScreenPoints) {

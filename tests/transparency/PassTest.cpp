@@ -153,7 +153,7 @@ TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
     EXPECT_EQ(Container(cache), nullptr);
 }
 
-TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
+TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrashAndTheContainerOpensNoStreamWithoutBoth) {
     auto mesh = Strip(2);
     IVTransparencyCache cache(nullptr);
     float eye[3] = {0, 0, 0}, direction[3] = {1, 0, 0};
@@ -170,21 +170,19 @@ TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
     EXPECT_EQ(streams.pnc->vertices.size(), 6u);
     EXPECT_EQ(Colour(streams.pnc->vertices[0]), (std::array<uint8_t, 4>{255, 255, 255, 255}))
         << "default memento";
-}
 
-TEST_F(Pass, ContainerOpensTheStreamOnlyWithACacheAndADevice) {
-    IVTransparencyCache cache(&constructor_device);
+    IVTransparencyCache other(&constructor_device);
     Exposed<IVVertexContainerTransparency> container;
     RecordingStream<IVVertexPNC> stream;
     container._Optimise(stream);
-    container.mp_cache = &cache;
+    container.mp_cache = &other;
     container._Optimise(stream);
     container.mp_cache = nullptr;
     container.mp_target_render = &pass_device;
     container._Optimise(stream);
     EXPECT_EQ(stream.Log().calls, Calls{});
 
-    container.mp_cache = &cache;
+    container.mp_cache = &other;
     container._Optimise(stream);
     EXPECT_EQ(stream.Log().calls, (Calls{"BeginTriangles", "End"}));
 }

@@ -28,8 +28,9 @@ protected:
         ASSERT_EQ(::pipe(pipe_ends), 0);
         ProgramCall server;
         server.program = "Xvfb";
-        server.arguments = {"-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"};
-        server.descriptor_3 = pipe_ends[1];
+        server.arguments = {
+            "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+            "-noreset"};
         mp_server = std::make_unique<BackgroundProgram>(server);
         ::close(pipe_ends[1]);
         std::string number;
