@@ -14,6 +14,10 @@ namespace {
 
 using ExposedAnimation = Exposed<IVVertexContainerStlDataAnimation>;
 
+std::array<float, 3> Position(const IVVertexPN& vertex) {
+    return {vertex.x, vertex.y, vertex.z};
+}
+
 // Two triangles over four points; each point's displacement is distinct and not a power of two
 // so that a wrong point index or a wrong operation order shows up in the floats.
 class AnimationContainer : public ::testing::Test {
@@ -30,44 +34,36 @@ protected:
     MStlVectorMaskPoints mask;
 };
 
-TEST_F(AnimationContainer,
-       ScaleZeroGivesTheIntegerCoordinatesAndFacetNormalsANullMaskNothingAndNoTrianglesAnEmptyFrame) {
+// At scale zero the integer coordinates and the facet normals; otherwise each point's displacement
+// scaled in single precision. A null mask streams nothing, a mesh without triangles an empty frame.
+TEST_F(AnimationContainer, ScalesEachPointsOwnDisplacementInSinglePrecision) {
     ExposedAnimation container(mesh.get(), &mask);
     container.SetAnimationScale(0.0f);
     container.SetSkipTextures(false);
-    const auto log = Optimise(container);
-
+    auto log = Optimise(container);
     EXPECT_EQ(log.calls, (std::vector<std::string>{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 6u);
-    const IVVertexPN& corner = log.vertices[4]; // second triangle, corner 1: point 3
-    EXPECT_EQ((std::array{corner.x, corner.y, corner.z}), (std::array{1000.0f, 1000.0f, 7.0f}));
+    EXPECT_EQ(Position(log.vertices[4]),
+              (std::array{1000.0f, 1000.0f, 7.0f})); // triangle 1, corner 1: point 3
     const float* normal = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle->mp_next->ma_normal;
     for (int k = 3; k < 6; ++k)
         EXPECT_EQ((std::array{log.vertices[k].nx, log.vertices[k].ny, log.vertices[k].nz}),
                   (std::array{normal[0], normal[1], normal[2]}))
             << "corner " << k;
 
+    container.SetAnimationScale(1.0f);
+    log = Optimise(container);
+    ASSERT_EQ(log.vertices.size(), 6u);
+    EXPECT_EQ(Position(log.vertices[4]), (std::array{0.4f + 1000.0f, -1.2f + 1000.0f, 6.0f + 7.0f}));
+    container.SetAnimationScale(0.37f);
+    log = Optimise(container);
+    EXPECT_EQ(log.vertices[1].x, (0.1f * 2.0f) * 0.37f + 1000.0f); // point 1, the first triangle's corner 1
+
     ExposedAnimation without_mask(mesh.get(), nullptr);
     EXPECT_TRUE(Optimise(without_mask).calls.empty());
     MStlBase empty;
     ExposedAnimation without_triangles(&empty, &mask);
     EXPECT_EQ(Optimise(without_triangles).calls, (std::vector<std::string>{"BeginTriangles", "End"}));
-}
-
-TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
-    ExposedAnimation container(mesh.get(), &mask);
-    container.SetAnimationScale(1.0f);
-    container.SetSkipTextures(false);
-    auto log = Optimise(container);
-    ASSERT_EQ(log.vertices.size(), 6u);
-    const IVVertexPN& corner = log.vertices[4];
-    EXPECT_EQ((std::array{corner.x, corner.y, corner.z}),
-              (std::array{0.4f + 1000.0f, -1.2f + 1000.0f, 6.0f + 7.0f}));
-
-    container.SetAnimationScale(0.37f);
-    log = Optimise(container);
-    const float expected = (0.1f * 2.0f) * 0.37f + 1000.0f; // point 1, the first triangle's corner 1
-    EXPECT_EQ(log.vertices[1].x, expected);
 }
 
 TEST_F(AnimationContainer, SkipsOnlyTrianglesCoveredByTheFirstTexture) {

@@ -148,14 +148,20 @@ protected:
     }
     void TearDown() override { MUnit::SetIE(1000); }
 
+    // What a plane container over the mesh streams with these parameters.
+    RecordedStreamLog<IVVertexPNT> Stream(MMTransformMatrix& matrix, float max_u, float max_v, float width,
+                                          float height, bool internal_units) {
+        ExposedPlane container(mesh.get());
+        container.SetParams(matrix, max_u, max_v, width, height, internal_units);
+        return Optimise(container);
+    }
+
     std::unique_ptr<MStlBase> mesh;
     MMTransformMatrix identity;
 };
 
 TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunningDown) {
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, true);
-    const auto log = Optimise(container);
+    const auto log = Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, true);
 
     // Compact triangle 0, corner 0: point 4 at (1, 1, 9) in model units.
     ASSERT_EQ(log.vertices.size(), 9u);
@@ -170,9 +176,7 @@ TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunning
 TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseTransform) {
     MMTransformMatrix shift;
     shift.MakeTranslation({1.0, 0.0, 0.0});
-    ExposedPlane container(mesh.get());
-    container.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, true);
-    const auto log = Optimise(container);
+    const auto log = Stream(shift, 3.0f, 5.0f, 2.0f, 4.0f, true);
 
     ASSERT_EQ(log.vertices.size(), 9u);
     // Point 1 at (2, 0, 0), local (1, 0), keeps its position; point 2 at (0, 4, 0) is local (-1, 4).
@@ -183,22 +187,17 @@ TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseT
 
 TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
     mesh = MStlMeshBuilder::Make({{1500, -1500, 33554435}, {0, 0, 0}, {1, 0, 0}}, {{0, 1, 2}});
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
-    auto log = Optimise(container);
+    auto log = Stream(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
     ASSERT_EQ(log.vertices.size(), 3u);
     EXPECT_EQ(Position(log.vertices[0]), (std::array{1.5f, -1.5f, 33554435.0f / 1000.0f})); // float division
 
-    container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
-    log = Optimise(container);
+    log = Stream(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
     ASSERT_EQ(log.vertices.size(), 3u);
     EXPECT_EQ(Position(log.vertices[0]), (std::array{1500.0f, -1500.0f, 33554435.0f}));
 }
 
 TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision) {
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
-    const auto log = Optimise(container);
+    const auto log = Stream(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
     ASSERT_EQ(log.vertices.size(), 9u);
 
     // Point 4 at local (1000, 1000): 0.3f x 1000 / 3 rounds differently in single precision.
@@ -208,10 +207,9 @@ TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision
     EXPECT_EQ(log.vertices[3].v, 0.3f - scaled);
 }
 
-TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleWithUnclampedNormals) {
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
-    const auto log = Optimise(container);
+TEST_F(TexturedPlaneContainer,
+       DrawsActiveTreeTrianglesThenEveryCompactTriangleWithUnclampedNormalsEvenWithoutTreeTriangles) {
+    const auto log = Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
 
     EXPECT_EQ(log.calls, (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 9u);
@@ -226,13 +224,11 @@ TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleW
             << "corner " << k;
     EXPECT_EQ(log.vertices[6].nx, -128.0f / 127.0f);
     EXPECT_EQ(log.vertices[6].ny, 1.0f / 127.0f);
-}
 
-TEST_F(TexturedPlaneContainer, RunsTheCompactPassWithoutTreeTriangles) {
     TriangleAt(*mesh, 0)->SetActive(false);
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
-    EXPECT_EQ(Optimise(container).calls, (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
+    EXPECT_EQ(Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, false).calls,
+              (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}))
+        << "the compact pass runs without tree triangles";
 }
 
 TEST_F(TexturedPlaneContainer, CopiesAndAssignmentsCarryThePlane) {
