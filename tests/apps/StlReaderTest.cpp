@@ -27,17 +27,6 @@ StlMesh ReadText(const std::string& text) {
     return StlReader().ReadMemory({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, "part.stl");
 }
 
-// The message of the InputError that `read` throws; fails the test when it throws none.
-template <class Read> std::string ErrorOf(Read read) {
-    try {
-        read();
-    } catch (const InputError& error) {
-        return error.what();
-    }
-    ADD_FAILURE() << "no InputError thrown";
-    return {};
-}
-
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);

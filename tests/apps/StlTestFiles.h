@@ -1,6 +1,10 @@
 #pragma once
 // Builders of STL file contents for the suites: binary records and ASCII text, plus a scratch
-// directory that removes itself.
+// directory that removes itself and the message of a refused input.
+#include "apps/InputError.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -52,6 +56,17 @@ inline std::string MakeAsciiStl(const std::vector<StlTriangle>& triangles) {
 inline std::vector<StlTriangle> UnitSquare() {
     return {{{0, 0, 1}, {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}},
             {{0, 0, 1}, {{{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}}};
+}
+
+// The message of the InputError that `read` throws; fails the test when it throws none.
+template <class Read> inline std::string ErrorOf(Read read) {
+    try {
+        read();
+    } catch (const InputError& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no InputError thrown";
+    return {};
 }
 
 inline std::string ReadWholeFile(const std::string& path) {
