@@ -43,13 +43,6 @@ const std::string SQUARE = MakeAsciiStl(UnitSquare());
 const std::string FACET =
     "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\nendloop\nendfacet\n";
 
-// Sets VANTREL_THREADS for the lifetime of the object.
-class ThreadCount {
-public:
-    explicit ThreadCount(int count) { ::setenv("VANTREL_THREADS", std::to_string(count).c_str(), 1); }
-    ~ThreadCount() { ::unsetenv("VANTREL_THREADS"); }
-};
-
 // The welding of the earlier reader, spelt out: points in order of first use, exact comparison.
 StlMesh WeldByMap(const std::vector<StlTriangle>& triangles) {
     StlMesh mesh;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +69,13 @@ template <class Read> inline std::string ErrorOf(Read read) {
     ADD_FAILURE() << "no InputError thrown";
     return {};
 }
+
+// Sets VANTREL_THREADS for the lifetime of the object.
+class ThreadCount {
+public:
+    explicit ThreadCount(int count) { ::setenv("VANTREL_THREADS", std::to_string(count).c_str(), 1); }
+    ~ThreadCount() { ::unsetenv("VANTREL_THREADS"); }
+};
 
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);

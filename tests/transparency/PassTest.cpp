@@ -123,23 +123,7 @@ TEST_F(Pass, FarthestRecordWithoutAnOwnerSortsAndIsColouredTwos) {
     farthest->mp_owner = owner;
 }
 
-TEST_F(Pass, NothingRegisteredEmptiesTheCacheAndTouchesNoDevice) {
-    auto mesh = Strip(2);
-    IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
-    const Calls device_calls = pass_device.calls, constructor_calls = constructor_device.calls;
-
-    cache.RenderStlTransparentPN(&pass_device);
-    EXPECT_EQ(pass_device.calls, device_calls);
-    EXPECT_EQ(constructor_device.calls, constructor_calls);
-    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the stream is discarded";
-    EXPECT_EQ(cache.FindMemento(mesh.get()), nullptr);
-    EXPECT_EQ(SortedCount(cache), 0);
-    EXPECT_EQ(cache.GetNumTriangle(), 2u);
-}
-
-TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
+TEST_F(Pass, MeshesWithoutTrianglesOrNoMeshesTouchNoDevice) {
     MStlBase empty;
     auto inactive = Strip(1);
     inactive->GetRootFeature()->GetSurface(0)->mp_first_triangle->SetActive(false);
@@ -151,6 +135,21 @@ TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
     EXPECT_EQ(constructor_device.calls, (Calls{"CreateMemento", "CreateMemento"}));
     EXPECT_EQ(cache.GetNumTriangle(), 0u);
     EXPECT_EQ(Container(cache), nullptr);
+
+    // Registering nothing empties the cache's registrations (not its records) and touches no device.
+    auto mesh = Strip(2);
+    IVTransparencyCache emptied(&constructor_device);
+    Register(emptied, *mesh);
+    emptied.RenderStlTransparentPN(&pass_device);
+    const Calls device_calls = pass_device.calls, constructor_calls = constructor_device.calls;
+
+    emptied.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(pass_device.calls, device_calls);
+    EXPECT_EQ(constructor_device.calls, constructor_calls);
+    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the stream is discarded";
+    EXPECT_EQ(emptied.FindMemento(mesh.get()), nullptr);
+    EXPECT_EQ(SortedCount(emptied), 0);
+    EXPECT_EQ(emptied.GetNumTriangle(), 2u);
 }
 
 TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrashAndTheContainerOpensNoStreamWithoutBoth) {
