@@ -144,7 +144,16 @@ TEST_F(OutputTest, AnExistingFileKeepsItsPermissionBitsAndANewOneFollowsTheUmask
     }
 }
 
-TEST_F(OutputTest, NamesUpToTheFileNameLimitAreWrittenAndLongerOnesRefused) {
+TEST_F(OutputTest, TheOutputIsCheckedBeforeAnyModelIsReadUpToTheFileNameLimitAndMessagesStayOneLine) {
+    // The model file is missing too: the output's error comes first, so nothing was loaded.
+    ASSERT_EQ(::mkfifo(mo_folder.Path("fifo.png").c_str(), 0644), 0);
+    ExpectRefused({"missing.stl", "-o", "missing/out.png"}, "missing/out.png: the output folder");
+    ExpectRefused({"missing.stl", "-o", "fifo.png"}, "fifo.png: refused");
+    ExpectRefused({"-o", "line\none\tx\x1b/out.png"}, "line\\none\\tx\\x1b/out.png: the output folder");
+    // With --frames, every frame's file is checked before the first is drawn.
+    std::filesystem::create_directory(mo_folder.Path("seq_0002.png"));
+    ExpectRefused({"--frames", "3", "-o", "seq.png"}, "seq_0002.png: refused: the output is a directory");
+
     for (const size_t length : {245u, 250u, 255u}) {
         const std::string name = std::string(length - 4, 'n') + ".png";
         const ProgramResult result = Run({"-o", name});
@@ -157,17 +166,6 @@ TEST_F(OutputTest, NamesUpToTheFileNameLimitAreWrittenAndLongerOnesRefused) {
     // A sequence adds "_0000" to the name: the longest name that fits is checked first too.
     ExpectRefused({"--frames", "2", "-o", std::string(247, 'n') + ".png"},
                   std::string(247, 'n') + "_0000.png: cannot write there: File name too long");
-}
-
-TEST_F(OutputTest, TheOutputIsCheckedBeforeAnyModelIsReadAndMessagesStayOneLine) {
-    // The model file is missing too: the output's error comes first, so nothing was loaded.
-    ASSERT_EQ(::mkfifo(mo_folder.Path("fifo.png").c_str(), 0644), 0);
-    ExpectRefused({"missing.stl", "-o", "missing/out.png"}, "missing/out.png: the output folder");
-    ExpectRefused({"missing.stl", "-o", "fifo.png"}, "fifo.png: refused");
-    ExpectRefused({"-o", "line\none\tx\x1b/out.png"}, "line\\none\\tx\\x1b/out.png: the output folder");
-    // With --frames, every frame's file is checked before the first is drawn.
-    std::filesystem::create_directory(mo_folder.Path("seq_0002.png"));
-    ExpectRefused({"--frames", "3", "-o", "seq.png"}, "seq_0002.png: refused: the output is a directory");
 }
 
 TEST_F(OutputTest, AWriteFailureNamesTheFileAndTheReasonAndASequenceSaysWhatWasWritten) {

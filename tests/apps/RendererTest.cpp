@@ -224,7 +224,7 @@ TEST(RendererTest, AutomaticFramingKeepsTheSceneBoxInsideTheMarginEverywhere) {
 
 // The label's text keeps all its pixels wherever the label's point lands: near each corner of the
 // image it draws as many white pixels beyond its arrow (a blank label's pixels) as in the middle.
-TEST(RendererTest, LabelTextStaysWhollyInsideTheImage) {
+TEST(RendererTest, LabelTextDecodedFromUtf8StaysWhollyInsideTheImage) {
     auto white_pixels = [](double x, double z, const std::string& label) {
         Scene scene;
         AddBox(scene, {x - 1, -1, z - 2}, {x + 1, 1, z}, RED, false);
@@ -249,6 +249,10 @@ TEST(RendererTest, LabelTextStaysWhollyInsideTheImage) {
         // A pixel or two where the text meets the arrow.
         EXPECT_NEAR(text_pixels(sx * x, sz * z), middle, 3)
             << "label point near corner (" << sx << ", " << -sz << ")";
+
+    // Labels are UTF-8; malformed bytes become replacement characters.
+    EXPECT_EQ(Overlay::Widen("a\xC3\xA9\xE2\x82\xAC"), std::wstring(L"a\u00E9\u20AC"));
+    EXPECT_EQ(Overlay::Widen("x\xFFy\xC3"), std::wstring(L"x\uFFFDy\uFFFD"));
 }
 
 TEST(RendererTest, EyeOnTheTargetIsRejected) {
@@ -306,9 +310,4 @@ TEST(RendererTest, NearerOfTwoShellsAroundTheEyeDominatesInEveryDirection) {
         }
     EXPECT_GT(checked, SIZE * SIZE / 2);
     EXPECT_EQ(wrong, 0) << "pixels blended in the wrong order, first " << first;
-}
-
-TEST(RendererTest, WidenDecodesUtf8AndReplacesMalformedBytes) {
-    EXPECT_EQ(Overlay::Widen("a\xC3\xA9\xE2\x82\xAC"), std::wstring(L"a\u00E9\u20AC"));
-    EXPECT_EQ(Overlay::Widen("x\xFFy\xC3"), std::wstring(L"x\uFFFDy\uFFFD"));
 }

@@ -203,7 +203,8 @@ protected:
     std::vector<MStlPoint*> points;
 };
 
-TEST_F(SurfaceContourContainer, OpenContourJoinsConsecutivePointsAndAClosedOneReturnsToItsFirst) {
+TEST_F(SurfaceContourContainer,
+       OpenContourJoinsConsecutivePointsAClosedOneReturnsToItsFirstDividingInDoublePrecision) {
     EXPECT_EQ(Segments(Draw({points[0], points[1]}, false)), (std::vector<Segment>{{1, 0, 0, 2, 0.5f, 0}}));
     EXPECT_TRUE(Draw({points[0]}, false).calls.empty());
     EXPECT_TRUE(Draw({}, false).calls.empty());
@@ -220,14 +221,12 @@ TEST_F(SurfaceContourContainer, OpenContourJoinsConsecutivePointsAndAClosedOneRe
     EXPECT_EQ(triangle[2][3], 1.0f);
 
     EXPECT_TRUE(Draw({}, true).calls.empty());
-}
 
-TEST_F(SurfaceContourContainer, DividesInDoublePrecisionBeforeRounding) {
-    const auto segments = Segments(Draw({points[0], points[2]}, false));
-    ASSERT_EQ(segments.size(), 1u);
+    const auto divided = Segments(Draw({points[0], points[2]}, false));
+    ASSERT_EQ(divided.size(), 1u);
     const float expected = static_cast<float>(33554435.0 / 1000.0);
     ASSERT_NE(expected, 33554435.0f / 1000.0f); // the case tells the two precisions apart
-    EXPECT_EQ(segments[0][5], expected);
+    EXPECT_EQ(divided[0][5], expected);
 }
 
 } // namespace

@@ -56,7 +56,8 @@ protected:
     MStlTexture* texture = nullptr;
 };
 
-TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOneAddsTheDisplacement) {
+TEST_F(TexturedAnimationContainer,
+       ScaleZeroGivesTheIntegerCoordinatesScaleOneAddsTheDisplacementAndNullInputsNothing) {
     Cover(1);
     ExposedTexturedAnimation container(mesh.get(), &mask, texture);
 
@@ -76,6 +77,15 @@ TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOn
     for (const IVVertexPNT& corner : log.vertices)
         EXPECT_EQ((std::array{corner.nx, corner.ny, corner.nz}),
                   (std::array{normal[0], normal[1], normal[2]}));
+
+    Cover(0);
+    ExposedTexturedAnimation without_mask(mesh.get(), nullptr, texture);
+    EXPECT_TRUE(Optimise(without_mask).calls.empty());
+    ExposedTexturedAnimation without_texture(mesh.get(), &mask, nullptr);
+    EXPECT_TRUE(Optimise(without_texture).calls.empty());
+
+    ExposedTexturedAnimation empty(mesh.get(), &mask, mesh->GetTextureFactory(true)->CreateTexture());
+    EXPECT_EQ(Optimise(empty).calls, (Calls{"BeginTriangles", "End"}));
 }
 
 TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheRecord) {
@@ -104,17 +114,6 @@ TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLat
     log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 9u);
     EXPECT_EQ(log.vertices[7].z, 7.0f);
-}
-
-TEST_F(TexturedAnimationContainer, NullMaskOrTextureStreamsNothingAndEmptyTextureAnEmptyList) {
-    Cover(0);
-    ExposedTexturedAnimation without_mask(mesh.get(), nullptr, texture);
-    EXPECT_TRUE(Optimise(without_mask).calls.empty());
-    ExposedTexturedAnimation without_texture(mesh.get(), &mask, nullptr);
-    EXPECT_TRUE(Optimise(without_texture).calls.empty());
-
-    ExposedTexturedAnimation empty(mesh.get(), &mask, mesh->GetTextureFactory(true)->CreateTexture());
-    EXPECT_EQ(Optimise(empty).calls, (Calls{"BeginTriangles", "End"}));
 }
 
 TEST_F(TexturedAnimationContainer, CopiesShareGeometryButKeepTheirOwnScale) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidation) {
+TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidationAndStoresSpanBlocks) {
     auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 1}});
     EXPECT_EQ(mesh->GetNumTriangles(), 2);
     const MStlBaseProperties& properties = mesh->GetProperties();
@@ -21,6 +21,18 @@ TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidation) {
     mesh->Invalidate();
     EXPECT_EQ(properties.mp_validity->mn_state, 0);
     EXPECT_EQ(mesh->GetNumTriangles(), 3) << "compact triangles count too";
+
+    MStlBase blocks;
+    MStlPoint* q = blocks.AddPoint(1, 2, 3);
+    for (int i = 0; i < 8193; ++i)
+        blocks.GetCompact()->AddTriangle(q, q, q, int8_t(i % 100), 0, -128);
+    EXPECT_EQ(blocks.GetCompact()->GetNumTriangles(), 8193u);
+    EXPECT_EQ(blocks.GetCompact()->GetTriangle(8192).ma_normal[0], 92);
+
+    MStlVectorMaskPoints mask(1025);
+    mask.Set(1024, 1, 2, 3);
+    EXPECT_EQ(mask.Get(1024)[2], 3.0f);
+    EXPECT_EQ(mask.Get(1023)[0], 0.0f);
 }
 
 TEST(HostMesh, NeighbourInfoListsEveryTreeTriangleUsingThePointAndIsDropped) {
@@ -43,20 +55,6 @@ TEST(HostMesh, NeighbourInfoListsEveryTreeTriangleUsingThePointAndIsDropped) {
     EXPECT_FALSE(compact.HasNeighbourInfo());
     EXPECT_EQ(centre.mn_num_neighbours, 0);
     EXPECT_EQ(centre.mpp_neighbours, nullptr);
-}
-
-TEST(HostMesh, CompactAndMaskStoresSpanBlocks) {
-    MStlBase mesh;
-    MStlPoint* p = mesh.AddPoint(1, 2, 3);
-    for (int i = 0; i < 8193; ++i)
-        mesh.GetCompact()->AddTriangle(p, p, p, int8_t(i % 100), 0, -128);
-    EXPECT_EQ(mesh.GetCompact()->GetNumTriangles(), 8193u);
-    EXPECT_EQ(mesh.GetCompact()->GetTriangle(8192).ma_normal[0], 92);
-
-    MStlVectorMaskPoints mask(1025);
-    mask.Set(1024, 1, 2, 3);
-    EXPECT_EQ(mask.Get(1024)[2], 3.0f);
-    EXPECT_EQ(mask.Get(1023)[0], 0.0f);
 }
 
 TEST(HostMesh, TextureListIsRebuiltInCoordinateOrderAfterAChange) {

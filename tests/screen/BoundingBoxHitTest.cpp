@@ -155,7 +155,7 @@ std::vector<Stroke> DrawnStrokes(const Box& box, bool farLines) {
     return strokes;
 }
 
-TEST(GizmoDrawing, HandleGroupsDrawEveryStrokeOnce) {
+TEST(GizmoDrawing, HandleGroupsDrawEveryStrokeOnceAndTheCentreSpotIsAnEllipseOfTheSpotRadius) {
     StrokeSample sample;
     const std::vector<Stroke> near_strokes = DrawnStrokes(sample.box, false);
     const std::vector<Stroke> far_strokes = DrawnStrokes(sample.box, true);
@@ -178,16 +178,14 @@ TEST(GizmoDrawing, HandleGroupsDrawEveryStrokeOnce) {
     EXPECT_EQ(fresh.GetCenterDistanceFromScreen(), 0.0);
     EXPECT_EQ(DrawnStrokes(fresh, true).size(), 24u);
     EXPECT_TRUE(DrawnStrokes(fresh, false).empty());
-}
 
-TEST(GizmoDrawing, CentreSpotIsAnEllipseOfTheSpotRadius) {
-    StrokeSample sample;
-    sample.box.SetCenter(MMPoint3d<double>(50, 60, 0));
+    StrokeSample centred;
+    centred.box.SetCenter(MMPoint3d<double>(50, 60, 0));
     GdiDevice device;
     CDC dc;
     dc.Attach(device.GetHdc());
     const GdiDeviceState before = device.GetState();
-    sample.box.RenderCenterSpot(dc);
+    centred.box.RenderCenterSpot(dc);
     ASSERT_EQ(device.GetCalls().size(), 1u);
     EXPECT_EQ(device.GetCalls()[0].ToString(), "Ellipse(42,52,58,68)");
     EXPECT_EQ(device.GetState(), before);

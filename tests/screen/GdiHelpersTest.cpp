@@ -21,7 +21,7 @@ std::vector<GdiCall> WithoutQueries(const std::vector<GdiCall>& calls) {
     return result;
 }
 
-TEST(GdiConversions, MillimetresAndPixelsAtTheDeviceResolution) {
+TEST(GdiConversions, MillimetresPixelsAndFontHeightsAtTheDeviceResolution) {
     GdiDevice device;
     const HDC dc = device.GetHdc();
     EXPECT_EQ(IVRenderEx::ConvertMmToPointsInX(dc, 25.4f), 96);
@@ -33,17 +33,15 @@ TEST(GdiConversions, MillimetresAndPixelsAtTheDeviceResolution) {
     EXPECT_EQ(IVRenderEx::ConvertMmToPointsInY(dc, 10.0f), 59);  // 59.06
     EXPECT_EQ(IVRenderEx::ConvertPointsToMmInX(dc, 300), 25.4f);
     EXPECT_EQ(device.GetCallsNamed("GetDeviceCaps").back().args[0], LOGPIXELSX);
-}
 
-TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
-    GdiDevice device;
+    GdiDevice fonts;
     const size_t live = Win32Stub::GetLiveGdiObjectCount();
     LOGFONTW wanted{};
     wanted.lfHeight = -5;
     wanted.lfWidth = 7;
     wanted.lfWeight = FW_BOLD;
     CFont font;
-    IVRenderEx::CreateGdiFont(font, device.GetHdc(), wanted, 0.0f); // no height: lfHeight read as millimetres
+    IVRenderEx::CreateGdiFont(font, fonts.GetHdc(), wanted, 0.0f); // no height: lfHeight read as millimetres
     const auto first = GdiObjects::Describe(font.GetSafeHandle());
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->font.lfHeight, 19); // 5 mm at 96 dpi is 18.9 pixels
@@ -51,7 +49,7 @@ TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
     EXPECT_EQ(first->font.lfWeight, FW_BOLD);
 
     const HGDIOBJ old_handle = font.GetSafeHandle();
-    IVRenderEx::CreateGdiFont(font, device.GetHdc(), wanted, 2.0f);
+    IVRenderEx::CreateGdiFont(font, fonts.GetHdc(), wanted, 2.0f);
     EXPECT_EQ(GdiObjects::Describe(font.GetSafeHandle())->font.lfHeight, 8); // 7.56
     EXPECT_FALSE(GdiObjects::Describe(old_handle).has_value() && old_handle != font.GetSafeHandle());
     EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live + 1); // the first font was deleted
