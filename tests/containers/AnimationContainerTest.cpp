@@ -85,7 +85,8 @@ TEST_F(AnimationContainer, SkipsOnlyTrianglesCoveredByTheFirstTexture) {
     EXPECT_EQ(Optimise(container).vertices.size(), 6u);
 }
 
-TEST_F(AnimationContainer, CopiesShareTheMeshButNotTheSettings) {
+TEST_F(AnimationContainer,
+       CopiesShareTheMeshButNotTheSettingsAndADeviceFillsOnceUntilOptimisationsAreDestroyed) {
     ExposedAnimation original(mesh.get(), &mask);
     original.SetAnimationScale(1.0f);
     original.SetSkipTextures(false);
@@ -98,22 +99,20 @@ TEST_F(AnimationContainer, CopiesShareTheMeshButNotTheSettings) {
     ExposedAnimation assigned(mesh.get(), nullptr);
     assigned = original;
     EXPECT_EQ(Optimise(assigned).vertices[4].x, 0.4f + 1000.0f);
-}
 
-TEST_F(AnimationContainer, DeviceFillsOnceAndReplaysUntilOptimisationsAreDestroyed) {
     RecordingRender device;
     RecordingStreamSource streams;
     device.SetVertexStreamSource(&streams);
     {
-        ExposedAnimation container(mesh.get(), &mask);
-        container.SetAnimationScale(0.0f);
-        container.SetSkipTextures(false);
-        container.RenderTriangles(device, true, false, 0);
-        container.RenderTriangles(device, true, false, 0);
+        ExposedAnimation filled(mesh.get(), &mask);
+        filled.SetAnimationScale(0.0f);
+        filled.SetSkipTextures(false);
+        filled.RenderTriangles(device, true, false, 0);
+        filled.RenderTriangles(device, true, false, 0);
         EXPECT_EQ(streams.pn->streams_created, 1);
-        container.DestroyRenderOptimisations();
+        filled.DestroyRenderOptimisations();
         EXPECT_EQ(streams.pn->streams_destroyed, 1);
-        container.RenderTriangles(device, true, false, 0);
+        filled.RenderTriangles(device, true, false, 0);
         EXPECT_EQ(streams.pn->streams_created, 2);
     }
     EXPECT_EQ(streams.pn->streams_destroyed, 2) << "the destructor drops the stream";

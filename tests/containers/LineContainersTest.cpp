@@ -67,7 +67,7 @@ bool Touches(const Segment& segment, float x, float y, float z) {
 
 // Edges touching a lowest corner are drawn without exclusion, the others with it; tied corners
 // each count.
-TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCorners) {
+TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCornersAndCopiesShareThePoints) {
     const struct {
         double wx, wy, wz;
         std::vector<std::array<float, 3>> lowest;
@@ -100,6 +100,17 @@ TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCorners) {
             }
         }
     }
+
+    std::vector<IVVertexP> points = CubeEdges();
+    const DepthTransform depth(1.0, 2.0, 4.0);
+    Exposed<IVVertexContainerBoundingBox> original;
+    original.SetParams(&points, &depth, true);
+    Exposed<IVVertexContainerBoundingBox> copy(original);
+    Exposed<IVVertexContainerBoundingBox> assigned;
+    assigned = original;
+    points.resize(2); // seen by both: they hold the vector, not a copy of it
+    EXPECT_EQ(Optimise(copy).calls, (Calls{"BeginLines", "End"}));
+    EXPECT_EQ(Optimise(assigned).calls, (Calls{"BeginLines", "End"}));
 }
 
 TEST(BoundingBoxContainer, IgnoresAnUnpairedLastPointAndRaisesOutOfRangeForNoPointsAfterBeginning) {
@@ -119,19 +130,6 @@ TEST(BoundingBoxContainer, IgnoresAnUnpairedLastPointAndRaisesOutOfRangeForNoPoi
 
     container.SetParams(nullptr, &depth, false);
     EXPECT_TRUE(Optimise(container).calls.empty());
-}
-
-TEST(BoundingBoxContainer, CopiesAndAssignmentsShareThePoints) {
-    std::vector<IVVertexP> points = CubeEdges();
-    const DepthTransform depth(1.0, 2.0, 4.0);
-    Exposed<IVVertexContainerBoundingBox> original;
-    original.SetParams(&points, &depth, true);
-    Exposed<IVVertexContainerBoundingBox> copy(original);
-    Exposed<IVVertexContainerBoundingBox> assigned;
-    assigned = original;
-    points.resize(2); // seen by both: they hold the vector, not a copy of it
-    EXPECT_EQ(Optimise(copy).calls, (Calls{"BeginLines", "End"}));
-    EXPECT_EQ(Optimise(assigned).calls, (Calls{"BeginLines", "End"}));
 }
 
 TEST(FrameContainer, OutlinesTheParallelogramSummingTheFarCornerAsBPlusAPlusC) {

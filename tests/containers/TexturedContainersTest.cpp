@@ -172,7 +172,8 @@ TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunning
     EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.0f, 0.0f}));
 }
 
-TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseTransform) {
+TEST_F(TexturedPlaneContainer,
+       CarriesCornersIntoThePlaneFrameThroughTheInverseTransformAndCopiesCarryThePlane) {
     MMTransformMatrix shift;
     shift.MakeTranslation({1.0, 0.0, 0.0});
     const auto log = Stream(shift, 3.0f, 5.0f, 2.0f, 4.0f, true);
@@ -182,6 +183,20 @@ TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseT
     EXPECT_EQ(Position(log.vertices[1]), (std::array{2.0f, 0.0f, 0.0f}));
     EXPECT_EQ(Texel(log.vertices[1]), (std::array{static_cast<float>(3.0 * 1.0 / 2.0), 5.0f}));
     EXPECT_EQ(Texel(log.vertices[2]), (std::array{-1.5f, 0.0f}));
+
+    ExposedPlane original(mesh.get());
+    original.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, false);
+    ExposedPlane copy(original);
+    ExposedPlane assigned(nullptr);
+    assigned = original;
+    original.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
+
+    for (ExposedPlane* container : {&copy, &assigned}) {
+        const auto copied = Optimise(*container);
+        ASSERT_EQ(copied.vertices.size(), 9u);
+        EXPECT_EQ(copied.vertices[1].x, 2000.0f);
+        EXPECT_EQ(copied.vertices[1].u, 3.0f * 1999.0f / 2.0f);
+    }
 }
 
 TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
@@ -228,24 +243,6 @@ TEST_F(TexturedPlaneContainer,
     EXPECT_EQ(Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, false).calls,
               (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}))
         << "the compact pass runs without tree triangles";
-}
-
-TEST_F(TexturedPlaneContainer, CopiesAndAssignmentsCarryThePlane) {
-    MMTransformMatrix shift;
-    shift.MakeTranslation({1.0, 0.0, 0.0});
-    ExposedPlane original(mesh.get());
-    original.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, false);
-    ExposedPlane copy(original);
-    ExposedPlane assigned(nullptr);
-    assigned = original;
-    original.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
-
-    for (ExposedPlane* container : {&copy, &assigned}) {
-        const auto log = Optimise(*container);
-        ASSERT_EQ(log.vertices.size(), 9u);
-        EXPECT_EQ(log.vertices[1].x, 2000.0f);
-        EXPECT_EQ(log.vertices[1].u, 3.0f * 1999.0f / 2.0f);
-    }
 }
 
 } // namespace

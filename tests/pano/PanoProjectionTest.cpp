@@ -93,7 +93,7 @@ TEST_F(PanoProjection, GivesExactPointsWithAndWithoutTransform) {
     }
 }
 
-TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirection) {
+TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirectionAndTheTexturePathFlagsATransformedDirection) {
     // World (1, 2, 4) lies in the eye plane z = 0, where the perspective fourth component is 0.
     IdentityPointTransform identity;
     device.SetTransform(&identity);
@@ -101,6 +101,16 @@ TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirection) {
     const float length = std::sqrt(250.0f * 250.0f + 140.0f * 140.0f);
     EXPECT_EQ(direction, (Point{250.0f / length, 140.0f / length, 0.0f / length}));
     EXPECT_EQ(direction, Combined(Route::eWorldRaster, 1, 2, 4, 1)) << "agrees with the host's _Transform";
+
+    // An object-to-world matrix with a zero last row turns every point into a direction after
+    // the first stage; the transform is then told so.
+    const float flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+    device.SetTransformObjectWorld(flatten);
+    IdentityPointTransform flagged;
+    device.SetTransform(&flagged);
+    Project(Route::eObjectWindow, 1, 2, 3, 1);
+    ASSERT_EQ(flagged.directions.size(), 1u);
+    EXPECT_TRUE(flagged.directions[0]);
 }
 
 TEST(PanoMatrices, ProductsSumRowsLeftToRightAndDehomogenisingDividesOrNormalisesAtZero) {
@@ -118,18 +128,6 @@ TEST(PanoMatrices, ProductsSumRowsLeftToRightAndDehomogenisingDividesOrNormalise
     float product[4];
     PanoTestDevice::_MultiplyMatrix(product, matrix, 1, 1, 1, 5);
     EXPECT_EQ((Point{product[0], product[1], product[2]}), (Point{0, 5, 0}));
-}
-
-TEST_F(PanoProjection, TexturePathFlagsATransformedDirection) {
-    // An object-to-world matrix with a zero last row turns every point into a direction after
-    // the first stage; the transform is then told so.
-    const float flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
-    device.SetTransformObjectWorld(flatten);
-    IdentityPointTransform identity;
-    device.SetTransform(&identity);
-    Project(Route::eObjectWindow, 1, 2, 3, 1);
-    ASSERT_EQ(identity.directions.size(), 1u);
-    EXPECT_TRUE(identity.directions[0]);
 }
 
 } // namespace

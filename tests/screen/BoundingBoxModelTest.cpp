@@ -138,7 +138,7 @@ struct HandleCase {
     int longest_axis = -1; // -1: not checked
 };
 
-TEST(GizmoHandles, SizesByPercentWithMinimumTwelve) {
+TEST(GizmoHandles, SizesByPercentWithMinimumTwelveAndZeroPercentProjectsButKeepsSizes) {
     const HandleCase cases[] = {
         {{30, 40}, {6, 8}, {0, 10}, {7, 10}, {3, 4}, {0, 5}},     // lengthened; held under the half; vertical
         {{0, 1000}, {200, 0}, {1, 1}, {0, 100}, {20, 0}, {0, 0}}, // long enough; a tiny edge keeps its size
@@ -164,9 +164,7 @@ TEST(GizmoHandles, SizesByPercentWithMinimumTwelve) {
             EXPECT_EQ(box.mn_longest_handle_axis, c.longest_axis) << where;
         }
     }
-}
 
-TEST(GizmoHandles, ZeroPercentProjectsButKeepsSizes) {
     GizmoScene scene({0, 10}, {6, 8}, {30, 40}, {400, 300});
     Box box(true);
     Box::Configuration configuration = box.GetConfiguration();

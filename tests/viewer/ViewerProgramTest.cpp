@@ -27,7 +27,7 @@ protected:
     ScratchDirectory mo_folder, mo_logs;
 };
 
-TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
+TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwoAndAScriptRunsWithoutADisplaySavingScreenshots) {
     mo_folder.Write("bad.txt", "move 1 2\nkey x\n");
     mo_folder.Write("empty.stl", "");
     const std::pair<const char*, const char*> cases[] = {
@@ -48,9 +48,7 @@ TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
             << arguments << ": " << result.err;
     }
-}
 
-TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) {
     mo_folder.Write("run.txt",
                     "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
     const ProgramResult result = Run("--size 160x90 -o shot.png --script run.txt");
