@@ -67,7 +67,8 @@ StlMesh WeldByMap(const std::vector<StlTriangle>& triangles) {
 
 } // namespace
 
-TEST(StlReaderTest, EveryAsciiSpellingOfTheSquareGivesTheBinaryMesh) {
+TEST(StlReaderTest,
+     EveryAsciiSpellingOfTheSquareGivesTheBinaryMeshWithUnitNormalsOrNormalsMarkedForRecomputing) {
     const StlMesh binary = ReadBytes(MakeBinaryStl(UnitSquare()));
     ASSERT_EQ(binary.triangles.size(), 2u);
     EXPECT_EQ(binary.points.size(), 4u) << "the shared edge's corners are welded";
@@ -115,15 +116,13 @@ TEST(StlReaderTest, EveryAsciiSpellingOfTheSquareGivesTheBinaryMesh) {
     EXPECT_EQ(ReadText("solid x\n" + Replace(FACET, "0 0 1\n", "+0 -0 1e0\n") + "endsolid").points[0],
               (std::array<double, 3>{0, 0, 0}))
         << "signs and exponents; -0 welds with 0";
-}
 
-TEST(StlReaderTest, NormalsAreKeptAtUnitLengthOrMarkedForRecomputingInEveryNonFiniteSpelling) {
     auto triangles = UnitSquare();
     triangles[0].normal = {0, 0, 2};
     triangles[1].normal = {0, 0, 0};
-    const StlMesh binary = ReadBytes(MakeBinaryStl(triangles));
-    EXPECT_EQ(binary.normals[0], (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(binary.normals[1], (std::array<float, 3>{0, 0, 0}));
+    const StlMesh normals = ReadBytes(MakeBinaryStl(triangles));
+    EXPECT_EQ(normals.normals[0], (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(normals.normals[1], (std::array<float, 3>{0, 0, 0}));
     triangles[0].normal = {std::numeric_limits<float>::quiet_NaN(), 0, 1};
     EXPECT_EQ(ReadBytes(MakeBinaryStl(triangles)).normals[0], (std::array<float, 3>{0, 0, 0}));
     for (const char* spelling : {"nan", "NaN", "-nan", "inf", "-Infinity", "1.#INF", "-1.#IND00", "1.#QNAN",

@@ -68,7 +68,7 @@ TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothingAndEmptySurfacesFeaturesAndR
     EXPECT_EQ(full.Walk(full_root), full.Expected());
 }
 
-TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblings) {
+TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblingsEndingAtTheStartingFeature) {
     TreeBuilder tree;
     MStlFeature* root = tree.mesh.CreateRootFeature();
     tree.Surface(root, 1);
@@ -91,24 +91,22 @@ TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblings) {
     expected.erase(expected.begin() + late_number);
     expected.insert(expected.begin() + 1, late_number);
     EXPECT_EQ(tree.Walk(root), expected);
-}
 
-TEST(TriangleWalk, EndsAtTheStartingFeatureWithoutVisitingItsSiblings) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    MStlFeature* subtree = tree.mesh.AddFeature(root);
-    MStlFeature* sibling = tree.mesh.AddFeature(root);
-    tree.Surface(subtree, 1);
-    MStlFeature* child = tree.mesh.AddFeature(subtree);
-    tree.Surface(child, 1);
-    MStlFeature* last = tree.mesh.AddFeature(child);
-    tree.Surface(last, 1);
-    tree.Surface(sibling, 3);
-    tree.Surface(tree.mesh.AddFeature(root), 1);
+    TreeBuilder nested;
+    MStlFeature* nested_root = nested.mesh.CreateRootFeature();
+    MStlFeature* subtree = nested.mesh.AddFeature(nested_root);
+    MStlFeature* sibling = nested.mesh.AddFeature(nested_root);
+    nested.Surface(subtree, 1);
+    MStlFeature* child = nested.mesh.AddFeature(subtree);
+    nested.Surface(child, 1);
+    MStlFeature* last = nested.mesh.AddFeature(child);
+    nested.Surface(last, 1);
+    nested.Surface(sibling, 3);
+    nested.Surface(nested.mesh.AddFeature(nested_root), 1);
 
-    EXPECT_EQ(tree.Walk(subtree), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(tree.Walk(child), (std::vector<int>{1, 2}));
-    EXPECT_EQ(tree.Walk(root).size(), 7u);
+    EXPECT_EQ(nested.Walk(subtree), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(nested.Walk(child), (std::vector<int>{1, 2}));
+    EXPECT_EQ(nested.Walk(nested_root).size(), 7u);
 }
 
 } // namespace
