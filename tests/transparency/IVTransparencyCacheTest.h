@@ -75,7 +75,6 @@ protected:
 
     // Friend access.
     static int64_t SortedCount(const IVTransparencyCache& cache) { return cache.mn_sorted_num_triangles; }
-    static float SkipCos(const IVTransparencyCache& cache) { return cache.mf_skip_sort_cos; }
     static IVVertexContainerTransparency* Container(const IVTransparencyCache& cache) {
         return cache.mp_container.get();
     }
