@@ -1,6 +1,7 @@
 // Where the program's pictures go: links followed, special files and read-only files refused,
 // permission bits kept, long names, the output folder checked before any work, write failures
 // named, and no temporary left behind by a failure or an interruption.
+#include "apps/PrimitiveBuilder.h"
 #include "tests/apps/ProgramRun.h"
 #include "tests/apps/StlTestFiles.h"
 
@@ -9,8 +10,6 @@
 
 #include <chrono>
 #include <iostream>
-#include <cmath>
-#include <numbers>
 #include <thread>
 
 #include <sys/stat.h>
@@ -31,22 +30,14 @@ mode_t ModeOf(const std::string& path) {
 
 // A ball of radius 1.5 about the origin: shaded, so its pictures compress less than plain ones.
 std::vector<StlTriangle> Ball() {
-    constexpr int AROUND = 48, DOWN = 24;
-    auto point = [](int i, int k) {
-        const double theta = std::numbers::pi * k / DOWN, phi = 2.0 * std::numbers::pi * i / AROUND;
-        return std::array<float, 3>{float(1.5 * std::sin(theta) * std::cos(phi)),
-                                    float(1.5 * std::sin(theta) * std::sin(phi)),
-                                    float(1.5 * std::cos(theta))};
-    };
-    std::vector<StlTriangle> triangles;
-    for (int i = 0; i < AROUND; ++i)
-        for (int k = 0; k < DOWN; ++k) {
-            // At the poles one triangle of each quad collapses to a line; leave it out.
-            if (k != 0)
-                triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k), point(i + 1, k + 1)}});
-            if (k != DOWN - 1)
-                triangles.push_back({{0, 0, 0}, {point(i, k), point(i + 1, k + 1), point(i, k + 1)}});
-        }
+    PrimitiveBuilder builder;
+    builder.AddSphere({0, 0, 0}, 1.5, 48, 24);
+    const StlMesh mesh = builder.Take();
+    std::vector<StlTriangle> triangles(mesh.triangles.size(), StlTriangle{});
+    for (size_t i = 0; i < triangles.size(); ++i)
+        for (int corner = 0; corner < 3; ++corner)
+            for (int axis = 0; axis < 3; ++axis)
+                triangles[i].corners[corner][axis] = float(mesh.points[mesh.triangles[i][corner]][axis]);
     return triangles;
 }
 
@@ -88,7 +79,7 @@ protected:
 
 } // namespace
 
-TEST_F(OutputTest, SymbolicLinksAreFollowedAndTheirTargetWritten) {
+TEST_F(OutputTest, SymbolicLinksAreFollowedAndWhatIsNotAWritableRegularFileIsRefusedAndLeftAlone) {
     mo_folder.Write("real.png", std::string("old"));
     ASSERT_EQ(::symlink("real.png", mo_folder.Path("link.png").c_str()), 0);
     ASSERT_EQ(::symlink("made.png", mo_folder.Path("dangling.png").c_str()), 0);
@@ -101,9 +92,7 @@ TEST_F(OutputTest, SymbolicLinksAreFollowedAndTheirTargetWritten) {
     EXPECT_EQ(ReadPng(mo_folder.Path("made.png")).width, 48) << "a dangling link's target is created";
     EXPECT_THAT(mo_folder.List(),
                 ElementsAre("dangling.png", "link.png", "made.png", "real.png", "square.stl"));
-}
 
-TEST_F(OutputTest, WhatIsNotAWritableRegularFileIsRefusedAndLeftAlone) {
     ASSERT_EQ(::mkfifo(mo_folder.Path("fifo.png").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("fifo.png", mo_folder.Path("to-fifo.png").c_str()), 0);
     mo_folder.Write("read-only.png", std::string("keep"));
@@ -153,7 +142,16 @@ TEST_F(OutputTest, AnExistingFileKeepsItsPermissionBitsAndANewOneFollowsTheUmask
     }
 }
 
-TEST_F(OutputTest, NamesUpToTheFileNameLimitAreWrittenAndLongerOnesRefused) {
+TEST_F(OutputTest, TheOutputIsCheckedBeforeAnyModelIsReadUpToTheFileNameLimitAndMessagesStayOneLine) {
+    // The model file is missing too: the output's error comes first, so nothing was loaded.
+    ASSERT_EQ(::mkfifo(mo_folder.Path("fifo.png").c_str(), 0644), 0);
+    ExpectRefused({"missing.stl", "-o", "missing/out.png"}, "missing/out.png: the output folder");
+    ExpectRefused({"missing.stl", "-o", "fifo.png"}, "fifo.png: refused");
+    ExpectRefused({"-o", "line\none\tx\x1b/out.png"}, "line\\none\\tx\\x1b/out.png: the output folder");
+    // With --frames, every frame's file is checked before the first is drawn.
+    std::filesystem::create_directory(mo_folder.Path("seq_0002.png"));
+    ExpectRefused({"--frames", "3", "-o", "seq.png"}, "seq_0002.png: refused: the output is a directory");
+
     for (const size_t length : {245u, 250u, 255u}) {
         const std::string name = std::string(length - 4, 'n') + ".png";
         const ProgramResult result = Run({"-o", name});
@@ -166,17 +164,6 @@ TEST_F(OutputTest, NamesUpToTheFileNameLimitAreWrittenAndLongerOnesRefused) {
     // A sequence adds "_0000" to the name: the longest name that fits is checked first too.
     ExpectRefused({"--frames", "2", "-o", std::string(247, 'n') + ".png"},
                   std::string(247, 'n') + "_0000.png: cannot write there: File name too long");
-}
-
-TEST_F(OutputTest, TheOutputIsCheckedBeforeAnyModelIsReadAndMessagesStayOneLine) {
-    // The model file is missing too: the output's error comes first, so nothing was loaded.
-    ASSERT_EQ(::mkfifo(mo_folder.Path("fifo.png").c_str(), 0644), 0);
-    ExpectRefused({"missing.stl", "-o", "missing/out.png"}, "missing/out.png: the output folder");
-    ExpectRefused({"missing.stl", "-o", "fifo.png"}, "fifo.png: refused");
-    ExpectRefused({"-o", "line\none\tx\x1b/out.png"}, "line\\none\\tx\\x1b/out.png: the output folder");
-    // With --frames, every frame's file is checked before the first is drawn.
-    std::filesystem::create_directory(mo_folder.Path("seq_0002.png"));
-    ExpectRefused({"--frames", "3", "-o", "seq.png"}, "seq_0002.png: refused: the output is a directory");
 }
 
 TEST_F(OutputTest, AWriteFailureNamesTheFileAndTheReasonAndASequenceSaysWhatWasWritten) {

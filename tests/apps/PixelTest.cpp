@@ -193,7 +193,7 @@ TEST_F(PixelTest, EveryProjectionDrawsThePanelsWhereARayCastSeesThem) {
     }
 }
 
-TEST_F(PixelTest, AnOrbitSequenceTurnsTheViewFrameByFrame) {
+TEST_F(PixelTest, AnOrbitSequenceTurnsTheViewFrameByFrameAndStandardOutputCarriesThePictureOfAFile) {
     const View first = {"none", 70, 128, 96, 0.0};
     View second = first;
     second.orbit_degrees = 30.0;
@@ -201,9 +201,7 @@ TEST_F(PixelTest, AnOrbitSequenceTurnsTheViewFrameByFrame) {
     ASSERT_EQ(result.status, 0) << result.err;
     ExpectPicture(ReadPng(mo_folder.Path("turn_0000.png")), first, "frame 0");
     ExpectPicture(ReadPng(mo_folder.Path("turn_0001.png")), second, "frame 1");
-}
 
-TEST_F(PixelTest, StandardOutputCarriesTheSamePictureAsAFile) {
     const View view = {"fisheye", 180, 64, 48};
     ASSERT_EQ(Render(view, {"-o", "file.png"}).status, 0);
     const ProgramResult piped = Render(view, {"--stats", "-o", "-"}, mo_folder.Path("stdout.bin"));

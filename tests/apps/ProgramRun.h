@@ -1,19 +1,19 @@
 #pragma once
-// Runs the built vantrel-render as a user would (fork and exec, no shell), with the process
-// settings the output tests need: working folder, umask, a file-size limit, standard input and
-// output. Also decodes what it wrote with libpng.
+// Runs a built program as a user would (fork and exec, no shell), with the process settings the
+// program suites need: working folder, umask, a file-size limit, standard input and
+// output. Also decodes the PNG files the programs write.
 #include "tests/apps/StlTestFiles.h"
 
 #include <png.h>
 
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -23,12 +23,17 @@
 #include <unistd.h>
 
 struct ProgramCall {
+#ifdef VANTREL_RENDER_PATH
+    std::string program = VANTREL_RENDER_PATH; // found on PATH when it has no slash
+#else
+    std::string program;
+#endif
     std::vector<std::string> arguments;
     std::string folder = ".";
     mode_t umask = 022;
     // Largest file the program may write, in bytes (SIGXFSZ ignored, so writes fail with EFBIG).
     std::optional<rlim_t> file_size_limit;
-    // Where standard output and standard error go.
+    // Where standard output and standard error go; other descriptors are inherited.
     std::string out_path = "/dev/null";
     std::string err_path = "/dev/null";
 };
@@ -41,7 +46,7 @@ struct ProgramResult {
 };
 
 inline pid_t StartProgram(const ProgramCall& call) {
-    std::vector<std::string> words = {VANTREL_RENDER_PATH};
+    std::vector<std::string> words = {call.program};
     words.insert(words.end(), call.arguments.begin(), call.arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words)
@@ -67,7 +72,7 @@ inline pid_t StartProgram(const ProgramCall& call) {
     ::dup2(input, 0);
     ::dup2(output, 1);
     ::dup2(error, 2);
-    ::execv(argv[0], argv.data());
+    ::execvp(argv[0], argv.data());
     ::_exit(127);
 }
 
@@ -88,13 +93,61 @@ inline ProgramResult RunProgram(const ProgramCall& call) {
     return WaitProgram(StartProgram(call), call);
 }
 
+// A program left running in the background, stopped (SIGTERM, then SIGKILL) if it outlives the
+// object.
+class BackgroundProgram {
+public:
+    explicit BackgroundProgram(const ProgramCall& call) : mn_pid(StartProgram(call)) {}
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+    ~BackgroundProgram() { Stop(); }
+
+    // The exit status once the program has ended within `limit`, else -1 (it is then stopped).
+    int Wait(std::chrono::milliseconds limit) {
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             mn_pid > 0 && std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+            int raw = 0;
+            if (::waitpid(mn_pid, &raw, WNOHANG) == mn_pid) {
+                mn_pid = -1;
+                return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            }
+        }
+        Stop();
+        return -1;
+    }
+    void Stop() {
+        if (mn_pid <= 0)
+            return;
+        ::kill(mn_pid, SIGTERM);
+        for (int i = 0; i < 100 && ::waitpid(mn_pid, nullptr, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (::waitpid(mn_pid, nullptr, WNOHANG) == 0) {
+            ::kill(mn_pid, SIGKILL);
+            ::waitpid(mn_pid, nullptr, 0);
+        }
+        mn_pid = -1;
+    }
+
+private:
+    pid_t mn_pid;
+};
+
 struct RgbImage {
     int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
+    std::vector<uint8_t> rgba; // four bytes per pixel, as the viewer's own image
 
     std::array<int, 3> At(int x, int y) const {
-        const size_t at = 3 * (size_t(y) * size_t(width) + size_t(x));
-        return {rgb[at], rgb[at + 1], rgb[at + 2]};
+        const size_t at = 4 * (size_t(y) * size_t(width) + size_t(x));
+        return {rgba[at], rgba[at + 1], rgba[at + 2]};
+    }
+    // Pixels of colour (red, green, blue) within `radius` of (x, y), a square.
+    int Count(int x, int y, int radius, uint8_t red, uint8_t green, uint8_t blue) const {
+        int count = 0;
+        for (int row = std::max(0, y - radius); row <= std::min(height - 1, y + radius); ++row)
+            for (int column = std::max(0, x - radius); column <= std::min(width - 1, x + radius); ++column)
+                count += At(column, row) == std::array<int, 3>{red, green, blue} ? 1 : 0;
+        return count;
     }
 };
 
@@ -106,9 +159,9 @@ inline RgbImage DecodePng(const std::string& bytes) {
     RgbImage result;
     if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) == 0)
         return result;
-    image.format = PNG_FORMAT_RGB;
-    result.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr) == 0)
+    image.format = PNG_FORMAT_RGBA;
+    result.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (png_image_finish_read(&image, nullptr, result.rgba.data(), 0, nullptr) == 0)
         return RgbImage{};
     result.width = int(image.width);
     result.height = int(image.height);

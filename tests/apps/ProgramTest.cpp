@@ -198,7 +198,8 @@ std::vector<std::string> SortDecisions(const std::string& stats) {
 
 } // namespace
 
-TEST_F(ProgramTest, HelpListsEveryOptionAndVersionPrintsTheInformationString) {
+TEST_F(ProgramTest,
+       HelpListsEveryOptionVersionPrintsTheInformationStringAndBadInputEndsInOneLineLeavingNoFile) {
     const ProgramResult help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--output",   "--size",      "--projection", "--fov",     "--scene",
@@ -212,9 +213,7 @@ TEST_F(ProgramTest, HelpListsEveryOptionAndVersionPrintsTheInformationString) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, Options::GetVersionText() + "\n");
     EXPECT_THAT(version.out, StartsWith("<ZelLibrary::Dynamic::Vantrel::"));
-}
 
-TEST_F(ProgramTest, BadInputEndsWithOneLineAndStatusTwoLeavingNoFile) {
     mo_folder.Write("empty.stl", std::string());
     mo_folder.Write("good.stl", MakeBinaryStl(UnitSquare()));
     const struct {

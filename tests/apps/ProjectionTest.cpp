@@ -40,7 +40,7 @@ MMPoint3d<double> OnImage(std::shared_ptr<const PanoramicTransform> transform,
 
 } // namespace
 
-TEST(ProjectionTest, FisheyeRadiusGrowsLinearlyWithTheAngleFromTheAxis) {
+TEST(ProjectionTest, FisheyeRadiusGrowsLinearlyWithTheAngleAndEquirectAndCylindricalFollowTheirEquations) {
     auto fisheye = std::make_shared<FisheyeTransform>(Viewer(), 180.0);
     const MMPoint3d<double> ahead = OnImage(fisheye, Seen(0, 0, 30));
     EXPECT_NEAR(ahead.x, 100.0, 1e-9);
@@ -50,18 +50,14 @@ TEST(ProjectionTest, FisheyeRadiusGrowsLinearlyWithTheAngleFromTheAxis) {
     // Straight to the side lies on the rim of a 180-degree fisheye, even slightly behind the eye.
     EXPECT_NEAR(OnImage(fisheye, Seen(90, 0, 30)).x, 200.0, 1e-9);
     EXPECT_NEAR(OnImage(fisheye, Seen(-120, 0, 30)).x, 100.0 - 100.0 * 120.0 / 90.0, 1e-9);
-}
-
-TEST(ProjectionTest, EquirectSpreadsLongitudeAndLatitudeEvenly) {
+    // The equirectangular image spreads longitude and latitude evenly.
     auto equirect = std::make_shared<EquirectTransform>(Viewer(), 360.0);
     EXPECT_NEAR(OnImage(equirect, Seen(90, 0, 20)).x, 150.0, 1e-9);
     EXPECT_NEAR(OnImage(equirect, Seen(-170, 0, 20)).x, 100.0 - 100.0 * 170.0 / 180.0, 1e-9);
     const MMPoint3d<double> raised = OnImage(equirect, Seen(30, 45, 20));
     EXPECT_NEAR(raised.x, 100.0 + 100.0 * 30.0 / 180.0, 1e-9);
     EXPECT_NEAR(raised.y, 50.0 - 25.0, 1e-9);
-}
-
-TEST(ProjectionTest, CylindricalKeepsLongitudeLinearAndHeightAsTheTangent) {
+    // The cylindrical keeps longitude linear and height as the tangent of the latitude.
     auto cylindrical = std::make_shared<CylindricalTransform>(Viewer(), 180.0);
     const MMPoint3d<double> point = OnImage(cylindrical, Seen(45, 45, 20));
     EXPECT_NEAR(point.x, 150.0, 1e-9);
@@ -206,7 +202,8 @@ const char* Name(View view) {
 
 TEST(PanoramaPixelTest, CameraInsideAClosedBoxSeesNoBackgroundInAnyView) {
     const MMPoint3d<double> eye{0.13, -0.21, 0.08}, target{0.5, 0.9, 0.3};
-    for (const View view : {View::eLinear, View::eFisheye, View::eCylindrical, View::eEquirect, View::ePlain}) {
+    for (const View view :
+         {View::eLinear, View::eFisheye, View::eCylindrical, View::eEquirect, View::ePlain}) {
         const Picture picture = Render(view, eye, target, true, DrawBox);
         int background = 0;
         for (int y = 0; y < PANO_HEIGHT; ++y)

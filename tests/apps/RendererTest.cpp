@@ -13,7 +13,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -49,18 +48,16 @@ void AddBox(Scene& scene, const MMPoint3d<double>& minimum, const MMPoint3d<doub
     scene.AddMesh(builder.Take(), "box", colour, transparent);
 }
 
-Options SmallOptions() {
+// Small pictures; the camera looks along +y from y = -100 at the origin unless `along_y` is false
+// (framed automatically).
+Options SmallOptions(bool along_y = false) {
     Options options;
     options.width = WIDTH;
     options.height = HEIGHT;
-    return options;
-}
-
-// The camera looks along +y from y = -100 at the origin, unless moved.
-Options LookingAlongY() {
-    Options options = SmallOptions();
-    options.eye = MMPoint3d<double>{0, -100, 0};
-    options.target = MMPoint3d<double>{0, 0, 0};
+    if (along_y) {
+        options.eye = MMPoint3d<double>{0, -100, 0};
+        options.target = MMPoint3d<double>{0, 0, 0};
+    }
     return options;
 }
 
@@ -70,7 +67,7 @@ TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
     Scene scene;
     AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
     AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
-    FrameRenderer renderer(scene, LookingAlongY());
+    FrameRenderer renderer(scene, SmallOptions(true));
     renderer.Render(0);
     // The faces look straight at the camera, so the lighting shades them all alike (measured on the
     // opaque box); the transparent box's back face (alpha 128 of 255) blends over the red, its
@@ -91,7 +88,7 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
     Scene scene;
     AddBox(scene, {-20, -25, -20}, {20, -5, 20}, WithAlpha(RED, 160), true);
     AddBox(scene, {-20, 5, -20}, {20, 25, 20}, WithAlpha(GREEN, 160), true);
-    Options options = LookingAlongY();
+    Options options = SmallOptions(true);
     options.frames = 2;
     options.orbit_degrees = 360.0; // frame 1 looks from the other side
     FrameRenderer renderer(scene, options);
@@ -106,7 +103,7 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
 TEST(RendererTest, ClippingPlaneRemovesTheExpectedHalf) {
     Scene scene;
     AddBox(scene, {-40, 0, -25}, {40, 5, 25}, RED, false);
-    Options options = LookingAlongY();
+    Options options = SmallOptions(true);
     options.clip = std::array<double, 4>{1, 0, 0, 0}; // keeps x >= 0
     FrameRenderer renderer(scene, options);
     renderer.Render(0);
@@ -227,11 +224,11 @@ TEST(RendererTest, AutomaticFramingKeepsTheSceneBoxInsideTheMarginEverywhere) {
 
 // The label's text keeps all its pixels wherever the label's point lands: near each corner of the
 // image it draws as many white pixels beyond its arrow (a blank label's pixels) as in the middle.
-TEST(RendererTest, LabelTextStaysWhollyInsideTheImage) {
+TEST(RendererTest, LabelTextDecodedFromUtf8StaysWhollyInsideTheImage) {
     auto white_pixels = [](double x, double z, const std::string& label) {
         Scene scene;
         AddBox(scene, {x - 1, -1, z - 2}, {x + 1, 1, z}, RED, false);
-        Options options = LookingAlongY();
+        Options options = SmallOptions(true);
         options.label = label;
         FrameRenderer renderer(scene, options);
         renderer.Render(0);
@@ -252,6 +249,10 @@ TEST(RendererTest, LabelTextStaysWhollyInsideTheImage) {
         // A pixel or two where the text meets the arrow.
         EXPECT_NEAR(text_pixels(sx * x, sz * z), middle, 3)
             << "label point near corner (" << sx << ", " << -sz << ")";
+
+    // Labels are UTF-8; malformed bytes become replacement characters.
+    EXPECT_EQ(Overlay::Widen("a\xC3\xA9\xE2\x82\xAC"), std::wstring(L"a\u00E9\u20AC"));
+    EXPECT_EQ(Overlay::Widen("x\xFFy\xC3"), std::wstring(L"x\uFFFDy\uFFFD"));
 }
 
 TEST(RendererTest, EyeOnTheTargetIsRejected) {
@@ -309,9 +310,4 @@ TEST(RendererTest, NearerOfTwoShellsAroundTheEyeDominatesInEveryDirection) {
         }
     EXPECT_GT(checked, SIZE * SIZE / 2);
     EXPECT_EQ(wrong, 0) << "pixels blended in the wrong order, first " << first;
-}
-
-TEST(RendererTest, WidenDecodesUtf8AndReplacesMalformedBytes) {
-    EXPECT_EQ(Overlay::Widen("a\xC3\xA9\xE2\x82\xAC"), std::wstring(L"a\u00E9\u20AC"));
-    EXPECT_EQ(Overlay::Widen("x\xFFy\xC3"), std::wstring(L"x\uFFFDy\uFFFD"));
 }

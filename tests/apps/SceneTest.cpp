@@ -1,10 +1,10 @@
 // Each object in internal units of its own: the scale and origin the scene picks, and pictures
 // that stay the same wherever a scene sits and whatever unit it is modelled in.
 #include "apps/Scene.h"
-#include "apps/SceneLoader.h"
-#include "tests/apps/StlTestFiles.h"
 #include "apps/FrameRenderer.h"
 #include "apps/PrimitiveBuilder.h"
+#include "apps/SceneLoader.h"
+#include "tests/apps/StlTestFiles.h"
 
 #include "host/base/MMaterial.h"
 
@@ -60,7 +60,7 @@ std::vector<uint8_t> Render(double scale, const MMPoint3d<double>& offset, Proje
 
 } // namespace
 
-TEST(SceneTest, EachMeshSpansAboutTwoToTheTwentyOneUnitsAboutItsCentre) {
+TEST(SceneTest, EachMeshSpansAboutTwoToTheTwentyOneUnitsAndTrianglesBelowThatResolutionAreDegenerate) {
     for (const double size : {2e-3, 1.0, 3.0, 7e4}) {
         for (const MMPoint3d<double>& offset :
              {MMPoint3d<double>{0, 0, 0}, MMPoint3d<double>{1e6, -2e7, 5e5}}) {
@@ -82,22 +82,20 @@ TEST(SceneTest, EachMeshSpansAboutTwoToTheTwentyOneUnitsAboutItsCentre) {
             EXPECT_EQ(object.degenerate, 0u);
         }
     }
-}
 
-TEST(SceneTest, TrianglesBelowTheResolutionAreCountedAsDegenerate) {
-    StlMesh mesh = Box({0, 0, 0}, {1, 1, 1});
-    const auto first = uint32_t(mesh.points.size());
-    mesh.points.push_back({0.5, 0.5, 0.5});
-    mesh.points.push_back({0.5 + 1e-9, 0.5, 0.5});
-    mesh.points.push_back({0.5, 0.75, 0.5});
-    mesh.triangles.push_back({first, first + 1, first + 2});
-    mesh.normals.push_back({0, 0, 0});
-    mesh.degenerate = 3; // left out by a reader
-    Scene scene;
-    const SceneObject& object = scene.AddMesh(mesh, "box", 0xFFFFFFFFu, false);
-    EXPECT_EQ(object.degenerate, 4u);
-    EXPECT_EQ(object.triangles, mesh.triangles.size() - 1);
-    EXPECT_EQ(scene.GetNumDegenerateTriangles(), 4u);
+    StlMesh small = Box({0, 0, 0}, {1, 1, 1});
+    const auto first = uint32_t(small.points.size());
+    small.points.push_back({0.5, 0.5, 0.5});
+    small.points.push_back({0.5 + 1e-9, 0.5, 0.5});
+    small.points.push_back({0.5, 0.75, 0.5});
+    small.triangles.push_back({first, first + 1, first + 2});
+    small.normals.push_back({0, 0, 0});
+    small.degenerate = 3; // left out by a reader
+    Scene tiny;
+    const SceneObject& counted = tiny.AddMesh(small, "box", 0xFFFFFFFFu, false);
+    EXPECT_EQ(counted.degenerate, 4u);
+    EXPECT_EQ(counted.triangles, small.triangles.size() - 1);
+    EXPECT_EQ(tiny.GetNumDegenerateTriangles(), 4u);
 }
 
 TEST(SceneTest, ModelFilesTakeTheirAlphaByteRoundedToNearest) {

@@ -6,9 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <csignal>
-#include <cstdlib>
 #include <limits>
 #include <map>
 #include <random>
@@ -28,17 +26,6 @@ StlMesh ReadText(const std::string& text) {
     return StlReader().ReadMemory({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, "part.stl");
 }
 
-// The message of the InputError that `read` throws; fails the test when it throws none.
-template <class Read> std::string ErrorOf(Read read) {
-    try {
-        read();
-    } catch (const InputError& error) {
-        return error.what();
-    }
-    ADD_FAILURE() << "no InputError thrown";
-    return {};
-}
-
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -54,13 +41,6 @@ std::string Upper(std::string text) {
 const std::string SQUARE = MakeAsciiStl(UnitSquare());
 const std::string FACET =
     "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\nendloop\nendfacet\n";
-
-// Sets VANTREL_THREADS for the lifetime of the object.
-class ThreadCount {
-public:
-    explicit ThreadCount(int count) { ::setenv("VANTREL_THREADS", std::to_string(count).c_str(), 1); }
-    ~ThreadCount() { ::unsetenv("VANTREL_THREADS"); }
-};
 
 // The welding of the earlier reader, spelt out: points in order of first use, exact comparison.
 StlMesh WeldByMap(const std::vector<StlTriangle>& triangles) {
@@ -86,7 +66,8 @@ StlMesh WeldByMap(const std::vector<StlTriangle>& triangles) {
 
 } // namespace
 
-TEST(StlReaderTest, EveryAsciiSpellingOfTheSquareGivesTheBinaryMesh) {
+TEST(StlReaderTest,
+     EveryAsciiSpellingOfTheSquareGivesTheBinaryMeshWithUnitNormalsOrNormalsMarkedForRecomputing) {
     const StlMesh binary = ReadBytes(MakeBinaryStl(UnitSquare()));
     ASSERT_EQ(binary.triangles.size(), 2u);
     EXPECT_EQ(binary.points.size(), 4u) << "the shared edge's corners are welded";
@@ -134,15 +115,13 @@ TEST(StlReaderTest, EveryAsciiSpellingOfTheSquareGivesTheBinaryMesh) {
     EXPECT_EQ(ReadText("solid x\n" + Replace(FACET, "0 0 1\n", "+0 -0 1e0\n") + "endsolid").points[0],
               (std::array<double, 3>{0, 0, 0}))
         << "signs and exponents; -0 welds with 0";
-}
 
-TEST(StlReaderTest, NormalsAreKeptAtUnitLengthOrMarkedForRecomputingInEveryNonFiniteSpelling) {
     auto triangles = UnitSquare();
     triangles[0].normal = {0, 0, 2};
     triangles[1].normal = {0, 0, 0};
-    const StlMesh binary = ReadBytes(MakeBinaryStl(triangles));
-    EXPECT_EQ(binary.normals[0], (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(binary.normals[1], (std::array<float, 3>{0, 0, 0}));
+    const StlMesh normals = ReadBytes(MakeBinaryStl(triangles));
+    EXPECT_EQ(normals.normals[0], (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(normals.normals[1], (std::array<float, 3>{0, 0, 0}));
     triangles[0].normal = {std::numeric_limits<float>::quiet_NaN(), 0, 1};
     EXPECT_EQ(ReadBytes(MakeBinaryStl(triangles)).normals[0], (std::array<float, 3>{0, 0, 0}));
     for (const char* spelling : {"nan", "NaN", "-nan", "inf", "-Infinity", "1.#INF", "-1.#IND00", "1.#QNAN",
@@ -248,7 +227,7 @@ TEST(StlReaderTest, EveryErrorNamesItsPlaceFromMemoryAndFromAFile) {
     }
 }
 
-TEST(StlReaderTest, FilesThatCannotBeReadAndSourcesWithoutEndAreRefusedInOneLine) {
+TEST(StlReaderTest, FilesThatCannotBeReadAndSourcesBeyondTheLimitAreRefusedInOneLineAndPipesReadUpToIt) {
     ScratchDirectory directory;
     const std::string missing = directory.Path("missing.stl");
     EXPECT_EQ(ErrorOf([&] { StlReader().ReadFile(missing); }),
@@ -264,9 +243,7 @@ TEST(StlReaderTest, FilesThatCannotBeReadAndSourcesWithoutEndAreRefusedInOneLine
         std::filesystem::permissions(path, std::filesystem::perms::none);
         EXPECT_EQ(ErrorOf([&] { StlReader().ReadFile(path); }), path + ": cannot open: Permission denied");
     }
-}
 
-TEST(StlReaderTest, PipesAreReadUpToTheLimit) {
     const std::vector<uint8_t> square = MakeBinaryStl(UnitSquare());
     // The writer of a refused source meets a closed pipe; that must fail its write, not end the suite.
     const auto previous = std::signal(SIGPIPE, SIG_IGN);

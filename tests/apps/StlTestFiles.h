@@ -1,9 +1,14 @@
 #pragma once
 // Builders of STL file contents for the suites: binary records and ASCII text, plus a scratch
-// directory that removes itself.
+// directory that removes itself and the message of a refused input.
+#include "apps/InputError.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -53,6 +58,24 @@ inline std::vector<StlTriangle> UnitSquare() {
     return {{{0, 0, 1}, {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}},
             {{0, 0, 1}, {{{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}}};
 }
+
+// The message of the InputError that `read` throws; fails the test when it throws none.
+template <class Read> inline std::string ErrorOf(Read read) {
+    try {
+        read();
+    } catch (const InputError& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no InputError thrown";
+    return {};
+}
+
+// Sets VANTREL_THREADS for the lifetime of the object.
+class ThreadCount {
+public:
+    explicit ThreadCount(int count) { ::setenv("VANTREL_THREADS", std::to_string(count).c_str(), 1); }
+    ~ThreadCount() { ::unsetenv("VANTREL_THREADS"); }
+};
 
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);

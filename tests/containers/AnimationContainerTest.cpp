@@ -12,11 +12,11 @@
 
 namespace {
 
-class ExposedAnimation : public IVVertexContainerStlDataAnimation {
-public:
-    using IVVertexContainerStlDataAnimation::_Optimise;
-    using IVVertexContainerStlDataAnimation::IVVertexContainerStlDataAnimation;
-};
+using ExposedAnimation = Exposed<IVVertexContainerStlDataAnimation>;
+
+std::array<float, 3> Position(const IVVertexPN& vertex) {
+    return {vertex.x, vertex.y, vertex.z};
+}
 
 // Two triangles over four points; each point's displacement is distinct and not a power of two
 // so that a wrong point index or a wrong operation order shows up in the floats.
@@ -30,50 +30,35 @@ protected:
             mask.Set(i, 0.1f * float(i + 1), -0.3f * float(i + 1), 3.0f + float(i));
     }
 
-    RecordedStreamLog<IVVertexPN> Optimise(ExposedAnimation& container) {
-        RecordingStream<IVVertexPN> stream;
-        container._Optimise(stream);
-        return stream.Log();
-    }
-
     std::unique_ptr<MStlBase> mesh;
     MStlVectorMaskPoints mask;
 };
 
-TEST_F(AnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndFacetNormals) {
+// At scale zero the integer coordinates and the facet normals; otherwise each point's displacement
+// scaled in single precision. A null mask streams nothing, a mesh without triangles an empty frame.
+TEST_F(AnimationContainer, ScalesEachPointsOwnDisplacementInSinglePrecision) {
     ExposedAnimation container(mesh.get(), &mask);
     container.SetAnimationScale(0.0f);
     container.SetSkipTextures(false);
-    const auto log = Optimise(container);
-
+    auto log = Optimise(container);
     EXPECT_EQ(log.calls, (std::vector<std::string>{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 6u);
-    const IVVertexPN& corner = log.vertices[4]; // second triangle, corner 1: point 3
-    EXPECT_EQ((std::array{corner.x, corner.y, corner.z}), (std::array{1000.0f, 1000.0f, 7.0f}));
+    EXPECT_EQ(Position(log.vertices[4]),
+              (std::array{1000.0f, 1000.0f, 7.0f})); // triangle 1, corner 1: point 3
     const float* normal = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle->mp_next->ma_normal;
     for (int k = 3; k < 6; ++k)
         EXPECT_EQ((std::array{log.vertices[k].nx, log.vertices[k].ny, log.vertices[k].nz}),
                   (std::array{normal[0], normal[1], normal[2]}))
             << "corner " << k;
-}
 
-TEST_F(AnimationContainer, DisplacementIsScaledPerPointIndexInSinglePrecision) {
-    ExposedAnimation container(mesh.get(), &mask);
     container.SetAnimationScale(1.0f);
-    container.SetSkipTextures(false);
-    auto log = Optimise(container);
+    log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 6u);
-    EXPECT_EQ(log.vertices[4].x, 0.4f + 1000.0f);
-    EXPECT_EQ(log.vertices[4].y, -1.2f + 1000.0f);
-    EXPECT_EQ(log.vertices[4].z, 6.0f + 7.0f);
-
+    EXPECT_EQ(Position(log.vertices[4]), (std::array{0.4f + 1000.0f, -1.2f + 1000.0f, 6.0f + 7.0f}));
     container.SetAnimationScale(0.37f);
     log = Optimise(container);
-    const float expected = (0.1f * 2.0f) * 0.37f + 1000.0f; // point 1, the first triangle's corner 1
-    EXPECT_EQ(log.vertices[1].x, expected);
-}
+    EXPECT_EQ(log.vertices[1].x, (0.1f * 2.0f) * 0.37f + 1000.0f); // point 1, the first triangle's corner 1
 
-TEST_F(AnimationContainer, NullMaskIsANoOpAndAMeshWithoutTrianglesAnEmptyFrame) {
     ExposedAnimation without_mask(mesh.get(), nullptr);
     EXPECT_TRUE(Optimise(without_mask).calls.empty());
     MStlBase empty;
@@ -100,7 +85,8 @@ TEST_F(AnimationContainer, SkipsOnlyTrianglesCoveredByTheFirstTexture) {
     EXPECT_EQ(Optimise(container).vertices.size(), 6u);
 }
 
-TEST_F(AnimationContainer, CopiesShareTheMeshButNotTheSettings) {
+TEST_F(AnimationContainer,
+       CopiesShareTheMeshButNotTheSettingsAndADeviceFillsOnceUntilOptimisationsAreDestroyed) {
     ExposedAnimation original(mesh.get(), &mask);
     original.SetAnimationScale(1.0f);
     original.SetSkipTextures(false);
@@ -113,22 +99,20 @@ TEST_F(AnimationContainer, CopiesShareTheMeshButNotTheSettings) {
     ExposedAnimation assigned(mesh.get(), nullptr);
     assigned = original;
     EXPECT_EQ(Optimise(assigned).vertices[4].x, 0.4f + 1000.0f);
-}
 
-TEST_F(AnimationContainer, DeviceFillsOnceAndReplaysUntilOptimisationsAreDestroyed) {
     RecordingRender device;
     RecordingStreamSource streams;
     device.SetVertexStreamSource(&streams);
     {
-        ExposedAnimation container(mesh.get(), &mask);
-        container.SetAnimationScale(0.0f);
-        container.SetSkipTextures(false);
-        container.RenderTriangles(device, true, false, 0);
-        container.RenderTriangles(device, true, false, 0);
+        ExposedAnimation filled(mesh.get(), &mask);
+        filled.SetAnimationScale(0.0f);
+        filled.SetSkipTextures(false);
+        filled.RenderTriangles(device, true, false, 0);
+        filled.RenderTriangles(device, true, false, 0);
         EXPECT_EQ(streams.pn->streams_created, 1);
-        container.DestroyRenderOptimisations();
+        filled.DestroyRenderOptimisations();
         EXPECT_EQ(streams.pn->streams_destroyed, 1);
-        container.RenderTriangles(device, true, false, 0);
+        filled.RenderTriangles(device, true, false, 0);
         EXPECT_EQ(streams.pn->streams_created, 2);
     }
     EXPECT_EQ(streams.pn->streams_destroyed, 2) << "the destructor drops the stream";

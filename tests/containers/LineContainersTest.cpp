@@ -4,10 +4,10 @@
 #include "containers/IVVertexContainerMStlSurfaceBorderContour.h"
 
 #include "host/base/MUnit.h"
-#include "host/math/MMTransform.h"
 #include "host/mesh/M3dBorderBuilder.h"
 #include "host/mesh/MStlBase.h"
 #include "host/mesh/MStlSurfaceBorderContour.h"
+#include "tests/support/PointTransforms.h"
 #include "tests/support/RecordingStream.h"
 
 #include <gtest/gtest.h>
@@ -20,17 +20,6 @@
 namespace {
 
 using Calls = std::vector<std::string>;
-
-template <class Base> class Exposed : public Base {
-public:
-    using Base::_Optimise;
-};
-
-template <class Container> RecordedStreamLog<IVVertexP> Optimise(Container& container) {
-    RecordingStream<IVVertexP> stream;
-    container._Optimise(stream);
-    return stream.Log();
-}
 
 using Segment = std::array<float, 6>;
 std::vector<Segment> Segments(const RecordedStreamLog<IVVertexP>& log) {
@@ -45,15 +34,14 @@ std::vector<Segment> Segments(const RecordedStreamLog<IVVertexP>& log) {
 
 // Depth is a weighted sum of the coordinates; x is shifted so that drawing transformed points
 // instead of stored ones would show.
-class DepthTransform : public MMTransform {
+class DepthTransform : public RecordingPointTransform {
 public:
     DepthTransform(double wx, double wy, double wz) : md_wx(wx), md_wy(wy), md_wz(wz) {}
-    bool Transform(MMPoint3d<double>& out, const MMPoint3d<double>& in, bool) const override {
-        const MMPoint3d<double> point = in;
-        out = {point.x + 100.0, point.y, md_wx * point.x + md_wy * point.y + md_wz * point.z};
-        return true;
+
+protected:
+    MMPoint3d<double> _Map(const MMPoint3d<double>& in) const override {
+        return {in.x + 100.0, in.y, md_wx * in.x + md_wy * in.y + md_wz * in.z};
     }
-    bool InverseTransform(MMPoint3d<double>&, const MMPoint3d<double>&, bool) const override { return false; }
 
 private:
     double md_wx, md_wy, md_wz;
@@ -79,7 +67,7 @@ bool Touches(const Segment& segment, float x, float y, float z) {
 
 // Edges touching a lowest corner are drawn without exclusion, the others with it; tied corners
 // each count.
-TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCorners) {
+TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCornersAndCopiesShareThePoints) {
     const struct {
         double wx, wy, wz;
         std::vector<std::array<float, 3>> lowest;
@@ -112,35 +100,7 @@ TEST(BoundingBoxContainer, SplitsTheEdgesAtTheLowestCorners) {
             }
         }
     }
-}
 
-TEST(BoundingBoxContainer, RaisesOutOfRangeForNoPointsAfterBeginningAndStaysUsable) {
-    std::vector<IVVertexP> points;
-    const DepthTransform depth(0.0, 0.0, 1.0);
-    Exposed<IVVertexContainerBoundingBox> container;
-    container.SetParams(&points, &depth, false);
-
-    RecordingStream<IVVertexP> stream;
-    EXPECT_THROW(container._Optimise(stream), std::out_of_range);
-    EXPECT_EQ(stream.Log().calls, (Calls{"BeginLines"}));
-
-    points = {{0, 0, 1}, {0, 0, 2}};
-    EXPECT_EQ(Optimise(container).calls, (Calls{"BeginLines", "AddLine", "End"}));
-}
-
-TEST(BoundingBoxContainer, IgnoresAnUnpairedLastPointAndDrawsNothingWithoutPoints) {
-    std::vector<IVVertexP> points{{0, 0, 5}, {0, 0, 6}, {0, 0, -100}};
-    const DepthTransform depth(0.0, 0.0, 1.0);
-    Exposed<IVVertexContainerBoundingBox> container;
-    container.SetParams(&points, &depth, false);
-    // The stray point neither forms a segment nor sets the lowest depth.
-    EXPECT_EQ(Segments(Optimise(container)), (std::vector<Segment>{{0, 0, 5, 0, 0, 6}}));
-
-    container.SetParams(nullptr, &depth, false);
-    EXPECT_TRUE(Optimise(container).calls.empty());
-}
-
-TEST(BoundingBoxContainer, CopiesAndAssignmentsShareThePoints) {
     std::vector<IVVertexP> points = CubeEdges();
     const DepthTransform depth(1.0, 2.0, 4.0);
     Exposed<IVVertexContainerBoundingBox> original;
@@ -153,14 +113,31 @@ TEST(BoundingBoxContainer, CopiesAndAssignmentsShareThePoints) {
     EXPECT_EQ(Optimise(assigned).calls, (Calls{"BeginLines", "End"}));
 }
 
-TEST(FrameContainer, DefaultFrameGivesFourZeroLengthSegmentsAtTheOrigin) {
-    Exposed<IVVertexContainerFrame> container;
-    const auto log = Optimise(container);
-    EXPECT_EQ(log.calls, (Calls{"BeginLines", "AddLine", "AddLine", "AddLine", "AddLine", "End"}));
-    EXPECT_EQ(Segments(log), std::vector<Segment>(4, Segment{}));
+TEST(BoundingBoxContainer, IgnoresAnUnpairedLastPointAndRaisesOutOfRangeForNoPointsAfterBeginning) {
+    std::vector<IVVertexP> points{{0, 0, 5}, {0, 0, 6}, {0, 0, -100}};
+    const DepthTransform depth(0.0, 0.0, 1.0);
+    Exposed<IVVertexContainerBoundingBox> container;
+    container.SetParams(&points, &depth, false);
+    // The stray point neither forms a segment nor sets the lowest depth.
+    EXPECT_EQ(Segments(Optimise(container)), (std::vector<Segment>{{0, 0, 5, 0, 0, 6}}));
+
+    points.clear();
+    RecordingStream<IVVertexP> stream;
+    EXPECT_THROW(container._Optimise(stream), std::out_of_range);
+    EXPECT_EQ(stream.Log().calls, (Calls{"BeginLines"}));
+    points = {{0, 0, 1}, {0, 0, 2}};
+    EXPECT_EQ(Optimise(container).calls, (Calls{"BeginLines", "AddLine", "End"})) << "still usable";
+
+    container.SetParams(nullptr, &depth, false);
+    EXPECT_TRUE(Optimise(container).calls.empty());
 }
 
 TEST(FrameContainer, OutlinesTheParallelogramSummingTheFarCornerAsBPlusAPlusC) {
+    Exposed<IVVertexContainerFrame> unset;
+    const auto log = Optimise(unset);
+    EXPECT_EQ(log.calls, (Calls{"BeginLines", "AddLine", "AddLine", "AddLine", "AddLine", "End"}));
+    EXPECT_EQ(Segments(log), std::vector<Segment>(4, Segment{})) << "the default frame: four at the origin";
+
     MFrame<float> frame;
     frame.mo_corner = {-1e8f, 2.0f, 3.0f};
     frame.mo_edge_a = {1e8f, 10.0f, 0.0f};
@@ -224,15 +201,14 @@ protected:
     std::vector<MStlPoint*> points;
 };
 
-TEST_F(SurfaceContourContainer, OpenContourJoinsConsecutivePointsAndNeedsTwo) {
+TEST_F(SurfaceContourContainer,
+       OpenContourJoinsConsecutivePointsAClosedOneReturnsToItsFirstDividingInDoublePrecision) {
     EXPECT_EQ(Segments(Draw({points[0], points[1]}, false)), (std::vector<Segment>{{1, 0, 0, 2, 0.5f, 0}}));
     EXPECT_TRUE(Draw({points[0]}, false).calls.empty());
     EXPECT_TRUE(Draw({}, false).calls.empty());
     Exposed<IVVertexContainerMStlSurfaceBorderContour> without_contour;
     EXPECT_TRUE(Optimise(without_contour).calls.empty());
-}
 
-TEST_F(SurfaceContourContainer, ClosedContourReturnsToItsFirstPoint) {
     const auto single = Draw({points[1]}, true);
     EXPECT_EQ(single.calls, (Calls{"BeginLines", "AddLine", "End"}));
     EXPECT_EQ(Segments(single), (std::vector<Segment>{{2, 0.5f, 0, 2, 0.5f, 0}}));
@@ -243,14 +219,12 @@ TEST_F(SurfaceContourContainer, ClosedContourReturnsToItsFirstPoint) {
     EXPECT_EQ(triangle[2][3], 1.0f);
 
     EXPECT_TRUE(Draw({}, true).calls.empty());
-}
 
-TEST_F(SurfaceContourContainer, DividesInDoublePrecisionBeforeRounding) {
-    const auto segments = Segments(Draw({points[0], points[2]}, false));
-    ASSERT_EQ(segments.size(), 1u);
+    const auto divided = Segments(Draw({points[0], points[2]}, false));
+    ASSERT_EQ(divided.size(), 1u);
     const float expected = static_cast<float>(33554435.0 / 1000.0);
     ASSERT_NE(expected, 33554435.0f / 1000.0f); // the case tells the two precisions apart
-    EXPECT_EQ(segments[0][5], expected);
+    EXPECT_EQ(divided[0][5], expected);
 }
 
 } // namespace

@@ -17,22 +17,14 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class ExposedTexturedAnimation : public IVVertexContainerStlDataTexturedAnimation {
-public:
-    using IVVertexContainerStlDataTexturedAnimation::_Optimise;
-    using IVVertexContainerStlDataTexturedAnimation::IVVertexContainerStlDataTexturedAnimation;
-};
+using ExposedTexturedAnimation = Exposed<IVVertexContainerStlDataTexturedAnimation>;
+using ExposedPlane = Exposed<IVVertexContainerTexturedPlane>;
 
-class ExposedPlane : public IVVertexContainerTexturedPlane {
-public:
-    using IVVertexContainerTexturedPlane::_Optimise;
-    using IVVertexContainerTexturedPlane::IVVertexContainerTexturedPlane;
-};
-
-template <class Container> RecordedStreamLog<IVVertexPNT> Optimise(Container& container) {
-    RecordingStream<IVVertexPNT> stream;
-    container._Optimise(stream);
-    return stream.Log();
+std::array<float, 3> Position(const IVVertexPNT& vertex) {
+    return {vertex.x, vertex.y, vertex.z};
+}
+std::array<float, 2> Texel(const IVVertexPNT& vertex) {
+    return {vertex.u, vertex.v};
 }
 
 MStlTriangle* TriangleAt(MStlBase& mesh, int index) {
@@ -64,7 +56,8 @@ protected:
     MStlTexture* texture = nullptr;
 };
 
-TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOneAddsTheDisplacement) {
+TEST_F(TexturedAnimationContainer,
+       ScaleZeroGivesTheIntegerCoordinatesScaleOneAddsTheDisplacementAndNullInputsNothing) {
     Cover(1);
     ExposedTexturedAnimation container(mesh.get(), &mask, texture);
 
@@ -72,21 +65,27 @@ TEST_F(TexturedAnimationContainer, ScaleZeroGivesTheIntegerCoordinatesAndScaleOn
     auto log = Optimise(container);
     EXPECT_EQ(log.calls, (Calls{"BeginTriangles", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[1].x, 1000.0f); // corner 1 is point 3
-    EXPECT_EQ(log.vertices[1].y, 1000.0f);
-    EXPECT_EQ(log.vertices[1].z, 7.0f);
+    EXPECT_EQ(Position(log.vertices[1]), (std::array{1000.0f, 1000.0f, 7.0f})); // corner 1 is point 3
 
     container.SetAnimationScale(1.0f);
     log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 3u);
     const float* displacement = mask.Get(3);
-    EXPECT_EQ(log.vertices[1].x, displacement[0] * 1.0f + 1000.0f);
-    EXPECT_EQ(log.vertices[1].y, displacement[1] * 1.0f + 1000.0f);
-    EXPECT_EQ(log.vertices[1].z, 6.0f + 7.0f);
+    EXPECT_EQ(Position(log.vertices[1]),
+              (std::array{displacement[0] * 1.0f + 1000.0f, displacement[1] * 1.0f + 1000.0f, 6.0f + 7.0f}));
     const float* normal = TriangleAt(*mesh, 1)->ma_normal;
     for (const IVVertexPNT& corner : log.vertices)
         EXPECT_EQ((std::array{corner.nx, corner.ny, corner.nz}),
                   (std::array{normal[0], normal[1], normal[2]}));
+
+    Cover(0);
+    ExposedTexturedAnimation without_mask(mesh.get(), nullptr, texture);
+    EXPECT_TRUE(Optimise(without_mask).calls.empty());
+    ExposedTexturedAnimation without_texture(mesh.get(), &mask, nullptr);
+    EXPECT_TRUE(Optimise(without_texture).calls.empty());
+
+    ExposedTexturedAnimation empty(mesh.get(), &mask, mesh->GetTextureFactory(true)->CreateTexture());
+    EXPECT_EQ(Optimise(empty).calls, (Calls{"BeginTriangles", "End"}));
 }
 
 TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheRecord) {
@@ -96,12 +95,9 @@ TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheR
     const auto log = Optimise(container);
 
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[0].u, 0.1f);
-    EXPECT_EQ(log.vertices[0].v, 0.4f);
-    EXPECT_EQ(log.vertices[1].u, 0.2f);
-    EXPECT_EQ(log.vertices[1].v, 0.5f);
-    EXPECT_EQ(log.vertices[2].u, 0.3f);
-    EXPECT_EQ(log.vertices[2].v, 0.6f);
+    EXPECT_EQ(Texel(log.vertices[0]), (std::array{0.1f, 0.4f}));
+    EXPECT_EQ(Texel(log.vertices[1]), (std::array{0.2f, 0.5f}));
+    EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.3f, 0.6f}));
 }
 
 TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLaterChanges) {
@@ -118,17 +114,6 @@ TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLat
     log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 9u);
     EXPECT_EQ(log.vertices[7].z, 7.0f);
-}
-
-TEST_F(TexturedAnimationContainer, NullMaskOrTextureStreamsNothingAndEmptyTextureAnEmptyList) {
-    Cover(0);
-    ExposedTexturedAnimation without_mask(mesh.get(), nullptr, texture);
-    EXPECT_TRUE(Optimise(without_mask).calls.empty());
-    ExposedTexturedAnimation without_texture(mesh.get(), &mask, nullptr);
-    EXPECT_TRUE(Optimise(without_texture).calls.empty());
-
-    ExposedTexturedAnimation empty(mesh.get(), &mask, mesh->GetTextureFactory(true)->CreateTexture());
-    EXPECT_EQ(Optimise(empty).calls, (Calls{"BeginTriangles", "End"}));
 }
 
 TEST_F(TexturedAnimationContainer, CopiesShareGeometryButKeepTheirOwnScale) {
@@ -162,67 +147,71 @@ protected:
     }
     void TearDown() override { MUnit::SetIE(1000); }
 
+    // What a plane container over the mesh streams with these parameters.
+    RecordedStreamLog<IVVertexPNT> Stream(MMTransformMatrix& matrix, float max_u, float max_v, float width,
+                                          float height, bool internal_units) {
+        ExposedPlane container(mesh.get());
+        container.SetParams(matrix, max_u, max_v, width, height, internal_units);
+        return Optimise(container);
+    }
+
     std::unique_ptr<MStlBase> mesh;
     MMTransformMatrix identity;
 };
 
 TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunningDown) {
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, true);
-    const auto log = Optimise(container);
+    const auto log = Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, true);
 
     // Compact triangle 0, corner 0: point 4 at (1, 1, 9) in model units.
     ASSERT_EQ(log.vertices.size(), 9u);
-    const IVVertexPNT& corner = log.vertices[3];
-    EXPECT_EQ(corner.x, 1.0f);
-    EXPECT_EQ(corner.y, 1.0f);
-    EXPECT_EQ(corner.u, 0.5f);
-    EXPECT_EQ(corner.v, 0.75f);
+    EXPECT_EQ(Position(log.vertices[3]), (std::array{1.0f, 1.0f, 9.0f}));
+    EXPECT_EQ(Texel(log.vertices[3]), (std::array{0.5f, 0.75f}));
     // Tree triangle 0: local (0, 0) -> (0, max v), local (width, 0) -> (max u, max v), (0, height) -> (0, 0).
-    EXPECT_EQ(log.vertices[0].u, 0.0f);
-    EXPECT_EQ(log.vertices[0].v, 1.0f);
-    EXPECT_EQ(log.vertices[1].u, 1.0f);
-    EXPECT_EQ(log.vertices[2].v, 0.0f);
+    EXPECT_EQ(Texel(log.vertices[0]), (std::array{0.0f, 1.0f}));
+    EXPECT_EQ(Texel(log.vertices[1]), (std::array{1.0f, 1.0f}));
+    EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.0f, 0.0f}));
 }
 
-TEST_F(TexturedPlaneContainer, CarriesCornersIntoThePlaneFrameThroughTheInverseTransform) {
+TEST_F(TexturedPlaneContainer,
+       CarriesCornersIntoThePlaneFrameThroughTheInverseTransformAndCopiesCarryThePlane) {
     MMTransformMatrix shift;
     shift.MakeTranslation({1.0, 0.0, 0.0});
-    ExposedPlane container(mesh.get());
-    container.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, true);
-    const auto log = Optimise(container);
+    const auto log = Stream(shift, 3.0f, 5.0f, 2.0f, 4.0f, true);
 
     ASSERT_EQ(log.vertices.size(), 9u);
-    const IVVertexPNT& corner = log.vertices[1]; // point 1 at (2, 0, 0): local (1, 0)
-    EXPECT_EQ(corner.x, 2.0f);                   // the position itself is not transformed
-    EXPECT_EQ(corner.u, static_cast<float>(3.0 * 1.0 / 2.0));
-    EXPECT_EQ(corner.v, 5.0f);
-    const IVVertexPNT& other = log.vertices[2]; // point 2 at (0, 4, 0): local (-1, 4)
-    EXPECT_EQ(other.u, -1.5f);
-    EXPECT_EQ(other.v, 0.0f);
+    // Point 1 at (2, 0, 0), local (1, 0), keeps its position; point 2 at (0, 4, 0) is local (-1, 4).
+    EXPECT_EQ(Position(log.vertices[1]), (std::array{2.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(Texel(log.vertices[1]), (std::array{static_cast<float>(3.0 * 1.0 / 2.0), 5.0f}));
+    EXPECT_EQ(Texel(log.vertices[2]), (std::array{-1.5f, 0.0f}));
+
+    ExposedPlane original(mesh.get());
+    original.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, false);
+    ExposedPlane copy(original);
+    ExposedPlane assigned(nullptr);
+    assigned = original;
+    original.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
+
+    for (ExposedPlane* container : {&copy, &assigned}) {
+        const auto copied = Optimise(*container);
+        ASSERT_EQ(copied.vertices.size(), 9u);
+        EXPECT_EQ(copied.vertices[1].x, 2000.0f);
+        EXPECT_EQ(copied.vertices[1].u, 3.0f * 1999.0f / 2.0f);
+    }
 }
 
 TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
     mesh = MStlMeshBuilder::Make({{1500, -1500, 33554435}, {0, 0, 0}, {1, 0, 0}}, {{0, 1, 2}});
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
-    auto log = Optimise(container);
+    auto log = Stream(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[0].x, 1.5f);
-    EXPECT_EQ(log.vertices[0].y, -1.5f);
-    EXPECT_EQ(log.vertices[0].z, 33554435.0f / 1000.0f); // single-precision division
+    EXPECT_EQ(Position(log.vertices[0]), (std::array{1.5f, -1.5f, 33554435.0f / 1000.0f})); // float division
 
-    container.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
-    log = Optimise(container);
+    log = Stream(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
     ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(log.vertices[0].x, 1500.0f);
-    EXPECT_EQ(log.vertices[0].y, -1500.0f);
+    EXPECT_EQ(Position(log.vertices[0]), (std::array{1500.0f, -1500.0f, 33554435.0f}));
 }
 
 TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision) {
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
-    const auto log = Optimise(container);
+    const auto log = Stream(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
     ASSERT_EQ(log.vertices.size(), 9u);
 
     // Point 4 at local (1000, 1000): 0.3f x 1000 / 3 rounds differently in single precision.
@@ -232,10 +221,9 @@ TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision
     EXPECT_EQ(log.vertices[3].v, 0.3f - scaled);
 }
 
-TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleWithUnclampedNormals) {
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
-    const auto log = Optimise(container);
+TEST_F(TexturedPlaneContainer,
+       DrawsActiveTreeTrianglesThenEveryCompactTriangleWithUnclampedNormalsEvenWithoutTreeTriangles) {
+    const auto log = Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
 
     EXPECT_EQ(log.calls, (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "AddTriangle", "End"}));
     ASSERT_EQ(log.vertices.size(), 9u);
@@ -250,31 +238,11 @@ TEST_F(TexturedPlaneContainer, DrawsActiveTreeTrianglesThenEveryCompactTriangleW
             << "corner " << k;
     EXPECT_EQ(log.vertices[6].nx, -128.0f / 127.0f);
     EXPECT_EQ(log.vertices[6].ny, 1.0f / 127.0f);
-}
 
-TEST_F(TexturedPlaneContainer, RunsTheCompactPassWithoutTreeTriangles) {
     TriangleAt(*mesh, 0)->SetActive(false);
-    ExposedPlane container(mesh.get());
-    container.SetParams(identity, 1.0f, 1.0f, 2.0f, 4.0f, false);
-    EXPECT_EQ(Optimise(container).calls, (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}));
-}
-
-TEST_F(TexturedPlaneContainer, CopiesAndAssignmentsCarryThePlane) {
-    MMTransformMatrix shift;
-    shift.MakeTranslation({1.0, 0.0, 0.0});
-    ExposedPlane original(mesh.get());
-    original.SetParams(shift, 3.0f, 5.0f, 2.0f, 4.0f, false);
-    ExposedPlane copy(original);
-    ExposedPlane assigned(nullptr);
-    assigned = original;
-    original.SetParams(identity, 1.0f, 1.0f, 1.0f, 1.0f, true);
-
-    for (ExposedPlane* container : {&copy, &assigned}) {
-        const auto log = Optimise(*container);
-        ASSERT_EQ(log.vertices.size(), 9u);
-        EXPECT_EQ(log.vertices[1].x, 2000.0f);
-        EXPECT_EQ(log.vertices[1].u, 3.0f * 1999.0f / 2.0f);
-    }
+    EXPECT_EQ(Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, false).calls,
+              (Calls{"BeginTriangles", "AddTriangle", "AddTriangle", "End"}))
+        << "the compact pass runs without tree triangles";
 }
 
 } // namespace

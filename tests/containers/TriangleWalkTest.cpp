@@ -41,7 +41,7 @@ private:
     int mn_next = 0;
 };
 
-TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
+TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothingAndEmptySurfacesFeaturesAndRootsArePassedOver) {
     TreeBuilder tree;
     EXPECT_TRUE(tree.Walk(nullptr).empty());
     EXPECT_TRUE(IVStlTriangleIterator::Begin(nullptr) == IVStlTriangleIterator::End(nullptr));
@@ -51,28 +51,24 @@ TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
     tree.mesh.AddSurface(tree.mesh.AddFeature(root)); // an empty surface in an empty child
     tree.mesh.AddFeature(root);
     EXPECT_TRUE(tree.Walk(root).empty());
+
+    TreeBuilder bare;
+    MStlFeature* bare_root = bare.mesh.CreateRootFeature();
+    bare.Surface(bare.mesh.AddFeature(bare_root), 2);
+    EXPECT_EQ(bare.Walk(bare_root), bare.Expected()) << "a root without surfaces";
+
+    TreeBuilder full;
+    MStlFeature* full_root = full.mesh.CreateRootFeature();
+    full.Surface(full_root, 1);
+    full.Surface(full_root, 0);
+    full.Surface(full_root, 2);
+    full.mesh.AddFeature(full_root); // no surfaces
+    full.Surface(full.mesh.AddFeature(full_root), 0);
+    full.Surface(full.mesh.AddFeature(full_root), 1);
+    EXPECT_EQ(full.Walk(full_root), full.Expected());
 }
 
-TEST(TriangleWalk, RootWithoutSurfacesVisitsItsChildren) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    tree.Surface(tree.mesh.AddFeature(root), 2);
-    EXPECT_EQ(tree.Walk(root), tree.Expected());
-}
-
-TEST(TriangleWalk, PassesOverEmptySurfacesAndFeaturesWithoutSurfaces) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    tree.Surface(root, 1);
-    tree.Surface(root, 0);
-    tree.Surface(root, 2);
-    tree.mesh.AddFeature(root); // no surfaces
-    tree.Surface(tree.mesh.AddFeature(root), 0);
-    tree.Surface(tree.mesh.AddFeature(root), 1);
-    EXPECT_EQ(tree.Walk(root), tree.Expected());
-}
-
-TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblings) {
+TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblingsEndingAtTheStartingFeature) {
     TreeBuilder tree;
     MStlFeature* root = tree.mesh.CreateRootFeature();
     tree.Surface(root, 1);
@@ -95,24 +91,22 @@ TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblings) {
     expected.erase(expected.begin() + late_number);
     expected.insert(expected.begin() + 1, late_number);
     EXPECT_EQ(tree.Walk(root), expected);
-}
 
-TEST(TriangleWalk, EndsAtTheStartingFeatureWithoutVisitingItsSiblings) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
-    MStlFeature* subtree = tree.mesh.AddFeature(root);
-    MStlFeature* sibling = tree.mesh.AddFeature(root);
-    tree.Surface(subtree, 1);
-    MStlFeature* child = tree.mesh.AddFeature(subtree);
-    tree.Surface(child, 1);
-    MStlFeature* last = tree.mesh.AddFeature(child);
-    tree.Surface(last, 1);
-    tree.Surface(sibling, 3);
-    tree.Surface(tree.mesh.AddFeature(root), 1);
+    TreeBuilder nested;
+    MStlFeature* nested_root = nested.mesh.CreateRootFeature();
+    MStlFeature* subtree = nested.mesh.AddFeature(nested_root);
+    MStlFeature* sibling = nested.mesh.AddFeature(nested_root);
+    nested.Surface(subtree, 1);
+    MStlFeature* child = nested.mesh.AddFeature(subtree);
+    nested.Surface(child, 1);
+    MStlFeature* last = nested.mesh.AddFeature(child);
+    nested.Surface(last, 1);
+    nested.Surface(sibling, 3);
+    nested.Surface(nested.mesh.AddFeature(nested_root), 1);
 
-    EXPECT_EQ(tree.Walk(subtree), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(tree.Walk(child), (std::vector<int>{1, 2}));
-    EXPECT_EQ(tree.Walk(root).size(), 7u);
+    EXPECT_EQ(nested.Walk(subtree), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(nested.Walk(child), (std::vector<int>{1, 2}));
+    EXPECT_EQ(nested.Walk(nested_root).size(), 7u);
 }
 
 } // namespace

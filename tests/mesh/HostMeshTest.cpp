@@ -5,12 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <numbers>
 
 namespace {
 
-TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidation) {
+TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidationAndStoresSpanBlocks) {
     auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 1}});
     EXPECT_EQ(mesh->GetNumTriangles(), 2);
     const MStlBaseProperties& properties = mesh->GetProperties();
@@ -22,6 +21,18 @@ TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidation) {
     mesh->Invalidate();
     EXPECT_EQ(properties.mp_validity->mn_state, 0);
     EXPECT_EQ(mesh->GetNumTriangles(), 3) << "compact triangles count too";
+
+    MStlBase blocks;
+    MStlPoint* q = blocks.AddPoint(1, 2, 3);
+    for (int i = 0; i < 8193; ++i)
+        blocks.GetCompact()->AddTriangle(q, q, q, int8_t(i % 100), 0, -128);
+    EXPECT_EQ(blocks.GetCompact()->GetNumTriangles(), 8193u);
+    EXPECT_EQ(blocks.GetCompact()->GetTriangle(8192).ma_normal[0], 92);
+
+    MStlVectorMaskPoints mask(1025);
+    mask.Set(1024, 1, 2, 3);
+    EXPECT_EQ(mask.Get(1024)[2], 3.0f);
+    EXPECT_EQ(mask.Get(1023)[0], 0.0f);
 }
 
 TEST(HostMesh, NeighbourInfoListsEveryTreeTriangleUsingThePointAndIsDropped) {
@@ -46,20 +57,6 @@ TEST(HostMesh, NeighbourInfoListsEveryTreeTriangleUsingThePointAndIsDropped) {
     EXPECT_EQ(centre.mpp_neighbours, nullptr);
 }
 
-TEST(HostMesh, CompactAndMaskStoresSpanBlocks) {
-    MStlBase mesh;
-    MStlPoint* p = mesh.AddPoint(1, 2, 3);
-    for (int i = 0; i < 8193; ++i)
-        mesh.GetCompact()->AddTriangle(p, p, p, int8_t(i % 100), 0, -128);
-    EXPECT_EQ(mesh.GetCompact()->GetNumTriangles(), 8193u);
-    EXPECT_EQ(mesh.GetCompact()->GetTriangle(8192).ma_normal[0], 92);
-
-    MStlVectorMaskPoints mask(1025);
-    mask.Set(1024, 1, 2, 3);
-    EXPECT_EQ(mask.Get(1024)[2], 3.0f);
-    EXPECT_EQ(mask.Get(1023)[0], 0.0f);
-}
-
 TEST(HostMesh, TextureListIsRebuiltInCoordinateOrderAfterAChange) {
     auto mesh = MStlMeshBuilder::Make({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 1}});
     MStlTriangle* first = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle;
@@ -77,16 +74,6 @@ TEST(HostMesh, TextureListIsRebuiltInCoordinateOrderAfterAChange) {
     EXPECT_EQ(coordinates.ma_v[2], 6.0f);
     MStlTriangle stranger;
     EXPECT_FALSE(texture->GetCoordinates(&stranger, coordinates, true));
-}
-
-TEST(HostMath, Float16ReadOutIsTheExactCounterpartOfMakeFromFloat16) {
-    const float values[16] = {0.1f, 2, 3, 4, 5, 6.7f, 7, 8, 9, 10, 11.3f, 12, 0, 0, 0, 1};
-    MMTransformMatrix matrix;
-    matrix.MakeFromFloat16(values);
-    float out[16];
-    matrix.GetMatrixFloat16(out);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(out[i], values[i]) << i;
 }
 
 TEST(HostMath, RotationAboutAnOffsetAxisAndItsInverse) {

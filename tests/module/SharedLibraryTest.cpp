@@ -20,7 +20,7 @@ TEST(SharedLibrary, ExportsTheVersionRecordAndTheContainers) {
     IVVertexContainerStlDataAnimation copy(container);
     RecordingRender device;
     copy.RenderTriangles(device, true, false, 0);
-    EXPECT_EQ(device.triangles.size(), 1u);
+    EXPECT_EQ(device.triangles, 1);
 }
 
 } // namespace

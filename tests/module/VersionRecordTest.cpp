@@ -9,7 +9,7 @@ namespace {
 using Vantrel_XX_xx_00_00::__g_version;
 using Vantrel_XX_xx_00_00::__g_zellibrary_info;
 
-TEST(VersionRecord, RecordAndInformationStringHoldTheModuleIdentity) {
+TEST(VersionRecord, RecordHoldsTheModuleIdentityAndTheListHoldsTheRecordFromLoadUntilUnload) {
     EXPECT_EQ(__g_version.mp_info, __g_zellibrary_info);
     EXPECT_EQ(std::wstring(__g_zellibrary_info),
               L"<ZelLibrary::Dynamic::Vantrel::XX::xx::00::00::Unicode-x64-Release::Timestamp::Mar 22 "
@@ -21,10 +21,7 @@ TEST(VersionRecord, RecordAndInformationStringHoldTheModuleIdentity) {
               L"Vantrel::XX::xx::00::00");
     EXPECT_EQ(std::wstring(__g_version.mp_timestamp), L"Mar 22 2019::16:24:38");
     EXPECT_EQ(__g_version.mn_record_word, 0x01010001u);
-}
 
-// Load and unload in one test: the unload step empties the list that load filled.
-TEST(VersionRecord, ListHoldsTheRecordFromLoadUntilUnload) {
     auto& list = Vantrel::GetVersionRecordList();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list.front(), &__g_version);
@@ -41,4 +38,5 @@ TEST(VersionRecord, ListHoldsTheRecordFromLoadUntilUnload) {
     list.push_back(&__g_version); // leave the process as load left it
 }
 
+// Load and unload in one test: the unload step empties the list that load filled.
 } // namespace

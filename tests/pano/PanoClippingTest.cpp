@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -15,7 +14,7 @@ protected:
     PanoTestDevice device; // identity matrices: raster = world coordinates, x-to-depth ratio 1
 };
 
-TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTable) {
+TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTableAndAnEnabledZ5BecomesDepthPlane5) {
     device.GetRasterizer().AddClippingPlane(1, 2, 3, 4);
     device._UpdateClippingPlanes();
     EXPECT_FALSE(Table().mb_active);
@@ -26,9 +25,7 @@ TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTable) {
     EXPECT_FALSE(Table().mb_active) << "set but not enabled";
     EXPECT_TRUE(Table().mv_z0.empty() && Table().mv_gx.empty() && Table().mv_gy.empty() &&
                 Table().mv_side.empty());
-}
 
-TEST_F(PanoClipping, PlaneZ5BecomesDepthPlane5) {
     device.SetClippingPlane(0, 0, 0, 1, -5);
     device.EnableClippingPlane(0, true);
     ASSERT_EQ(Table().mv_z0.size(), 1u);
@@ -55,7 +52,7 @@ TEST_F(PanoClipping, DisabledPlaneKeepsItsIndexEntry) {
     EXPECT_EQ(device.mv_plane_indices[2], 1);
 }
 
-TEST_F(PanoClipping, PlanePointLiesOnTheAxisOfTheLargestCoefficient) {
+TEST_F(PanoClipping, PlanePointLiesOnTheAxisOfTheLargestCoefficientAndFollowsTheTransformAtTheNextUpdate) {
     // The identity transform records the one plane point sent through it per plane.
     IdentityPointTransform identity;
     device.SetTransform(&identity);
@@ -79,6 +76,15 @@ TEST_F(PanoClipping, PlanePointLiesOnTheAxisOfTheLargestCoefficient) {
         EXPECT_EQ(identity.received[0].y, test.point.y);
         EXPECT_EQ(identity.received[0].z, test.point.z);
     }
+
+    device.SetClippingPlane(0, 1, 0, 0, -4); // x = 4
+    device.EnableClippingPlane(0, true);
+    const float before = Table().mv_z0[0];
+    FisheyePointTransform bent(0, 0, 4);
+    device.SetTransform(&bent);
+    EXPECT_EQ(Table().mv_z0[0], before);
+    device._UpdateClippingPlanes();
+    EXPECT_NE(Table().mv_z0[0], before);
 }
 
 TEST_F(PanoClipping, DepthPartOfTheNormalIsScaledByTheSquaredScaleRatio) {
@@ -91,17 +97,6 @@ TEST_F(PanoClipping, DepthPartOfTheNormalIsScaledByTheSquaredScaleRatio) {
     EXPECT_FLOAT_EQ(Table().mv_z0[0], 5.0f);
     EXPECT_EQ(Table().mv_gx[0], -0.5f);
     EXPECT_FALSE(Table().mv_side[0]);
-}
-
-TEST_F(PanoClipping, TableFollowsTheTransformOnlyAtTheNextUpdate) {
-    device.SetClippingPlane(0, 1, 0, 0, -4); // x = 4
-    device.EnableClippingPlane(0, true);
-    const float before = Table().mv_z0[0];
-    FisheyePointTransform fisheye(0, 0, 4);
-    device.SetTransform(&fisheye);
-    EXPECT_EQ(Table().mv_z0[0], before);
-    device._UpdateClippingPlanes();
-    EXPECT_NE(Table().mv_z0[0], before);
 }
 
 TEST(SoftRasterizerPlanes, AddingAPlaneParallelToTheDepthAxisUsesATinyCoefficient) {

@@ -27,17 +27,6 @@ protected:
     }
 };
 
-// Records the texture coordinates (u, v, clip w per corner) of textured triangles.
-class TexturedRecorder : public RecordingRasterizer {
-public:
-    std::vector<std::array<std::array<float, 3>, 3>> textures;
-    void RasterTriangleTextured(const float* ra, const float* rb, const float* rc, const float* normal,
-                                const float* ta, const float* tb, const float* tc) override {
-        textures.push_back({{{ta[0], ta[1], ta[2]}, {tb[0], tb[1], tb[2]}, {tc[0], tc[1], tc[2]}}});
-        RasterTriangle(ra, rb, rc, normal);
-    }
-};
-
 class PanoExtensions : public ::testing::Test {
 protected:
     PanoExtensions() : surface(100, 80) {
@@ -238,7 +227,7 @@ TEST_F(PanoExtensions, TexturedTrianglesCarryTheirCoordinatesIntoEveryPiece) {
     for (const bool extended : {false, true}) {
         device.SetSubdivision(extended ? 0.25f : 0.0f, 6);
         device.SetNearClipping(extended);
-        TexturedRecorder& recorder = device.Record<TexturedRecorder>();
+        RecordingRasterizer& recorder = device.Record();
         device.DrawTriangleTextured(a, b, c, TOWARD_EYE, ta, tb, tc);
         ASSERT_EQ(recorder.textures.size(), recorder.primitives.size());
         ASSERT_EQ(recorder.textures.size() > 1, extended);

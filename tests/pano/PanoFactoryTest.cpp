@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(PanoFactory, CreateMakesAPanoramicDeviceWhateverTheType) {
+TEST(PanoFactory, CreateMakesAPanoramicDeviceWhateverTheTypeAndMovesTakeItCopiesNot) {
     for (auto type : {IIVRenderFactoryStub::eRenderTypeSoftware, IIVRenderFactoryStub::eRenderTypeDirect3D,
                       IIVRenderFactoryStub::ERenderType(99)}) {
         IVRenderFactoryStubSoftPano factory;
@@ -21,6 +21,15 @@ TEST(PanoFactory, CreateMakesAPanoramicDeviceWhateverTheType) {
         factory.Destroy();
         EXPECT_EQ(factory.GetDevice(), nullptr);
     }
+    IVRenderFactoryStubSoftPano factory;
+    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
+    IVRender* device = factory.GetDevice();
+    IVRenderFactoryStubSoftPano copy(factory);
+    EXPECT_EQ(copy.GetDevice(), nullptr) << "a copy starts empty";
+    IVRenderFactoryStubSoftPano moved(std::move(factory));
+    EXPECT_EQ(moved.GetDevice(), device);
+    copy = std::move(moved);
+    EXPECT_EQ(copy.GetDevice(), device);
 }
 
 TEST(PanoFactory, OddOperationsChangeNothingAndAnswerFalse) {
@@ -40,18 +49,6 @@ TEST(PanoFactory, OddOperationsChangeNothingAndAnswerFalse) {
     software.ReleaseCachedResources();
     EXPECT_EQ(dynamic_cast<IVRenderSoft&>(*software.GetDevice()).GetTextureSoft(), nullptr)
         << "the software factory's own operation does release";
-}
-
-TEST(PanoFactory, CopiesStartEmptyAndMovesTakeTheDevice) {
-    IVRenderFactoryStubSoftPano factory;
-    factory.Create(IIVRenderFactoryStub::eRenderTypeSoftware);
-    IVRender* device = factory.GetDevice();
-    IVRenderFactoryStubSoftPano copy(factory);
-    EXPECT_EQ(copy.GetDevice(), nullptr);
-    IVRenderFactoryStubSoftPano moved(std::move(factory));
-    EXPECT_EQ(moved.GetDevice(), device);
-    copy = std::move(moved);
-    EXPECT_EQ(copy.GetDevice(), device);
 }
 
 TEST(PanoFactory, FactoryStreamsReplayEveryPrimitiveThroughTheDevice) {

@@ -5,9 +5,9 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <random>
-#include <cmath>
 
 namespace {
 
@@ -57,12 +57,19 @@ protected:
     PanoTestDevice device;
 };
 
-TEST_F(PanoProjection, WithoutTransformEachRouteIsTheTransformOfItsCombinedMatrix) {
+TEST_F(PanoProjection, WithoutTransformEachRouteAndWithOneEachDirectionIsTheTransformOfItsCombinedMatrix) {
     for (Route route : ROUTES)
         for (float w : {1.0f, 0.5f, 0.0f, -0.0f}) {
             EXPECT_EQ(Project(route, 0.25f, -3.0f, 7.0f, w), Combined(route, 0.25f, -3.0f, 7.0f, w))
                 << "route " << int(route) << " w " << w;
         }
+    // Directions never pass through a transform.
+    MirrorXPointTransform mirror;
+    device.SetTransform(&mirror);
+    for (Route route : ROUTES)
+        for (float w : {0.0f, -0.0f})
+            EXPECT_EQ(Project(route, 1, 2, 3, w), Combined(route, 1, 2, 3, w)) << "route " << int(route);
+    EXPECT_TRUE(mirror.received.empty());
 }
 
 TEST_F(PanoProjection, GivesExactPointsWithAndWithoutTransform) {
@@ -86,16 +93,7 @@ TEST_F(PanoProjection, GivesExactPointsWithAndWithoutTransform) {
     }
 }
 
-TEST_F(PanoProjection, DirectionsNeverPassThroughTheTransform) {
-    MirrorXPointTransform mirror;
-    device.SetTransform(&mirror);
-    for (Route route : ROUTES)
-        for (float w : {0.0f, -0.0f})
-            EXPECT_EQ(Project(route, 1, 2, 3, w), Combined(route, 1, 2, 3, w)) << "route " << int(route);
-    EXPECT_TRUE(mirror.received.empty());
-}
-
-TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirection) {
+TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirectionAndTheTexturePathFlagsATransformedDirection) {
     // World (1, 2, 4) lies in the eye plane z = 0, where the perspective fourth component is 0.
     IdentityPointTransform identity;
     device.SetTransform(&identity);
@@ -103,9 +101,19 @@ TEST_F(PanoProjection, ZeroFourthComponentBecomesUnitDirection) {
     const float length = std::sqrt(250.0f * 250.0f + 140.0f * 140.0f);
     EXPECT_EQ(direction, (Point{250.0f / length, 140.0f / length, 0.0f / length}));
     EXPECT_EQ(direction, Combined(Route::eWorldRaster, 1, 2, 4, 1)) << "agrees with the host's _Transform";
+
+    // An object-to-world matrix with a zero last row turns every point into a direction after
+    // the first stage; the transform is then told so.
+    const float flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+    device.SetTransformObjectWorld(flatten);
+    IdentityPointTransform flagged;
+    device.SetTransform(&flagged);
+    Project(Route::eObjectWindow, 1, 2, 3, 1);
+    ASSERT_EQ(flagged.directions.size(), 1u);
+    EXPECT_TRUE(flagged.directions[0]);
 }
 
-TEST(PanoDehomogenise, DividesByTheFourthOrNormalisesWhenItIsZero) {
+TEST(PanoMatrices, ProductsSumRowsLeftToRightAndDehomogenisingDividesOrNormalisesAtZero) {
     float out[3];
     const float point[4] = {3, -6, 9, 3};
     PanoTestDevice::_Dehomogenise(out, point);
@@ -115,27 +123,11 @@ TEST(PanoDehomogenise, DividesByTheFourthOrNormalisesWhenItIsZero) {
         PanoTestDevice::_Dehomogenise(out, direction);
         EXPECT_EQ((Point{out[0], out[1], out[2]}), (Point{0.6f, 0.0f, -0.8f})) << "fourth " << zero;
     }
-}
-
-TEST(PanoMultiplyMatrix, SumsEachRowLeftToRight) {
-    // 1 + 1e8 - 1e8 is 0 when summed left to right in single precision, 1 otherwise.
+    // The product sums each row left to right: 1 + 1e8 - 1e8 is 0 so in single precision, 1 otherwise.
     const float matrix[16] = {1, 1e8f, -1e8f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
-    float out[4];
-    PanoTestDevice::_MultiplyMatrix(out, matrix, 1, 1, 1, 5);
-    EXPECT_EQ(out[0], 0.0f);
-    EXPECT_EQ(out[1], 5.0f);
-}
-
-TEST_F(PanoProjection, TexturePathFlagsATransformedDirection) {
-    // An object-to-world matrix with a zero last row turns every point into a direction after
-    // the first stage; the transform is then told so.
-    const float flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
-    device.SetTransformObjectWorld(flatten);
-    IdentityPointTransform identity;
-    device.SetTransform(&identity);
-    Project(Route::eObjectWindow, 1, 2, 3, 1);
-    ASSERT_EQ(identity.directions.size(), 1u);
-    EXPECT_TRUE(identity.directions[0]);
+    float product[4];
+    PanoTestDevice::_MultiplyMatrix(product, matrix, 1, 1, 1, 5);
+    EXPECT_EQ((Point{product[0], product[1], product[2]}), (Point{0, 5, 0}));
 }
 
 } // namespace
@@ -166,8 +158,8 @@ TEST(PanoRouteA, IsTheStepByStepChainBitForBitOnRandomMatrices) {
             device._TransformObjectRaster(actual, x, y, z, 1.0f);
             for (int i = 0; i < 3; ++i)
                 ASSERT_EQ(std::bit_cast<uint32_t>(actual[i]), std::bit_cast<uint32_t>(expected[i]))
-                    << "trial " << trial << " point " << k << " component " << i << ": " << actual[i] << " vs "
-                    << expected[i];
+                    << "trial " << trial << " point " << k << " component " << i << ": " << actual[i]
+                    << " vs " << expected[i];
         }
     }
 }

@@ -31,9 +31,9 @@ public:
     }
 
     // Installs a recording rasterizer (which still draws) and returns it.
-    template <class Recorder = RecordingRasterizer> Recorder& Record() {
-        auto rasterizer = std::make_unique<Recorder>();
-        Recorder& recorder = *rasterizer;
+    RecordingRasterizer& Record() {
+        auto rasterizer = std::make_unique<RecordingRasterizer>();
+        RecordingRasterizer& recorder = *rasterizer;
         _SetRasterizer(std::move(rasterizer));
         return recorder;
     }

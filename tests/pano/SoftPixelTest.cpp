@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -120,7 +119,7 @@ TEST_F(SoftPixels, NonFiniteOrHugePrimitivesDrawNothing) {
     EXPECT_EQ(std::count(picture.begin(), picture.end(), '#'), 8) << picture;
 }
 
-TEST(SoftDevice, PlainDeviceClipsThroughTheInverseWorldToRasterMatrix) {
+TEST(SoftDevice, PlainDeviceClipsThroughTheInverseWorldToRasterMatrixAndDrawsAsThePanoramicOne) {
     // Window = 2 x world: the world plane x = 2 (keeping x >= 2) cuts at pixel x = 4.
     IVDisplaySurfaceSoft surface(8, 2);
     surface.Clear(BLACK);
@@ -135,19 +134,18 @@ TEST(SoftDevice, PlainDeviceClipsThroughTheInverseWorldToRasterMatrix) {
     device.StopFrame();
     for (int x = 0; x < 8; ++x)
         EXPECT_EQ(surface.GetPixel(x, 1) != BLACK, x >= 4) << x;
-}
 
-TEST(SoftDevice, PlainDeviceDrawsTheSamePixelsAsThePanoramicOne) {
+    // Without planes or transforms the plain and the panoramic device draw the same pixels.
     IVDisplaySurfaceSoft plain_surface(16, 16), pano_surface(16, 16);
     IVRenderSoft plain;
     IVRenderSoftPano pano;
-    const float a[3] = {1.3f, 0.7f, 0}, b[3] = {14.1f, 3.2f, 1}, c[3] = {5.5f, 15.2f, 2};
-    for (auto [device, surface] : {std::pair<IVRender*, IVDisplaySurfaceSoft*>{&plain, &plain_surface},
+    const float p[3] = {1.3f, 0.7f, 0}, q[3] = {14.1f, 3.2f, 1}, r[3] = {5.5f, 15.2f, 2};
+    for (auto [drawing, target] : {std::pair<IVRender*, IVDisplaySurfaceSoft*>{&plain, &plain_surface},
                                    std::pair<IVRender*, IVDisplaySurfaceSoft*>{&pano, &pano_surface}}) {
-        surface->Clear(BLACK);
-        device->StartFrame(surface, nullptr);
-        device->DrawTriangle(a, b, c, UP);
-        device->StopFrame();
+        target->Clear(BLACK);
+        drawing->StartFrame(target, nullptr);
+        drawing->DrawTriangle(p, q, r, UP);
+        drawing->StopFrame();
     }
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {

@@ -18,11 +18,10 @@ using namespace VantrelScreen;
 // (2, -12) along x at 50 percent; corner 0 is nearest the viewer. No centre, so the centre spot
 // (at the window origin) stays out of the way.
 struct StrokeSample {
-    GizmoScene scene;
+    GizmoScene scene{{4, 24}, {-20, -20}, {20, -20}, {300, 300}, {1, 1, 1, 0}};
     Box box{false};
 
     StrokeSample() {
-        scene.View({4, 24}, {-20, -20}, {20, -20}, {300, 300}, {1, 1, 1, 0});
         Box::Configuration configuration;
         configuration.mn_handle_percent = 50;
         box.SetConfiguration(configuration);
@@ -30,15 +29,13 @@ struct StrokeSample {
     }
 };
 
-TEST(GizmoHitGeometry, ComparesByQuadrantThenCrossProduct) {
+TEST(GizmoHitGeometry, ComparesByQuadrantThenCrossProductAndSectorBoundariesGoToTheLowerSector) {
     EXPECT_EQ(Compare({1, 0}, {0, 1}), 1);
     EXPECT_EQ(Compare({0, 1}, {1, 0}), -1);
     EXPECT_EQ(Compare({1, -1}, {-1, -1}), -1); // quadrant 3 after quadrant 2
     EXPECT_EQ(Compare({2, 1}, {4, 2}), 0);
     EXPECT_EQ(Compare({2, 1}, {4, 2.1}), 1);
-}
-
-TEST(GizmoHitGeometry, SectorOnABoundaryIsTheLowerOfItsTwo) {
+    // A direction on the boundary of two sectors is in the lower of the two.
     const Vector d0{10, 10}, d1{-10, 10}, d2{2, -12};
     EXPECT_EQ(FindSector({5, 6}, d0, d1, d2), 0);
     EXPECT_EQ(FindSector({-8, -8}, d0, d1, d2), 1);
@@ -48,12 +45,9 @@ TEST(GizmoHitGeometry, SectorOnABoundaryIsTheLowerOfItsTwo) {
     EXPECT_EQ(FindSector({3, 3}, d0, d1, d2), 0);  // along d0
 }
 
-TEST(GizmoHitGeometry, ReachLimitIsStrict) {
+TEST(GizmoHitGeometry, ReachLimitIsStrictAndStrokesMayBeVerticalHorizontalOrEmpty) {
     EXPECT_FALSE(WithinReach(CSize(12, 10), 8, 724)); // (12 + 8)² + (10 + 8)²
     EXPECT_TRUE(WithinReach(CSize(12, 10), 8, 723));
-}
-
-TEST(GizmoHitGeometry, StrokeTestHandlesVerticalHorizontalAndEmptyStrokes) {
     EXPECT_TRUE(OnStroke({0.5, 6}, {0, 12}, 8.0003));
     EXPECT_TRUE(OnStroke({5, 18}, {0, 12}, 8.0003));  // round the end
     EXPECT_FALSE(OnStroke({7, 19}, {0, 12}, 8.0003)); // in the widened box, off the stroke's end
@@ -79,9 +73,8 @@ TEST(GizmoHitTest, StrokeSampleReportsTheThirdAxis) {
 }
 
 TEST(GizmoHitTest, ReachLimitStillReportsTheNearestCorner) {
-    GizmoScene scene;
     // Strokes (12, 10), (10, 10) and (2, 12) at 10 percent, the corners at least 100 pixels apart.
-    scene.View({20, 120}, {-100, -100}, {120, -100}, {300, 300}, {1, 1, 1, 0});
+    GizmoScene scene({20, 120}, {-100, -100}, {120, -100}, {300, 300}, {1, 1, 1, 0});
     Box box(false);
     ASSERT_TRUE(box.Build(&scene.object, &scene.window));
     ASSERT_EQ(box.GetHandleSizeForLine(0), CSize(12, 10));
@@ -103,8 +96,7 @@ TEST(GizmoHitTest, ReachLimitStillReportsTheNearestCorner) {
 
 TEST(GizmoHitTest, CentreRadiusWidensOnlyForLargeBoxes) {
     for (const auto& [side, radius] : {std::pair{100.0, 21}, std::pair{16.0, 8}}) {
-        GizmoScene scene;
-        scene.View({side, 0}, {0, side}, {0, 0}, {300, 300});
+        GizmoScene scene({side, 0}, {0, side}, {0, 0}, {300, 300});
         Box box(true);
         ASSERT_TRUE(box.Build(&scene.object, &scene.window));
         const CPoint centre = box.GetCenterOnScreen();
@@ -120,34 +112,30 @@ TEST(GizmoHitTest, CentreRadiusWidensOnlyForLargeBoxes) {
     }
 }
 
-TEST(GizmoHitTest, ClosestPointTiesGoToTheLowerCorner) {
-    GizmoScene scene;
-    scene.View({10, 0}, {0, 40}, {0, 60}, {300, 300});
+TEST(GizmoHitTest, ClosestPointTiesGoToTheLowerCornerAndTheQuickTestTakesTheRightEdgeWithinTolerance) {
+    GizmoScene scene({10, 0}, {0, 40}, {0, 60}, {300, 300});
     Box box(false);
     ASSERT_TRUE(box.Build(&scene.object, &scene.window));
     uint64_t distance = 0;
     EXPECT_EQ(box.FindClosestPoint(CPoint(305, 301), &distance), 0u);
     EXPECT_EQ(distance, 26u);
     EXPECT_EQ(box.FindClosestPoint(CPoint(306, 301), nullptr), 1u);
-}
 
-TEST(GizmoHitTest, QuickTestIncludesTheRightEdgeWithinTolerance) {
-    GizmoScene scene;
-    scene.View({100, 0}, {0, 100}, {0, 0}, {100, 100});
-    Box box(true);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    ASSERT_EQ(box.GetBoundsOnScreen(), CRect(100, 100, 200, 200));
-    EXPECT_TRUE(box.WhereIsTheMouseQuickTest(CPoint(200, 150)));
-    EXPECT_TRUE(box.WhereIsTheMouseQuickTest(CPoint(207, 150)));
-    EXPECT_FALSE(box.WhereIsTheMouseQuickTest(CPoint(208, 150)));
-    EXPECT_TRUE(box.WhereIsTheMouseQuickTest(CPoint(92, 92)));
+    GizmoScene square({100, 0}, {0, 100}, {0, 0}, {100, 100});
+    Box quick(true);
+    ASSERT_TRUE(quick.Build(&square.object, &square.window));
+    ASSERT_EQ(quick.GetBoundsOnScreen(), CRect(100, 100, 200, 200));
+    EXPECT_TRUE(quick.WhereIsTheMouseQuickTest(CPoint(200, 150)));
+    EXPECT_TRUE(quick.WhereIsTheMouseQuickTest(CPoint(207, 150)));
+    EXPECT_FALSE(quick.WhereIsTheMouseQuickTest(CPoint(208, 150)));
+    EXPECT_TRUE(quick.WhereIsTheMouseQuickTest(CPoint(92, 92)));
 
     auto failing =
         std::make_shared<MFailingTransform>(MakeWindowMatrix({100, 0}, {0, 100}, {0, 0}, {100, 100}));
     failing->FailOn(MMPoint3d<double>(0, 0, 0));
-    scene.window.SetWorldToWindow(failing);
-    ASSERT_FALSE(box.Build(&scene.object, &scene.window));
-    EXPECT_FALSE(box.WhereIsTheMouseQuickTest(CPoint(150, 150))); // the emptied bounds take nothing
+    square.window.SetWorldToWindow(failing);
+    ASSERT_FALSE(quick.Build(&square.object, &square.window));
+    EXPECT_FALSE(quick.WhereIsTheMouseQuickTest(CPoint(150, 150))); // the emptied bounds take nothing
 }
 
 using Stroke = std::tuple<int, int, int, int>;
@@ -167,7 +155,7 @@ std::vector<Stroke> DrawnStrokes(const Box& box, bool farLines) {
     return strokes;
 }
 
-TEST(GizmoDrawing, HandleGroupsDrawEveryStrokeOnce) {
+TEST(GizmoDrawing, HandleGroupsDrawEveryStrokeOnceAndTheCentreSpotIsAnEllipseOfTheSpotRadius) {
     StrokeSample sample;
     const std::vector<Stroke> near_strokes = DrawnStrokes(sample.box, false);
     const std::vector<Stroke> far_strokes = DrawnStrokes(sample.box, true);
@@ -184,19 +172,20 @@ TEST(GizmoDrawing, HandleGroupsDrawEveryStrokeOnce) {
     // The far end of the line along x: from corner 1 (304, 324) back towards corner 0.
     EXPECT_TRUE(near_set.count({304, 324, 302, 312}));
 
-    const Box fresh(true); // no projection yet: no nearest corner, so every line is "far"
+    const Box fresh(true); // no projection yet: no nearest corner and no depth, so every line is "far"
+    EXPECT_EQ(fresh.mn_min_z_vertex, -1);
+    EXPECT_EQ(fresh.mn_longest_handle_axis, 0);
+    EXPECT_EQ(fresh.GetCenterDistanceFromScreen(), 0.0);
     EXPECT_EQ(DrawnStrokes(fresh, true).size(), 24u);
     EXPECT_TRUE(DrawnStrokes(fresh, false).empty());
-}
 
-TEST(GizmoDrawing, CentreSpotIsAnEllipseOfTheSpotRadius) {
-    StrokeSample sample;
-    sample.box.SetCenter(MMPoint3d<double>(50, 60, 0));
+    StrokeSample centred;
+    centred.box.SetCenter(MMPoint3d<double>(50, 60, 0));
     GdiDevice device;
     CDC dc;
     dc.Attach(device.GetHdc());
     const GdiDeviceState before = device.GetState();
-    sample.box.RenderCenterSpot(dc);
+    centred.box.RenderCenterSpot(dc);
     ASSERT_EQ(device.GetCalls().size(), 1u);
     EXPECT_EQ(device.GetCalls()[0].ToString(), "Ellipse(42,52,58,68)");
     EXPECT_EQ(device.GetState(), before);

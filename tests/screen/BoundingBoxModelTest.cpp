@@ -35,13 +35,6 @@ TEST(GizmoConfiguration, DefaultsFollowTheScreenDiagonal) {
     }
 }
 
-TEST(GizmoModel, BeforeTheFirstProjectionThereIsNoNearestCornerAndNoDepth) {
-    const Box box(true);
-    EXPECT_EQ(box.mn_min_z_vertex, -1);
-    EXPECT_EQ(box.mn_longest_handle_axis, 0);
-    EXPECT_EQ(box.GetCenterDistanceFromScreen(), 0.0);
-}
-
 TEST(GizmoModel, CornersFollowTheTableAndEveryCornerHasOneLinePerAxis) {
     Box box(true);
     box.Build(Point(1, 2, 3), Point(-4, 5, 6)); // not ordered: used as given
@@ -67,32 +60,26 @@ TEST(GizmoModel, CornersFollowTheTableAndEveryCornerHasOneLinePerAxis) {
     EXPECT_EQ(second, expected[1]);
 }
 
-TEST(GizmoModel, WithoutCenterTheCentreStaysAtTheOrigin) {
-    GizmoScene scene;
-    scene.View({10, 0}, {0, 10}, {3, 3}, {100, 200});
-    Box box(false);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    EXPECT_EQ(box.GetCenter(), Point(0, 0, 0));
-    EXPECT_EQ(box.GetCenterOnScreen(), CPoint(0, 0));
-    EXPECT_EQ(box.GetCenterDistanceFromScreen(), 0.0);
-    EXPECT_EQ(box.GetVerticesOnScreen()[7], CPoint(113, 213));
+TEST(GizmoModel, WithoutCenterTheCentreStaysAtTheOriginAndASetCentreSurvivesEveryBuild) {
+    GizmoScene scene({10, 0}, {0, 10}, {3, 3}, {100, 200});
+    Box plain(false), centred(true);
+    ASSERT_TRUE(plain.Build(&scene.object, &scene.window));
+    EXPECT_EQ(plain.GetCenter(), Point(0, 0, 0));
+    EXPECT_EQ(plain.GetCenterOnScreen(), CPoint(0, 0));
+    EXPECT_EQ(plain.GetCenterDistanceFromScreen(), 0.0);
+    EXPECT_EQ(plain.GetVerticesOnScreen()[7], CPoint(113, 213));
+
+    centred.SetCenter(Point(5.7, -3.2, 1.0));
+    EXPECT_EQ(centred.GetCenterOnScreen(), CPoint(5, -3)); // truncated until projected
+    centred.Build(Point(0, 0, 0), Point(1, 1, 1));
+    EXPECT_EQ(centred.GetCenter(), Point(5.7, -3.2, 1.0));
+    ASSERT_TRUE(centred.Build(&scene.object, &scene.window));
+    EXPECT_EQ(centred.GetCenter(), Point(5.7, -3.2, 1.0));
+    EXPECT_EQ(centred.GetCenterOnScreen(), CPoint(160, 171)); // 100 + 57 + 3, 200 - 32 + 3
+    EXPECT_EQ(centred.GetCenterDistanceFromScreen(), 1.0);
 }
 
-TEST(GizmoModel, SetCenterSurvivesEveryBuild) {
-    GizmoScene scene;
-    scene.View({10, 0}, {0, 10}, {0, 0}, {100, 200});
-    Box box(true);
-    box.SetCenter(Point(5.7, -3.2, 1.0));
-    EXPECT_EQ(box.GetCenterOnScreen(), CPoint(5, -3)); // truncated until projected
-    box.Build(Point(0, 0, 0), Point(1, 1, 1));
-    EXPECT_EQ(box.GetCenter(), Point(5.7, -3.2, 1.0));
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    EXPECT_EQ(box.GetCenter(), Point(5.7, -3.2, 1.0));
-    EXPECT_EQ(box.GetCenterOnScreen(), CPoint(157, 168)); // 100 + 57, 200 - 32
-    EXPECT_EQ(box.GetCenterDistanceFromScreen(), 1.0);
-}
-
-TEST(GizmoProjection, ReadsTheObjectWithTheLow32BitMaskAndPresetsAnEmptyBox) {
+TEST(GizmoProjection, ReadsTheObjectWithTheLow32BitMaskPresetsAnEmptyBoxAndGivesMinZTiesToTheLowerCorner) {
     GizmoScene scene;
     Box box(true);
     box.Build(&scene.object, &scene.window);
@@ -102,11 +89,16 @@ TEST(GizmoProjection, ReadsTheObjectWithTheLow32BitMaskAndPresetsAnEmptyBox) {
     box.Build(&empty, &scene.window);
     EXPECT_EQ(box.GetVertices()[0], Point(FLT_MAX, FLT_MAX, FLT_MAX));
     EXPECT_EQ(box.GetVertices()[7], Point(-FLT_MAX, -FLT_MAX, -FLT_MAX));
+
+    // Depth -(x + y): corners 4 (b, b, a) and 7 (b, b, b) share the smallest depth.
+    GizmoScene tied({10, 0}, {0, 10}, {5, 5}, {0, 0}, {-1, -1, 0, 0});
+    Box tied_box(true);
+    ASSERT_TRUE(tied_box.Build(&tied.object, &tied.window));
+    EXPECT_EQ(tied_box.mn_min_z_vertex, 4);
 }
 
 TEST(GizmoProjection, RoundsPointsAndBoundsTheCorners) {
-    GizmoScene scene;
-    scene.View({10.5, 0}, {0, -20.5}, {0, 0}, {100, 100});
+    GizmoScene scene({10.5, 0}, {0, -20.5}, {0, 0}, {100, 100});
     Box box(true);
     ASSERT_TRUE(box.Build(&scene.object, &scene.window));
     EXPECT_EQ(box.GetVerticesOnScreen()[7], CPoint(111, 80)); // 110.5 and 79.5 away from zero
@@ -114,18 +106,8 @@ TEST(GizmoProjection, RoundsPointsAndBoundsTheCorners) {
     EXPECT_EQ(box.GetCenterOnScreen(), CPoint(105, 90)); // 105.25, 89.75
 }
 
-TEST(GizmoProjection, MinZTiesGoToTheLowerCorner) {
-    GizmoScene scene;
-    // Depth -(x + y): corners 4 (b, b, a) and 7 (b, b, b) share the smallest depth.
-    scene.View({10, 0}, {0, 10}, {5, 5}, {0, 0}, {-1, -1, 0, 0});
-    Box box(true);
-    ASSERT_TRUE(box.Build(&scene.object, &scene.window));
-    EXPECT_EQ(box.mn_min_z_vertex, 4);
-}
-
 TEST(GizmoProjection, FailedProjectionEmptiesBoundsAndKeepsScreenPoints) {
-    GizmoScene scene;
-    scene.View({10, 0}, {0, 10}, {4, 4}, {50, 50});
+    GizmoScene scene({10, 0}, {0, 10}, {4, 4}, {50, 50});
     Box box(true);
     ASSERT_TRUE(box.Build(&scene.object, &scene.window));
     CPoint before[9];
@@ -156,7 +138,7 @@ struct HandleCase {
     int longest_axis = -1; // -1: not checked
 };
 
-TEST(GizmoHandles, SizesByPercentWithMinimumTwelve) {
+TEST(GizmoHandles, SizesByPercentWithMinimumTwelveAndZeroPercentProjectsButKeepsSizes) {
     const HandleCase cases[] = {
         {{30, 40}, {6, 8}, {0, 10}, {7, 10}, {3, 4}, {0, 5}},     // lengthened; held under the half; vertical
         {{0, 1000}, {200, 0}, {1, 1}, {0, 100}, {20, 0}, {0, 0}}, // long enough; a tiny edge keeps its size
@@ -167,8 +149,7 @@ TEST(GizmoHandles, SizesByPercentWithMinimumTwelve) {
         {{30, 40}, {6, 8}, {7, 9}, {15, 20}, {3, 4}, {4, 5}, 60},
     };
     for (const HandleCase& c : cases) {
-        GizmoScene scene;
-        scene.View(c.along_x, c.along_y, c.along_z, {400, 300});
+        GizmoScene scene(c.along_x, c.along_y, c.along_z, {400, 300});
         Box box(true);
         ASSERT_EQ(box.GetConfiguration().mn_min_handle_length, 12);
         Box::Configuration configuration = box.GetConfiguration();
@@ -183,11 +164,8 @@ TEST(GizmoHandles, SizesByPercentWithMinimumTwelve) {
             EXPECT_EQ(box.mn_longest_handle_axis, c.longest_axis) << where;
         }
     }
-}
 
-TEST(GizmoHandles, ZeroPercentProjectsButKeepsSizes) {
-    GizmoScene scene;
-    scene.View({0, 10}, {6, 8}, {30, 40}, {400, 300});
+    GizmoScene scene({0, 10}, {6, 8}, {30, 40}, {400, 300});
     Box box(true);
     Box::Configuration configuration = box.GetConfiguration();
     configuration.mn_handle_percent = 0;

@@ -21,7 +21,7 @@ std::vector<GdiCall> WithoutQueries(const std::vector<GdiCall>& calls) {
     return result;
 }
 
-TEST(GdiConversions, MillimetresAndPixelsAtTheDeviceResolution) {
+TEST(GdiConversions, MillimetresPixelsAndFontHeightsAtTheDeviceResolution) {
     GdiDevice device;
     const HDC dc = device.GetHdc();
     EXPECT_EQ(IVRenderEx::ConvertMmToPointsInX(dc, 25.4f), 96);
@@ -33,17 +33,15 @@ TEST(GdiConversions, MillimetresAndPixelsAtTheDeviceResolution) {
     EXPECT_EQ(IVRenderEx::ConvertMmToPointsInY(dc, 10.0f), 59);  // 59.06
     EXPECT_EQ(IVRenderEx::ConvertPointsToMmInX(dc, 300), 25.4f);
     EXPECT_EQ(device.GetCallsNamed("GetDeviceCaps").back().args[0], LOGPIXELSX);
-}
 
-TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
-    GdiDevice device;
+    GdiDevice fonts;
     const size_t live = Win32Stub::GetLiveGdiObjectCount();
     LOGFONTW wanted{};
     wanted.lfHeight = -5;
     wanted.lfWidth = 7;
     wanted.lfWeight = FW_BOLD;
     CFont font;
-    IVRenderEx::CreateGdiFont(font, device.GetHdc(), wanted, 0.0f); // no height: lfHeight read as millimetres
+    IVRenderEx::CreateGdiFont(font, fonts.GetHdc(), wanted, 0.0f); // no height: lfHeight read as millimetres
     const auto first = GdiObjects::Describe(font.GetSafeHandle());
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->font.lfHeight, 19); // 5 mm at 96 dpi is 18.9 pixels
@@ -51,7 +49,7 @@ TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
     EXPECT_EQ(first->font.lfWeight, FW_BOLD);
 
     const HGDIOBJ old_handle = font.GetSafeHandle();
-    IVRenderEx::CreateGdiFont(font, device.GetHdc(), wanted, 2.0f);
+    IVRenderEx::CreateGdiFont(font, fonts.GetHdc(), wanted, 2.0f);
     EXPECT_EQ(GdiObjects::Describe(font.GetSafeHandle())->font.lfHeight, 8); // 7.56
     EXPECT_FALSE(GdiObjects::Describe(old_handle).has_value() && old_handle != font.GetSafeHandle());
     EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live + 1); // the first font was deleted
@@ -59,7 +57,7 @@ TEST(GdiFont, HeightInMillimetresBecomesAPositiveCellHeight) {
     EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live);
 }
 
-TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIs) {
+TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIsAndDisabledTextEmbossedWithTheStateRestored) {
     GdiDevice device;
     const GdiDeviceState before = device.GetState();
     const int height =
@@ -73,13 +71,10 @@ TEST(GdiDisabledText, EnabledTextIsDrawnOnceAsIs) {
     IVRenderEx::DrawTextDisabled(device.GetHdc(), nullptr, -1, CRect(1, 2, 50, 30), DT_LEFT, 1);
     ASSERT_EQ(device.GetCalls().size(), 1u);
     EXPECT_EQ(device.GetCalls()[0].args[0], -1); // a null text keeps the count -1
-}
 
-TEST(GdiDisabledText, DisabledTextIsEmbossedAndStateRestored) {
-    GdiDevice device;
     SetTextColor(device.GetHdc(), RGB(1, 2, 3));
     device.ClearCalls();
-    const GdiDeviceState before = device.GetState();
+    const GdiDeviceState coloured = device.GetState();
     IVRenderEx::DrawTextDisabled(device.GetHdc(), L"Off", 3, CRect(10, 20, 90, 40), DT_CENTER, 0);
     const std::vector<GdiCall> calls = WithoutQueries(device.GetCalls());
     std::vector<std::string> shown;
@@ -95,7 +90,7 @@ TEST(GdiDisabledText, DisabledTextIsEmbossedAndStateRestored) {
         "SetBkMode(2)",
     };
     EXPECT_EQ(shown, expected);
-    EXPECT_EQ(device.GetState(), before);
+    EXPECT_EQ(device.GetState(), coloured);
 }
 
 TEST(GdiOutlinedText, ThicknessTwoDrawsTwentyFiveTimesAroundThePlace) {
@@ -157,76 +152,51 @@ TEST(GdiFocusRect, NormalisesAndWidensEmptyRectanglesOnTheOutputHandle) {
     EXPECT_TRUE(attributes.GetCalls().empty());
 }
 
-struct ArrowDrawing {
-    std::vector<POINT> polygon;
-    CRect patch;
-};
-
-ArrowDrawing DrawArrow(GdiDevice& device, CPoint from, CPoint to, const CRect* clip) {
+// The background patch and the arrow's polygon, as drawn.
+std::vector<std::string> DrawArrow(CPoint from, CPoint to, const CRect* clip) {
+    GdiDevice device;
     CDC dc;
     dc.Attach(device.GetHdc());
     IVRenderEx::DrawBoldArrow(dc, from, to, clip);
-    ArrowDrawing drawing;
-    const auto polygons = device.GetCallsNamed("Polygon");
-    const auto rectangles = device.GetCallsNamed("Rectangle");
-    EXPECT_EQ(polygons.size(), 1u);
-    EXPECT_EQ(rectangles.size(), 1u);
-    if (polygons.size() == 1 && rectangles.size() == 1) {
-        const auto& args = polygons[0].args;
-        for (size_t i = 1; i + 1 < args.size(); i += 2)
-            drawing.polygon.push_back(POINT{LONG(args[i]), LONG(args[i + 1])});
-        const auto& r = rectangles[0].args;
-        drawing.patch = CRect(int(r[0]), int(r[1]), int(r[2]), int(r[3]));
-    }
-    return drawing;
+    std::vector<std::string> shapes;
+    for (const GdiCall& call : device.GetCalls())
+        if (call.name == "Rectangle" || call.name == "Polygon")
+            shapes.push_back(call.ToString());
+    return shapes;
 }
 
-std::vector<std::pair<int, int>> Pairs(const std::vector<POINT>& points) {
-    std::vector<std::pair<int, int>> result;
-    for (const POINT& p : points)
-        result.emplace_back(p.x, p.y);
-    return result;
-}
-
-TEST(GdiArrow, GeometryAndBackgroundPatchInAnyDirection) {
-    struct Case {
+// The polygon's count, then its points from the tip round; the patch one pixel wider on the left
+// and the top, two on the right and the bottom. A clip rectangle shifts the whole arrow inside.
+TEST(GdiArrow, GeometryAndBackgroundPatchInAnyDirectionAndShiftedInsideAClip) {
+    const CRect right_of_five(5, -100, 200, 100), left_and_up(-100, -100, 60, 20);
+    const struct {
         CPoint from, to;
-        std::vector<std::pair<int, int>> polygon;
-        CRect patch;
-    };
-    const Case cases[] = {
+        const CRect* clip;
+        std::vector<std::string> shapes;
+    } cases[] = {
         {{0, 0},
          {70, 0},
-         {{70, 0}, {40, -30}, {40, -10}, {0, -10}, {0, 10}, {40, 10}, {40, 30}},
-         {-1, -31, 72, 32}},
+         nullptr,
+         {"Rectangle(-1,-31,72,32)", "Polygon(7,70,0,40,-30,40,-10,0,-10,0,10,40,10,40,30)"}},
         {{100, 100},
          {100, 30},
-         {{100, 30}, {70, 60}, {90, 60}, {90, 100}, {110, 100}, {110, 60}, {130, 60}},
-         {69, 29, 132, 102}},
-        {{20, 30}, {20, 30}, std::vector<std::pair<int, int>>(7, {20, 30}), {19, 29, 22, 32}}, // zero length
+         nullptr,
+         {"Rectangle(69,29,132,102)", "Polygon(7,100,30,70,60,90,60,90,100,110,100,110,60,130,60)"}},
+        {{20, 30},
+         {20, 30},
+         nullptr, // zero length
+         {"Rectangle(19,29,22,32)", "Polygon(7,20,30,20,30,20,30,20,30,20,30,20,30,20,30)"}},
+        {{0, 0},
+         {70, 0},
+         &right_of_five,
+         {"Rectangle(4,-31,77,32)", "Polygon(7,75,0,45,-30,45,-10,5,-10,5,10,45,10,45,30)"}},
+        {{0, 0},
+         {70, 0},
+         &left_and_up,
+         {"Rectangle(-11,-41,62,22)", "Polygon(7,60,-10,30,-40,30,-20,-10,-20,-10,0,30,0,30,20)"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "to " << c.to.x << "," << c.to.y);
-        GdiDevice device;
-        const ArrowDrawing drawing = DrawArrow(device, c.from, c.to, nullptr);
-        EXPECT_EQ(Pairs(drawing.polygon), c.polygon);
-        EXPECT_EQ(drawing.patch, c.patch);
-    }
-}
-
-TEST(GdiArrow, ClipShiftMovesTheArrowInside) {
-    GdiDevice device;
-    const CRect clip(5, -100, 200, 100);
-    const ArrowDrawing drawing = DrawArrow(device, CPoint(0, 0), CPoint(70, 0), &clip);
-    EXPECT_EQ(drawing.polygon.front().x, 75);
-    EXPECT_EQ(drawing.polygon[3].x, 5);
-    EXPECT_EQ(drawing.patch, CRect(4, -31, 77, 32));
-
-    device.ClearCalls();
-    const CRect low(-100, -100, 60, 20); // too far right and too low: shifted left and up
-    const ArrowDrawing moved = DrawArrow(device, CPoint(0, 0), CPoint(70, 0), &low);
-    EXPECT_EQ(moved.polygon.front().x, 60);
-    EXPECT_EQ(moved.polygon.back().y, 20);
+    for (const auto& c : cases)
+        EXPECT_EQ(DrawArrow(c.from, c.to, c.clip), c.shapes) << "to " << c.to.x << "," << c.to.y;
 }
 
 TEST(GdiArrow, ColoursFromTheAttributeHandleAndEverythingRestored) {

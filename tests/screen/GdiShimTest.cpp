@@ -75,7 +75,7 @@ TEST(GdiImage, DrawsShapesAndUndoesFocusRectangles) {
     SelectObject(dc, old_pen);
 }
 
-TEST(GdiImage, ClipsFarAwayGeometryToTheImage) {
+TEST(GdiImage, ClipsFarAwayGeometryToTheImageAndWithoutItsFontDrawsNoTextButRecordsTheFailure) {
     GdiDevice device;
     device.CreateImage(20, 20, RGB(255, 255, 255));
     const HDC dc = device.GetHdc();
@@ -91,22 +91,20 @@ TEST(GdiImage, ClipsFarAwayGeometryToTheImage) {
     Ellipse(dc, -2000000000, -2000000000, 2000000000, 2000000000);
     SelectObject(dc, old_pen);
     EXPECT_EQ(device.CountCalls("Polygon"), 1u);
-}
 
-TEST(GdiImage, MissingFontDrawsNothingAndRecordsTheFailure) {
     GdiText::SetFontDirectory("/nonexistent-font-directory");
-    GdiDevice device;
-    device.CreateImage(40, 20, RGB(255, 255, 255));
-    SetTextColor(device.GetHdc(), RGB(0, 0, 0));
+    GdiDevice text;
+    text.CreateImage(40, 20, RGB(255, 255, 255));
+    SetTextColor(text.GetHdc(), RGB(0, 0, 0));
     RECT rect{0, 0, 40, 20};
-    EXPECT_EQ(DrawTextW(device.GetHdc(), L"x", 1, &rect, 0), 0);
+    EXPECT_EQ(DrawTextW(text.GetHdc(), L"x", 1, &rect, 0), 0);
     GdiText::SetFontDirectory("/usr/share/fonts");
-    ASSERT_EQ(device.GetFailures().size(), 1u);
-    EXPECT_NE(device.GetFailures()[0].find("DejaVuSans.ttf"), std::string::npos);
+    ASSERT_EQ(text.GetFailures().size(), 1u);
+    EXPECT_NE(text.GetFailures()[0].find("DejaVuSans.ttf"), std::string::npos);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(device.GetPixel(x, y), RGB(255, 255, 255));
-    EXPECT_EQ(device.CountCalls("DrawTextW"), 1u);
+            ASSERT_EQ(text.GetPixel(x, y), RGB(255, 255, 255));
+    EXPECT_EQ(text.CountCalls("DrawTextW"), 1u);
 }
 
 TEST(GdiText, KeptGlyphsStaySeparateBySizeAndWeight) {

@@ -39,6 +39,11 @@ struct GizmoScene {
         box.x_max = box.y_max = box.z_max = 1.0f;
         object.SetBox(box);
     }
+    GizmoScene(PixelVector along_x, PixelVector along_y, PixelVector along_z, PixelVector origin,
+               std::array<double, 4> depth = {0, 0, 1, 0})
+        : GizmoScene() {
+        View(along_x, along_y, along_z, origin, depth);
+    }
     void View(PixelVector along_x, PixelVector along_y, PixelVector along_z, PixelVector origin,
               std::array<double, 4> depth = {0, 0, 1, 0}) {
         window.SetWorldToWindow(MakeWindowMatrix(along_x, along_y, along_z, origin, depth));

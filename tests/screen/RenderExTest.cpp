@@ -84,7 +84,7 @@ struct ProjectionScene {
     ProjectionScene() { window.SetWorldToWindow(transform); }
 };
 
-TEST(RenderExProjection, RoundsHalfAwayFromZeroAndKeepsDepthInTheDoubleForm) {
+TEST(RenderExProjection, RoundsHalfAwayFromZeroKeepsDepthInTheDoubleFormAndFollowsThePlacement) {
     ProjectionScene scene;
     CPoint pixels[5];
     ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, &scene.object, &scene.window, 5));
@@ -93,9 +93,15 @@ TEST(RenderExProjection, RoundsHalfAwayFromZeroAndKeepsDepthInTheDoubleForm) {
     Point points[5];
     ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(points, scene.in, &scene.object, &scene.window, 5));
     EXPECT_EQ(points[1], Point(10.5, -10.5, 2));
+
+    auto placement = std::make_shared<MMTransformMatrix>();
+    placement->MakeTranslation(Point(100, 200, 0));
+    scene.object.SetCoordinateSystem(MCoordinateSystem::MakePlaced(placement));
+    ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, &scene.object, &scene.window, 1));
+    EXPECT_EQ(pixels[0], CPoint(101, 200)) << "the object's placement: 100.5 and 199.5, away from zero";
 }
 
-TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouched) {
+TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouchedAndCountZeroOnlyFetchesTheTransform) {
     ProjectionScene scene;
     scene.transform->FailOn(scene.in[2]);
     const CPoint sentinel(INT_MIN, INT_MAX);
@@ -114,27 +120,15 @@ TEST(RenderExProjection, FailureOnTheThirdPointLeavesTheRestUntouched) {
     EXPECT_EQ(points[1], Point(10.5, -10.5, 2));
     EXPECT_EQ(points[3], marker);
     EXPECT_EQ(points[4], marker);
-}
 
-TEST(RenderExProjection, CountZeroFetchesTheTransformAndWritesNothing) {
-    ProjectionScene scene;
+    ProjectionScene fresh;
     const size_t before = MTransformRepository::mgp_instance->GetNumRequests();
     EXPECT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(static_cast<CPoint*>(nullptr), nullptr,
-                                                          &scene.object, &scene.window, 0));
+                                                          &fresh.object, &fresh.window, 0));
     EXPECT_EQ(MTransformRepository::mgp_instance->GetNumRequests(), before + 1);
-    EXPECT_EQ(scene.transform->GetNumCalls(), 0u);
-    CPoint pixels[1];
-    EXPECT_FALSE(IVRenderEx::Get3DPointInWindowCoordinates(pixels, scene.in, nullptr, &scene.window, 1));
-}
-
-TEST(RenderExProjection, FollowsTheObjectsPlacement) {
-    ProjectionScene scene;
-    auto placement = std::make_shared<MMTransformMatrix>();
-    placement->MakeTranslation(Point(100, 200, 0));
-    scene.object.SetCoordinateSystem(MCoordinateSystem::MakePlaced(placement));
-    CPoint pixel;
-    ASSERT_TRUE(IVRenderEx::Get3DPointInWindowCoordinates(&pixel, scene.in, &scene.object, &scene.window, 1));
-    EXPECT_EQ(pixel, CPoint(101, 200)); // 100.5 and 199.5, away from zero
+    EXPECT_EQ(fresh.transform->GetNumCalls(), 0u);
+    CPoint one[1];
+    EXPECT_FALSE(IVRenderEx::Get3DPointInWindowCoordinates(one, fresh.in, nullptr, &fresh.window, 1));
 }
 
 } // namespace

@@ -13,6 +13,10 @@ public:
     struct ColourState {
         uint32_t red_quarter, red, green_quarter, green, blue_quarter, blue;
         uint8_t alpha;
+
+        std::array<uint32_t, 7> Values() const {
+            return {red, red_quarter, green, green_quarter, blue, blue_quarter, alpha};
+        }
     };
     struct Primitive {
         char kind; // 't' triangle, 'l' line, 'p' point
@@ -23,10 +27,17 @@ public:
     };
 
     std::vector<Primitive> primitives;
+    std::vector<std::array<std::array<float, 3>, 3>> textures; // u, v and clip w per corner
 
     void RasterTriangle(const float* ra, const float* rb, const float* rc, const float* normal) override {
         primitives.push_back({'t', {_Copy(ra), _Copy(rb), _Copy(rc)}, _Copy(normal), 0, _Colour()});
         IVSoftRasterizer::RasterTriangle(ra, rb, rc, normal);
+    }
+    // Textured triangles are recorded with their coordinates and drawn plain.
+    void RasterTriangleTextured(const float* ra, const float* rb, const float* rc, const float* normal,
+                                const float* ta, const float* tb, const float* tc) override {
+        textures.push_back({_Copy(ta), _Copy(tb), _Copy(tc)});
+        RasterTriangle(ra, rb, rc, normal);
     }
     void RasterLine(const float* ra, const float* rb) override {
         primitives.push_back({'l', {_Copy(ra), _Copy(rb), {}}, {}, 0, _Colour()});

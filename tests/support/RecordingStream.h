@@ -1,7 +1,8 @@
 #pragma once
 // RecordingStream: a vertex stream that remembers every call, in order, with its vertices.
 // RecordingStreamSource hands such streams to a device (IVRender::SetVertexStreamSource) and keeps
-// a log shared by all of them, so a test can see what a container streamed and when.
+// a log shared by all of them, so a test can see what a container streamed and when. Exposed opens
+// a container's stream fill, and Optimise runs it into a recording stream of its own.
 #include "host/render/IIVVertexStream.h"
 #include "host/render/IVVertexStreamSource.h"
 
@@ -77,3 +78,17 @@ public:
         return std::make_unique<RecordingStream<IVVertexPNT>>(pnt);
     }
 };
+
+template <class Container> class Exposed : public Container {
+public:
+    using Container::_Optimise;
+    using Container::Container;
+};
+
+template <class V, class Owner> V StreamedVertex(void (Owner::*)(IIVVertexStream<V>&));
+
+template <class Container> auto Optimise(Container& container) {
+    RecordingStream<decltype(StreamedVertex(&Container::_Optimise))> stream;
+    container._Optimise(stream);
+    return stream.Log();
+}

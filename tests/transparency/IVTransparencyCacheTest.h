@@ -50,35 +50,31 @@ protected:
         cache.AddSTL(&stl, eye.data(), direction.data(), matrix);
     }
 
-    // The position of every record's vertex 0, in draw order.
+    // A field of every record, in draw order.
+    template <class Field> static auto Each(const IVTransparencyCache& cache, Field field) {
+        std::vector<decltype(field(cache.GetTriangle(0)))> values;
+        for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
+            values.push_back(field(cache.GetTriangle(i)));
+        return values;
+    }
+    // The position of every record's vertex 0.
     static std::vector<std::array<float, 3>> FirstCorners(const IVTransparencyCache& cache) {
-        std::vector<std::array<float, 3>> corners;
-        for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i) {
-            const IVVertexPNC& vertex = cache.GetTriangle(i).ma_vertices[0];
-            corners.push_back({vertex.x, vertex.y, vertex.z});
-        }
-        return corners;
+        return Each(cache, [](const Record& record) {
+            return std::array<float, 3>{record.ma_vertices[0].x, record.ma_vertices[0].y,
+                                        record.ma_vertices[0].z};
+        });
     }
-
     static std::vector<const MStlTriangle*> Order(const IVTransparencyCache& cache) {
-        std::vector<const MStlTriangle*> order;
-        for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
-            order.push_back(cache.GetTriangle(i).mp_triangle);
-        return order;
+        return Each(cache, [](const Record& record) -> const MStlTriangle* { return record.mp_triangle; });
     }
-
     static std::vector<float> Depths(const IVTransparencyCache& cache) {
-        std::vector<float> depths;
-        for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
-            depths.push_back(cache.GetTriangle(i).mf_depth);
-        return depths;
+        return Each(cache, [](const Record& record) { return record.mf_depth; });
     }
 
     int StreamFills() const { return streams.pnc->streams_created; }
 
     // Friend access.
     static int64_t SortedCount(const IVTransparencyCache& cache) { return cache.mn_sorted_num_triangles; }
-    static float SkipCos(const IVTransparencyCache& cache) { return cache.mf_skip_sort_cos; }
     static IVVertexContainerTransparency* Container(const IVTransparencyCache& cache) {
         return cache.mp_container.get();
     }

@@ -6,11 +6,6 @@
 
 namespace {
 
-class ExposedContainer : public IVVertexContainerTransparency {
-public:
-    using IVVertexContainerTransparency::_Optimise;
-};
-
 using Pass = IVTransparencyCacheTest;
 using Calls = std::vector<std::string>;
 
@@ -128,23 +123,7 @@ TEST_F(Pass, FarthestRecordWithoutAnOwnerSortsAndIsColouredTwos) {
     farthest->mp_owner = owner;
 }
 
-TEST_F(Pass, NothingRegisteredEmptiesTheCacheAndTouchesNoDevice) {
-    auto mesh = Strip(2);
-    IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
-    const Calls device_calls = pass_device.calls, constructor_calls = constructor_device.calls;
-
-    cache.RenderStlTransparentPN(&pass_device);
-    EXPECT_EQ(pass_device.calls, device_calls);
-    EXPECT_EQ(constructor_device.calls, constructor_calls);
-    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the stream is discarded";
-    EXPECT_EQ(cache.FindMemento(mesh.get()), nullptr);
-    EXPECT_EQ(SortedCount(cache), 0);
-    EXPECT_EQ(cache.GetNumTriangle(), 2u);
-}
-
-TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
+TEST_F(Pass, MeshesWithoutTrianglesOrNoMeshesTouchNoDevice) {
     MStlBase empty;
     auto inactive = Strip(1);
     inactive->GetRootFeature()->GetSurface(0)->mp_first_triangle->SetActive(false);
@@ -156,9 +135,24 @@ TEST_F(Pass, MeshesWithoutTrianglesTouchNoDevice) {
     EXPECT_EQ(constructor_device.calls, (Calls{"CreateMemento", "CreateMemento"}));
     EXPECT_EQ(cache.GetNumTriangle(), 0u);
     EXPECT_EQ(Container(cache), nullptr);
+
+    // Registering nothing empties the cache's registrations (not its records) and touches no device.
+    auto mesh = Strip(2);
+    IVTransparencyCache emptied(&constructor_device);
+    Register(emptied, *mesh);
+    emptied.RenderStlTransparentPN(&pass_device);
+    const Calls device_calls = pass_device.calls, constructor_calls = constructor_device.calls;
+
+    emptied.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(pass_device.calls, device_calls);
+    EXPECT_EQ(constructor_device.calls, constructor_calls);
+    EXPECT_EQ(streams.pnc->streams_destroyed, 1) << "the stream is discarded";
+    EXPECT_EQ(emptied.FindMemento(mesh.get()), nullptr);
+    EXPECT_EQ(SortedCount(emptied), 0);
+    EXPECT_EQ(emptied.GetNumTriangle(), 2u);
 }
 
-TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
+TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrashAndTheContainerOpensNoStreamWithoutBoth) {
     auto mesh = Strip(2);
     IVTransparencyCache cache(nullptr);
     float eye[3] = {0, 0, 0}, direction[3] = {1, 0, 0};
@@ -175,21 +169,19 @@ TEST_F(Pass, MissingDevicesOrMeshesDegradeWithoutACrash) {
     EXPECT_EQ(streams.pnc->vertices.size(), 6u);
     EXPECT_EQ(Colour(streams.pnc->vertices[0]), (std::array<uint8_t, 4>{255, 255, 255, 255}))
         << "default memento";
-}
 
-TEST_F(Pass, ContainerOpensTheStreamOnlyWithACacheAndADevice) {
-    IVTransparencyCache cache(&constructor_device);
-    ExposedContainer container;
+    IVTransparencyCache other(&constructor_device);
+    Exposed<IVVertexContainerTransparency> container;
     RecordingStream<IVVertexPNC> stream;
     container._Optimise(stream);
-    container.mp_cache = &cache;
+    container.mp_cache = &other;
     container._Optimise(stream);
     container.mp_cache = nullptr;
     container.mp_target_render = &pass_device;
     container._Optimise(stream);
     EXPECT_EQ(stream.Log().calls, Calls{});
 
-    container.mp_cache = &cache;
+    container.mp_cache = &other;
     container._Optimise(stream);
     EXPECT_EQ(stream.Log().calls, (Calls{"BeginTriangles", "End"}));
 }

@@ -8,7 +8,7 @@ namespace {
 
 using Preparation = IVTransparencyCacheTest;
 
-TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClear) {
+TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClearOrAnotherOrder) {
     auto a = Strip(2);
     auto b = Strip(1, 50);
     IVTransparencyCache cache(&constructor_device);
@@ -44,43 +44,16 @@ TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClear) {
     for (uint64_t i = 0; i < cache.GetNumTriangle(); ++i)
         reused = reused || &cache.GetTriangle(i) == first;
     EXPECT_TRUE(reused) << "a rebuild of the same size reuses the heap records";
-}
 
-TEST_F(Preparation, RebuildsWhenTheOrderChanges) {
-    auto a = Strip(1);
-    auto b = Strip(1, 50);
-    IVTransparencyCache cache(&constructor_device);
-    Register(cache, *a);
-    Register(cache, *b);
-    cache.RenderStlTransparentPN(&pass_device);
-
-    a->GetPoint(0)->x = -7;
+    a->GetPoint(0)->x = -9; // the same meshes in another order: the records are rebuilt
     Register(cache, *b);
     Register(cache, *a);
     cache.RenderStlTransparentPN(&pass_device);
-    const auto corners = FirstCorners(cache);
-    EXPECT_NE(std::find(corners.begin(), corners.end(), std::array<float, 3>{-7, 0, 0}), corners.end());
+    const auto reordered = FirstCorners(cache);
+    EXPECT_NE(std::find(reordered.begin(), reordered.end(), std::array<float, 3>{-9, 0, 0}), reordered.end());
 }
 
-TEST_F(Preparation, NormalisesTheViewDirectionUnlessItIsTiny) {
-    auto a = Strip(1);
-    IVTransparencyCache cache(&constructor_device);
-    Register(cache, *a, {3, 4, 0}, {1.5f, -2, 9});
-    Register(cache, *a, {0.001f, 0.002f, 0}); // squared length 5e-6: multiplied by it
-    cache.RenderStlTransparentPN(&pass_device);
-
-    const auto& current = Current(cache);
-    ASSERT_EQ(current.size(), 2u);
-    EXPECT_EQ(current[0].ma_view_dir[0], 3.0f * (1.0f / std::sqrt(25.0f)));
-    EXPECT_EQ(current[0].ma_view_dir[1], 4.0f * (1.0f / std::sqrt(25.0f)));
-    EXPECT_EQ((std::array<float, 3>{current[0].ma_eye[0], current[0].ma_eye[1], current[0].ma_eye[2]}),
-              (std::array<float, 3>{1.5f, -2, 9}));
-    const float squared = 0.001f * 0.001f + 0.002f * 0.002f;
-    EXPECT_EQ(current[1].ma_view_dir[0], 0.001f * squared);
-    EXPECT_EQ(current[1].ma_view_dir[1], 0.002f * squared);
-}
-
-TEST_F(Preparation, ScalesTheTransformByTheInternalUnits) {
+TEST_F(Preparation, ScalesTheTransformByTheInternalUnitsAndNormalisesTheViewDirectionUnlessItIsTiny) {
     MUnit::SetIE(100);
     auto a = Strip(1);
     MMTransformMatrix matrix;
@@ -95,6 +68,22 @@ TEST_F(Preparation, ScalesTheTransformByTheInternalUnits) {
     ASSERT_EQ(constructor_device.object_world_matrices.size(), 1u);
     const auto& scale = constructor_device.object_world_matrices[0];
     EXPECT_EQ(scale, (std::array<float, 16>{0.01f, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 1}));
+
+    auto b = Strip(1);
+    IVTransparencyCache second(&constructor_device);
+    Register(second, *b, {3, 4, 0}, {1.5f, -2, 9});
+    Register(second, *b, {0.001f, 0.002f, 0}); // squared length 5e-6: multiplied by it
+    second.RenderStlTransparentPN(&pass_device);
+
+    const auto& current = Current(second);
+    ASSERT_EQ(current.size(), 2u);
+    EXPECT_EQ(current[0].ma_view_dir[0], 3.0f * (1.0f / std::sqrt(25.0f)));
+    EXPECT_EQ(current[0].ma_view_dir[1], 4.0f * (1.0f / std::sqrt(25.0f)));
+    EXPECT_EQ((std::array<float, 3>{current[0].ma_eye[0], current[0].ma_eye[1], current[0].ma_eye[2]}),
+              (std::array<float, 3>{1.5f, -2, 9}));
+    const float squared = 0.001f * 0.001f + 0.002f * 0.002f;
+    EXPECT_EQ(current[1].ma_view_dir[0], 0.001f * squared);
+    EXPECT_EQ(current[1].ma_view_dir[1], 0.002f * squared);
 }
 
 // Two triangles folded by 20 degrees along their shared edge, and a third folded by 60 degrees.
@@ -156,17 +145,7 @@ TEST_F(Gouraud, AveragesNeighboursWithinThirtyDegreesAndSwitchesOnlyAtRebuild) {
     EXPECT_EQ(Normal(flat.ma_vertices[2]), Face(Triangle(0)));
 }
 
-TEST_F(Gouraud, DegenerateTriangleKeepsItsZeroFaceNormal) {
-    auto line = MStlMeshBuilder::Make({{0, 0, 0}, {10, 0, 0}, {20, 0, 0}}, {{0, 1, 2}});
-    IVTransparencyCache cache(&constructor_device);
-    cache.SetGouraudShadingEnabled(true);
-    Register(cache, *line);
-    cache.RenderStlTransparentPN(&pass_device);
-    for (const IVVertexPNC& vertex : cache.GetTriangle(0).ma_vertices)
-        EXPECT_EQ(Normal(vertex), (std::array<float, 3>{0, 0, 0}));
-}
-
-TEST_F(Gouraud, RestoresTheNeighbourInformationOfEveryMesh) {
+TEST_F(Gouraud, RestoresTheNeighbourInformationOfEveryMeshAndLeavesADegenerateTrianglesZeroNormal) {
     auto other = Strip(2);
     other->GetCompact()->EnableNeighbourInfo(true);
     IVTransparencyCache cache(&constructor_device);
@@ -178,6 +157,14 @@ TEST_F(Gouraud, RestoresTheNeighbourInformationOfEveryMesh) {
     EXPECT_TRUE(other->GetCompact()->HasNeighbourInfo());
     EXPECT_NE(Normal(RecordOf(cache, Triangle(0)).ma_vertices[0]), Face(Triangle(0)))
         << "neighbours were available during the rebuild";
+
+    auto line = MStlMeshBuilder::Make({{0, 0, 0}, {10, 0, 0}, {20, 0, 0}}, {{0, 1, 2}});
+    IVTransparencyCache line_cache(&constructor_device);
+    line_cache.SetGouraudShadingEnabled(true);
+    Register(line_cache, *line);
+    line_cache.RenderStlTransparentPN(&pass_device);
+    for (const IVVertexPNC& vertex : line_cache.GetTriangle(0).ma_vertices)
+        EXPECT_EQ(Normal(vertex), (std::array<float, 3>{0, 0, 0}));
 }
 
 TEST_F(Preparation, FlatShadingSharesOneNormalAndKeepsATinyOneUnnormalised) {

@@ -8,12 +8,13 @@
 #include <limits>
 #include <numeric>
 #include <random>
+#include <tuple>
 
 namespace {
 
 using Sorting = IVTransparencyCacheTest;
 
-TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirection) {
+TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirectionWithTheCentroidSumWrappingInThirtyTwoBits) {
     auto a = Strip(3);
     auto b = Strip(2);
     IVTransparencyCache cache(&constructor_device);
@@ -27,77 +28,62 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirection) {
                                                  float((double(c1) - 100.0) * -1.0), c2, c1, c0}));
     EXPECT_EQ(cache.GetStl(0), b.get());
     EXPECT_EQ(cache.GetStl(2), a.get());
-}
 
-TEST_F(Sorting, CentroidSumWrapsAroundInThirtyTwoBits) {
     const int32_t far = std::numeric_limits<int32_t>::max();
-    auto a = MStlMeshBuilder::Make({{far, 0, 0}, {far, 1, 0}, {far, 0, 1}}, {{0, 1, 2}});
-    IVTransparencyCache cache(&constructor_device);
-    Register(cache, *a);
-    cache.RenderStlTransparentPN(&pass_device);
-    EXPECT_EQ(cache.GetTriangle(0).mf_depth, static_cast<float>(2147483645) * 0.33333f);
+    auto wrapped = MStlMeshBuilder::Make({{far, 0, 0}, {far, 1, 0}, {far, 0, 1}}, {{0, 1, 2}});
+    IVTransparencyCache wrapped_cache(&constructor_device);
+    Register(wrapped_cache, *wrapped);
+    wrapped_cache.RenderStlTransparentPN(&pass_device);
+    EXPECT_EQ(wrapped_cache.GetTriangle(0).mf_depth, static_cast<float>(2147483645) * 0.33333f);
 }
 
-class SkipDecision : public IVTransparencyCacheTest {
-protected:
-    void Pass(std::array<float, 3> direction) {
-        Register(cache, *mesh, direction);
-        cache.RenderStlTransparentPN(&pass_device);
+// The skip decision pass by pass, from a new cache with a tolerance (0: none) in each run. Each
+// step registers the strip (and one more mesh when asked) looking along a direction, or forces a
+// sort first, and gives the stream fills of the run so far; a skipped sort keeps the depths.
+TEST_F(Sorting, SkipsOnlyWithinHalfTheToleranceOfTheLastSortedDirection) {
+    using Direction = std::array<float, 3>;
+    const Direction X = {1, 0, 0}, TINY = {0.001f, 0, 0}, HALF = {0.5f, 0.8660254f, 0};
+    const Direction TURNED = {float(std::cos(59.0 * M_PI / 180.0)), float(std::sin(59.0 * M_PI / 180.0)), 0};
+    enum Extra { eNone, eForce, eAddMesh };
+    const struct {
+        float tolerance;
+        std::vector<std::tuple<Direction, int, Extra>> steps;
+    } runs[] = {
+        {0, {{X, 1, eNone}, {X, 2, eNone}}}, // every pass sorts after construction
+        {120, {{X, 1, eNone}, {TURNED, 1, eNone}, {HALF, 2, eNone}, {HALF, 2, eNone}, {HALF, 3, eForce}}},
+        {170, {{X, 1, eNone}, {X, 2, eAddMesh}}},                                  // a new record count
+        {170, {{TINY, 1, eNone}, {TINY, 2, eNone}, {X, 3, eNone}, {X, 3, eNone}}}, // tiny now, then before
+    };
+    for (const auto& run : runs) {
+        auto mesh = Strip(3), other = Strip(1);
+        IVTransparencyCache cache(&constructor_device);
+        if (run.tolerance > 0)
+            cache.SetSkipSortTolerance(run.tolerance);
+        const int start = StreamFills();
+        std::vector<float> depths;
+        Direction last{};
+        for (const auto& [direction, fills, extra] : run.steps) {
+            SCOPED_TRACE(::testing::Message() << "tolerance " << run.tolerance << ", " << fills << " fills");
+            if (extra == eForce)
+                cache.ForceReSort();
+            Register(cache, *mesh, direction);
+            if (extra == eAddMesh)
+                Register(cache, *other);
+            const int before = StreamFills() - start;
+            cache.RenderStlTransparentPN(&pass_device);
+            EXPECT_EQ(StreamFills() - start, fills);
+            if (direction == HALF) {
+                ASSERT_EQ(Current(cache)[0].ma_view_dir[0], 0.5f) << "precondition: the dot product is 0.5";
+            }
+            if (fills == before) {
+                EXPECT_EQ(Depths(cache), depths) << "the stream filled last is drawn again";
+            } else if (direction != last) {
+                EXPECT_NE(Depths(cache), depths) << "a sort for a new direction";
+            }
+            depths = Depths(cache);
+            last = direction;
+        }
     }
-    std::vector<float> Depths() const { return IVTransparencyCacheTest::Depths(cache); }
-
-    std::unique_ptr<MStlBase> mesh = Strip(3);
-    IVTransparencyCache cache{&constructor_device};
-};
-
-TEST_F(SkipDecision, EveryPassSortsAfterConstruction) {
-    Pass({1, 0, 0});
-    Pass({1, 0, 0});
-    EXPECT_EQ(StreamFills(), 2);
-}
-
-TEST_F(SkipDecision, SkipsWithinHalfTheToleranceAndSortsAtIt) {
-    cache.SetSkipSortTolerance(120.0f);
-    ASSERT_EQ(SkipCos(cache), 0.5f);
-    Pass({1, 0, 0});
-    const auto depths = Depths();
-
-    const double turned = 59.0 * M_PI / 180.0;
-    Pass({float(std::cos(turned)), float(std::sin(turned)), 0});
-    EXPECT_EQ(StreamFills(), 1) << "the stream filled last is drawn again";
-    EXPECT_EQ(Depths(), depths);
-
-    Pass({0.5f, 0.8660254f, 0}); // exactly at half the tolerance
-    ASSERT_EQ(Current(cache)[0].ma_view_dir[0], 0.5f) << "precondition: the dot product is exactly 0.5";
-    EXPECT_EQ(StreamFills(), 2);
-    EXPECT_NE(Depths(), depths);
-
-    Pass({0.5f, 0.8660254f, 0});
-    EXPECT_EQ(StreamFills(), 2) << "compared with the direction of the last sort";
-    cache.ForceReSort();
-    Pass({0.5f, 0.8660254f, 0});
-    EXPECT_EQ(StreamFills(), 3);
-}
-
-TEST_F(SkipDecision, NewRecordCountAlwaysSorts) {
-    cache.SetSkipSortTolerance(170.0f);
-    Pass({1, 0, 0});
-    auto other = Strip(1);
-    Register(cache, *other);
-    Pass({1, 0, 0});
-    EXPECT_EQ(cache.GetNumTriangle(), 4u);
-    EXPECT_EQ(StreamFills(), 2);
-}
-
-TEST_F(SkipDecision, UnnormalisedDirectionForcesASort) {
-    cache.SetSkipSortTolerance(170.0f);
-    Pass({0.001f, 0, 0});
-    Pass({0.001f, 0, 0});
-    EXPECT_EQ(StreamFills(), 2) << "tiny direction now and at the last sort";
-    Pass({1, 0, 0});
-    EXPECT_EQ(StreamFills(), 3) << "tiny direction at the last sort";
-    Pass({1, 0, 0});
-    EXPECT_EQ(StreamFills(), 3);
 }
 
 // Triangles in rows: the three of a row share the centroid x, rows differ in y. Run on both sides

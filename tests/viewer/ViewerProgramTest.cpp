@@ -4,33 +4,30 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
 
 class ViewerProgramTest : public ::testing::Test {
 protected:
     // Runs the program in the scratch folder with no display at all, so nothing can open a window.
-    Result Run(const std::string& arguments, const std::string& program = VANTREL_VIEW_PATH) {
-        const std::string out = mo_logs.Path("out.txt"), err = mo_logs.Path("err.txt");
-        const std::string command = "cd '" + mo_folder.Path("") + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" +
-                                    program + "' " + arguments + " > '" + out + "' 2> '" + err +
-                                    "' < /dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(out), ReadWholeFile(err)};
+    ProgramResult Run(const std::string& arguments, const std::string& program = VANTREL_VIEW_PATH) {
+        ProgramCall call;
+        call.program = "env";
+        call.arguments = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", program};
+        std::istringstream words(arguments);
+        for (std::string word; words >> word;)
+            call.arguments.push_back(word);
+        call.folder = mo_folder.Path("");
+        call.out_path = mo_logs.Path("out.txt");
+        call.err_path = mo_logs.Path("err.txt");
+        return RunProgram(call);
     }
 
-    ScratchFolder mo_folder, mo_logs;
+    ScratchDirectory mo_folder, mo_logs;
 };
 
-TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
+TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwoAndAScriptRunsWithoutADisplaySavingScreenshots) {
     mo_folder.Write("bad.txt", "move 1 2\nkey x\n");
     mo_folder.Write("empty.stl", "");
     const std::pair<const char*, const char*> cases[] = {
@@ -45,17 +42,16 @@ TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwo) {
         {"--script absent.txt", "vantrel-view: absent.txt"},
     };
     for (const auto& [arguments, message] : cases) {
-        const Result result = Run(arguments);
+        const ProgramResult result = Run(arguments);
         EXPECT_EQ(result.status, 2) << arguments << ": " << result.err;
         EXPECT_EQ(result.err.rfind(message, 0), 0u) << arguments << ": " << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
             << arguments << ": " << result.err;
     }
-}
 
-TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) {
-    mo_folder.Write("run.txt", "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
-    const Result result = Run("--size 160x90 -o shot.png --script run.txt");
+    mo_folder.Write("run.txt",
+                    "print\nkey p\nkey ]\nkey s\nkey s\nprint\nscreenshot gone/x.png\nkey q\nkey s\n");
+    const ProgramResult result = Run("--size 160x90 -o shot.png --script run.txt");
     ASSERT_EQ(result.status, 0) << result.err;
     std::istringstream lines(result.out);
     std::string first, second;
@@ -70,8 +66,9 @@ TEST_F(ViewerProgramTest, ScriptRunsWithoutADisplayAndSavesNumberedScreenshots) 
 
 TEST_F(ViewerProgramTest, ShowsTheScenesTheRendererDraws) {
     // A tetrahedron in OBJ with one face whose corners coincide.
-    mo_folder.Write("shape.obj",
-          "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0 0 100\nf 1 2 3\nf 1 2 4\nf 1 3 4\nf 2 3 4\nf 1 1 2\n");
+    mo_folder.Write(
+        "shape.obj",
+        "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0 0 100\nf 1 2 3\nf 1 2 4\nf 1 3 4\nf 2 3 4\nf 1 1 2\n");
     mo_folder.Write("shot.txt", "key g\nscreenshot viewer.png\n");
     const std::pair<const char*, const char*> cases[] = {
         {"--scene room", ""},
@@ -79,9 +76,9 @@ TEST_F(ViewerProgramTest, ShowsTheScenesTheRendererDraws) {
     };
     for (const auto& [scene, report] : cases) {
         const std::string arguments = std::string(scene) + " --size 160x90";
-        const Result viewer = Run(arguments + " --script shot.txt");
+        const ProgramResult viewer = Run(arguments + " --script shot.txt");
         ASSERT_EQ(viewer.status, 0) << scene << ": " << viewer.err;
-        const Result renderer = Run(arguments + " -o renderer.png", VANTREL_RENDER_PATH);
+        const ProgramResult renderer = Run(arguments + " -o renderer.png", VANTREL_RENDER_PATH);
         ASSERT_EQ(renderer.status, 0) << scene << ": " << renderer.err;
         EXPECT_EQ(viewer.err, report) << scene;
         const RgbImage shown = ReadPng(mo_folder.Path("viewer.png"));

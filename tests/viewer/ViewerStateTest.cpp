@@ -1,8 +1,6 @@
 // The viewer's interaction logic as the window and the script drive it: the gizmo under the mouse,
 // box drags, picking, the keys, screenshots, and the renderer's interactive additions.
-#include "apps/viewer/ViewerState.h"
 #include "apps/InputError.h"
-#include "apps/viewer/ViewerOverlay.h"
 #include "apps/viewer/ViewerScript.h"
 #include "tests/viewer/ViewerTestSupport.h"
 
@@ -53,7 +51,7 @@ protected:
     }
 
     static Scene* mp_scene;
-    ScratchFolder mo_folder;
+    ScratchDirectory mo_folder;
     std::unique_ptr<ViewerState> mp_state;
 };
 

@@ -2,79 +2,23 @@
 // driver, moves the mouse and presses keys with xdotool, and reads back the viewer's own
 // screenshots. The same events replayed on a ViewerState in this process say where the handles
 // must be drawn. Skips, saying why, when Xvfb or xdotool cannot run here.
-#include "apps/viewer/ViewerOverlay.h"
-#include "apps/viewer/ViewerState.h"
 #include "tests/viewer/ViewerTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
+#include <memory>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 constexpr int WIDTH = 480, HEIGHT = 270;
 using namespace std::chrono_literals;
-
-// A child process, stopped (SIGTERM, then SIGKILL) when the object goes.
-class Child {
-public:
-    // `extra` entries (NAME=value) come before the inherited environment, so they win.
-    bool Start(const std::vector<std::string>& arguments, const std::vector<std::string>& extra,
-               posix_spawn_file_actions_t* actions = nullptr) {
-        std::vector<char*> argv, envp;
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        for (const std::string& entry : extra)
-            envp.push_back(const_cast<char*>(entry.c_str()));
-        for (char** entry = environ; *entry != nullptr; ++entry)
-            envp.push_back(*entry);
-        envp.push_back(nullptr);
-        return posix_spawnp(&mn_pid, argv[0], actions, nullptr, argv.data(), envp.data()) == 0;
-    }
-    // The exit status once the child has ended within `limit`, else -1 (it is then killed).
-    int Wait(std::chrono::milliseconds limit) {
-        for (auto end = std::chrono::steady_clock::now() + limit; mn_pid > 0;) {
-            int status = 0;
-            if (::waitpid(mn_pid, &status, WNOHANG) == mn_pid) {
-                mn_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            if (std::chrono::steady_clock::now() > end)
-                break;
-            std::this_thread::sleep_for(20ms);
-        }
-        Stop();
-        return -1;
-    }
-    void Stop() {
-        if (mn_pid <= 0)
-            return;
-        ::kill(mn_pid, SIGTERM);
-        for (int i = 0; i < 100 && ::waitpid(mn_pid, nullptr, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(20ms);
-        if (::waitpid(mn_pid, nullptr, WNOHANG) == 0) {
-            ::kill(mn_pid, SIGKILL);
-            ::waitpid(mn_pid, nullptr, 0);
-        }
-        mn_pid = -1;
-    }
-    ~Child() { Stop(); }
-
-private:
-    pid_t mn_pid = -1;
-};
 
 class ViewerWindowTest : public ::testing::Test {
 protected:
@@ -82,28 +26,22 @@ protected:
         // Xvfb picks a free display itself and writes its number to the pipe once it accepts clients.
         int pipe_ends[2];
         ASSERT_EQ(::pipe(pipe_ends), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 3);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const bool started = mo_server.Start(
-            {"Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"}, {},
-            &actions);
-        posix_spawn_file_actions_destroy(&actions);
+        ProgramCall server;
+        server.program = "Xvfb";
+        server.arguments = {
+            "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+            "-noreset"};
+        mp_server = std::make_unique<BackgroundProgram>(server);
         ::close(pipe_ends[1]);
         std::string number;
         pollfd ready{pipe_ends[0], POLLIN, 0};
         char buffer[16];
-        while (started && ::poll(&ready, 1, 15000) == 1) {
-            const ssize_t count = ::read(pipe_ends[0], buffer, sizeof buffer);
-            if (count <= 0)
-                break;
-            number.append(buffer, size_t(count));
-            if (number.find('\n') != std::string::npos)
-                break;
-        }
+        for (ssize_t count = 1;
+             count > 0 && number.find('\n') == std::string::npos && ::poll(&ready, 1, 15000) == 1;)
+            if ((count = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0)
+                number.append(buffer, size_t(count));
         ::close(pipe_ends[0]);
-        if (number.empty() || number.find('\n') == std::string::npos)
+        if (number.find('\n') == std::string::npos)
             GTEST_SKIP() << "Xvfb could not start here (scripts/install-deps installs it): no display";
         mo_display = std::string(":").append(number, 0, number.find('\n'));
         if (Xdo("getmouselocation") != 0)
@@ -138,9 +76,9 @@ protected:
         return ReadPng(path);
     }
 
-    Child mo_server;
+    std::unique_ptr<BackgroundProgram> mp_server;
     std::string mo_display;
-    ScratchFolder mo_folder;
+    ScratchDirectory mo_folder;
 };
 
 TEST_F(ViewerWindowTest, HoverHighlightsTheHandleAndADragMovesTheDrawnCorner) {
@@ -163,11 +101,17 @@ TEST_F(ViewerWindowTest, HoverHighlightsTheHandleAndADragMovesTheDrawnCorner) {
     const CPoint to(at.x - int(std::lround(40.0 * (other.x - at.x) / length)),
                     at.y - int(std::lround(40.0 * (other.y - at.y) / length)));
 
-    Child viewer;
-    ASSERT_TRUE(
-        viewer.Start({VANTREL_VIEW_PATH, "--size", std::to_string(WIDTH) + "x" + std::to_string(HEIGHT), "-o",
-                      mo_folder.Path("win.png")},
-                     {"DISPLAY=" + mo_display, "SDL_VIDEODRIVER=x11", "LSAN_OPTIONS=" VANTREL_LSAN_OPTIONS}));
+    ProgramCall call;
+    call.program = "env"; // the display and the driver for the viewer alone
+    call.arguments = {"DISPLAY=" + mo_display,
+                      "SDL_VIDEODRIVER=x11",
+                      "LSAN_OPTIONS=" VANTREL_LSAN_OPTIONS,
+                      VANTREL_VIEW_PATH,
+                      "--size",
+                      std::to_string(WIDTH) + "x" + std::to_string(HEIGHT),
+                      "-o",
+                      mo_folder.Path("win.png")};
+    BackgroundProgram viewer(call);
     std::string window;
     ASSERT_EQ(Xdo("search --sync --onlyvisible --name '^vantrel-view$'", &window), 0) << "no window appeared";
     window = window.substr(0, window.find('\n'));
