@@ -10,6 +10,7 @@ IVRasterThreadPool::IVRasterThreadPool(int threads) {
 }
 
 IVRasterThreadPool::~IVRasterThreadPool() {
+    Wait();
     for (std::jthread& worker : mv_workers)
         worker.request_stop();
     {
@@ -26,7 +27,7 @@ void IVRasterThreadPool::_Drain() {
         mp_job(mp_context, index);
 }
 
-void IVRasterThreadPool::Run(size_t count, void (*job)(void* context, size_t index), void* context) {
+void IVRasterThreadPool::Start(size_t count, void (*job)(void* context, size_t index), void* context) {
     if (count == 0)
         return;
     if (mv_workers.empty() || count == 1) {
@@ -43,7 +44,14 @@ void IVRasterThreadPool::Run(size_t count, void (*job)(void* context, size_t ind
         mn_running = mv_workers.size();
         ++mn_generation;
     }
+    mb_started = true;
     mo_start.notify_all();
+}
+
+void IVRasterThreadPool::Wait() {
+    if (!mb_started)
+        return;
+    mb_started = false;
     _Drain();
     std::unique_lock lock(mo_mutex);
     mo_done.wait(lock, [this] { return mn_running == 0; });
