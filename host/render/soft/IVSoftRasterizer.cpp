@@ -42,6 +42,13 @@ bool IsUsable(const float* point) {
            std::fabs(point[1]) < MAX_COORDINATE; // fabs(NaN) < x is false
 }
 
+// std::floor for |value| < 2^23, without the library call: bounds are taken for every primitive
+// as it is recorded.
+int64_t Floor(float value) {
+    const auto whole = int64_t(value);
+    return float(whole) > value ? whole - 1 : whole;
+}
+
 // Half away from zero, like llround, without the library call; |value| < 2^20 is checked first.
 int64_t Snap(float value) {
     const double scaled = double(value) * double(SUBPIXEL_ONE);
@@ -542,10 +549,12 @@ bool IVSoftRasterizer::_Bounds(const Batch& batch, const Command& command, Rect&
             return false;
         // Pixel p is covered only when its centre p + 0.5 lies within the snapped corners, which
         // are at most 1/512 pixel from these: the margins keep the bounds a superset.
-        bounds.left = int64_t(std::floor(std::min({c[0][0], c[1][0], c[2][0]}) - 0.51f));
-        bounds.right = int64_t(std::floor(std::max({c[0][0], c[1][0], c[2][0]}) - 0.49f));
-        bounds.top = int64_t(std::floor(std::min({c[0][1], c[1][1], c[2][1]}) - 0.51f));
-        bounds.bottom = int64_t(std::floor(std::max({c[0][1], c[1][1], c[2][1]}) - 0.49f));
+        // Two-way min and max compile to min and max instructions (the corners are finite here),
+        // where the random orientation of small triangles would mispredict branches.
+        bounds.left = Floor(std::min(std::min(c[0][0], c[1][0]), c[2][0]) - 0.51f);
+        bounds.right = Floor(std::max(std::max(c[0][0], c[1][0]), c[2][0]) - 0.49f);
+        bounds.top = Floor(std::min(std::min(c[0][1], c[1][1]), c[2][1]) - 0.51f);
+        bounds.bottom = Floor(std::max(std::max(c[0][1], c[1][1]), c[2][1]) - 0.49f);
         break;
     }
     case EKind::eLine: {
