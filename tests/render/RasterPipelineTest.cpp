@@ -18,7 +18,10 @@ namespace {
 constexpr uint32_t BLACK = 0xFF000000u;
 constexpr int WIDTH = 150;
 constexpr int HEIGHT = 100;
-constexpr size_t BATCH = IVSoftRasterizer::BATCH_PRIMITIVES;
+// After a flush the first batch is handed over at FIRST_BATCH_PRIMITIVES and each next at twice
+// the size: an event just after the third hand-over finds that batch of four times the first
+// size still being filled (it may find all of them filled, which is fine, only rarer).
+constexpr size_t SEGMENT = IVSoftRasterizer::FIRST_BATCH_PRIMITIVES * 7 + 64;
 
 struct Frame {
     std::vector<uint8_t> midway; // the first surface read midway
@@ -52,13 +55,14 @@ struct Primitive {
     uint32_t colour;
 };
 
-// Two and a half batches of small primitives scattered over the surface, made once.
+// Two segments of small primitives scattered over the surface, each touching it (so that every
+// one counts towards a batch), made once.
 const std::vector<Primitive>& Primitives() {
     static const std::vector<Primitive> primitives = [] {
         std::mt19937 random(5);
-        std::uniform_real_distribution<float> x(-5.0f, 155.0f), y(-5.0f, 105.0f), small(-4.0f, 4.0f);
+        std::uniform_real_distribution<float> x(4.5f, 145.5f), y(4.5f, 95.5f), small(-4.0f, 4.0f);
         std::uniform_real_distribution<float> depth(-1.0f, 1.0f);
-        std::vector<Primitive> list(BATCH * 5 / 2);
+        std::vector<Primitive> list(SEGMENT * 2);
         for (Primitive& primitive : list) {
             const float ax = x(random), ay = y(random);
             primitive = {{ax, ay, depth(random)},
@@ -73,10 +77,9 @@ const std::vector<Primitive>& Primitives() {
 }
 
 // The primitives, again and again, as lines, points, textured and plain triangles under changing
-// state into eight and three quarter batches, with an event halfway through every third half
-// batch, the batch before it being filled then: the first surface is read, cleared, the thread
-// count changes, the drawing moves to a surface that is destroyed, then to the second surface;
-// the rasterizer is destroyed with one batch being filled and another pending.
+// state, with an event at the end of every segment: the first surface is read, cleared, the
+// thread count changes, the drawing moves to a surface that is destroyed, then to the second
+// surface; the rasterizer is destroyed with one batch being filled and another pending.
 Frame Draw(int threads, const IVTextureSoft& texture) {
     IVDisplaySurfaceSoft first(WIDTH, HEIGHT), second(WIDTH, HEIGHT);
     auto doomed = std::make_unique<IVDisplaySurfaceSoft>(WIDTH, HEIGHT);
@@ -89,23 +92,23 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
         rasterizer.SetSurface(&first);
         rasterizer.SetTexture(&texture);
         const std::vector<Primitive>& primitives = Primitives();
-        for (size_t i = 0; i < BATCH * 35 / 4; ++i) {
-            if (i == BATCH * 3 / 2) {
+        for (size_t i = 0; i < SEGMENT * 5 + IVSoftRasterizer::FIRST_BATCH_PRIMITIVES * 7 / 2; ++i) {
+            if (i == SEGMENT) {
                 frame.midway = Bytes(first);
-            } else if (i == BATCH * 3) {
+            } else if (i == SEGMENT * 2) {
                 first.Clear(0xFF306090u, 0.5f);
-            } else if (i == BATCH * 9 / 2) {
+            } else if (i == SEGMENT * 3) {
                 rasterizer.SetThreadCount(threads == 1 ? 1 : threads + 1);
-            } else if (i == BATCH * 6) {
+            } else if (i == SEGMENT * 4) {
                 rasterizer.SetSurface(doomed.get());
-            } else if (i == BATCH * 15 / 2) {
+            } else if (i == SEGMENT * 5) {
                 doomed.reset();
                 EXPECT_EQ(rasterizer.GetSurface(), nullptr) << "a destroyed surface is let go";
                 rasterizer.SetSurface(&second);
             }
-            if (i % (BATCH * 2) == BATCH / 2)
+            if (i % SEGMENT == SEGMENT / 3)
                 rasterizer.AddClippingPlane(0.5f, 1.0f, 40.0f, -60.0f);
-            if (i % (BATCH * 2) == BATCH)
+            if (i % SEGMENT == SEGMENT * 2 / 3)
                 rasterizer.ClearClippingPlanes();
             rasterizer.SetBlend(i % 3 == 0);
             rasterizer.SetShading(i % 2 == 0);

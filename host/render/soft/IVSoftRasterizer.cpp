@@ -24,6 +24,7 @@ constexpr int TILE_BITS = 6;
 // Small enough that filling starts early in a frame and that both batches (4 MiB of commands
 // each) and the frame stay in the shared cache, large enough that handing over costs little.
 constexpr size_t BATCH_COMMANDS = IVSoftRasterizer::BATCH_PRIMITIVES;
+constexpr size_t FIRST_HANDOVER = IVSoftRasterizer::FIRST_BATCH_PRIMITIVES;
 
 constexpr uint8_t FLAG_BLEND = 1;
 constexpr uint8_t FLAG_DEPTH_TEST = 2;
@@ -195,7 +196,7 @@ struct LineWalk {
 
 } // namespace
 
-IVSoftRasterizer::IVSoftRasterizer() : mn_threads(DefaultThreadCount()) {
+IVSoftRasterizer::IVSoftRasterizer() : mn_handover(FIRST_HANDOVER), mn_threads(DefaultThreadCount()) {
     SetColourWord(0xFFFFFFFFu);
 }
 
@@ -380,7 +381,7 @@ void IVSoftRasterizer::_AfterRecord() {
                 batch.busy_tiles.push_back(uint32_t(tile));
             bin.push_back(number);
         }
-    if (batch.count < BATCH_COMMANDS)
+    if (batch.count < (mn_threads == 1 ? BATCH_COMMANDS : mn_handover))
         return;
     if (mn_threads == 1) {
         _FillHere(false);
@@ -391,6 +392,7 @@ void IVSoftRasterizer::_AfterRecord() {
     _WaitHandedOver();
     _Pool().Start(batch.busy_tiles.size(), _FillJob, &batch);
     mb_handed_over = true;
+    mn_handover = std::min(mn_handover * 2, BATCH_COMMANDS);
     mn_recording ^= 1;
 }
 
@@ -442,6 +444,7 @@ uint32_t IVSoftRasterizer::_Colour(const Batch& batch, const Command& command, u
 
 void IVSoftRasterizer::Flush() {
     _WaitHandedOver();
+    mn_handover = FIRST_HANDOVER;
     Batch& batch = mo_batches[mn_recording];
     if (batch.count != 0) {
         // Small batches stay on the calling thread: waking the pool costs more than they do. A

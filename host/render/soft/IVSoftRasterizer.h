@@ -39,9 +39,10 @@
 // Deferred, tiled, pipelined drawing: each raster operation records the primitive with the state
 // it needs (colour, blending, depth switches, the plane table, texture) into the current batch
 // and files its number under the 64 x 64 pixel tiles its bounds touch. With more than one
-// thread, a full batch (BATCH_PRIMITIVES) goes to the other threads, which fill its tiles while
-// the caller records (and, in a device, transforms) into a second batch; before handing over the
-// next one the caller waits for that batch, taking its unfilled tiles itself meanwhile. Flush
+// thread, a batch goes to the other threads once it holds BATCH_PRIMITIVES (the first few after
+// a flush sooner, see there); they fill its tiles while the caller
+// records (and, in a device, transforms) into a second batch. Before handing over the next one
+// the caller waits for that batch, taking its unfilled tiles itself meanwhile. Flush
 // waits for the batch being filled, then fills the current one with all threads. Flushes happen:
 // on Flush, when the surface changes or is read (every pixel and depth getter of
 // IVDisplaySurfaceSoft, Clear and Resize flush first), on SetThreadCount and on destruction; a
@@ -71,9 +72,13 @@ class IVRasterThreadPool;
 
 class IVSoftRasterizer {
 public:
-    // Primitives per batch: past this many pending ones the work is handed over (or, with one
-    // thread, filled).
+    // Primitives per batch: at this many pending ones the work is handed over to the other
+    // threads or, with one thread, filled. With more than one thread the first batch after a
+    // flush is handed over at FIRST_BATCH_PRIMITIVES and each next one at twice the size of the
+    // last, up to BATCH_PRIMITIVES: filling starts early in every frame, also in frames too small
+    // to fill a batch, while large frames still go in large batches.
     static constexpr size_t BATCH_PRIMITIVES = size_t(1) << 16;
+    static constexpr size_t FIRST_BATCH_PRIMITIVES = size_t(1) << 12;
 
     IVSoftRasterizer();
     IVSoftRasterizer(const IVSoftRasterizer&) = delete;
@@ -254,6 +259,7 @@ private:
     Batch mo_batches[2];
     int mn_recording = 0;
     bool mb_handed_over = false;
+    size_t mn_handover; // the size at which the recording batch is handed over
     int mn_threads = 1;
     // Declared last: destroyed first, after any run it has under way.
     std::unique_ptr<IVRasterThreadPool> mp_pool;
