@@ -198,8 +198,9 @@ private:
     };
     // Pending work for one surface: everything a fill reads, so that one batch can be filled by
     // other threads while the caller records into another. Kept between frames so that a warm
-    // rasterizer does not allocate.
-    struct Batch {
+    // rasterizer does not allocate. Cache-line aligned: the caller writes the recording batch's
+    // fields for every primitive, which must not evict the lines the fill keeps reading.
+    struct alignas(64) Batch {
         // Allocated on first use and never initialised as a whole: only the pages that pending
         // work reaches are ever touched.
         std::unique_ptr<Command[]> commands;
@@ -257,6 +258,7 @@ private:
 
     // mo_batches[mn_recording] records; the other one is being filled while mb_handed_over.
     Batch mo_batches[2];
+    static_assert(sizeof(Batch) % 64 == 0, "the batches share no cache line");
     int mn_recording = 0;
     bool mb_handed_over = false;
     size_t mn_handover; // the size at which the recording batch is handed over
