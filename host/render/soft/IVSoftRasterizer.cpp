@@ -390,6 +390,9 @@ void IVSoftRasterizer::_AfterRecord() {
     }
     // Batches are filled in order: the previous one finishes before this one starts.
     _WaitHandedOver();
+    // In tile order every batch, so that the pool gives a tile mostly to the thread that filled
+    // it before, whose core still holds its pixels.
+    std::sort(batch.busy_tiles.begin(), batch.busy_tiles.end());
     _Pool().Start(batch.busy_tiles.size(), _FillJob, &batch);
     mb_handed_over = true;
     mn_handover = std::min(mn_handover * 2, BATCH_COMMANDS);
@@ -412,11 +415,13 @@ void IVSoftRasterizer::_WaitHandedOver() {
 
 void IVSoftRasterizer::_FillHere(bool parallel) {
     Batch& batch = mo_batches[mn_recording];
-    if (parallel)
+    if (parallel) {
+        std::sort(batch.busy_tiles.begin(), batch.busy_tiles.end());
         _Pool().Run(batch.busy_tiles.size(), _FillJob, &batch);
-    else
+    } else {
         for (uint32_t tile : batch.busy_tiles)
             _FillTile(batch, tile);
+    }
 }
 
 void IVSoftRasterizer::_FillJob(void* context, size_t index) {
