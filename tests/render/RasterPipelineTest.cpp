@@ -50,36 +50,11 @@ std::string Difference(const std::vector<uint8_t>& expected, const std::vector<u
     return {};
 }
 
-struct Primitive {
-    float a[3], b[3], c[3], normal[3];
-    uint32_t colour;
-};
-
-// Two segments of small primitives scattered over the surface, each touching it (so that every
-// one counts towards a batch), made once.
-const std::vector<Primitive>& Primitives() {
-    static const std::vector<Primitive> primitives = [] {
-        std::mt19937 random(5);
-        std::uniform_real_distribution<float> x(4.5f, 145.5f), y(4.5f, 95.5f), small(-4.0f, 4.0f);
-        std::uniform_real_distribution<float> depth(-1.0f, 1.0f);
-        std::vector<Primitive> list(SEGMENT * 2);
-        for (Primitive& primitive : list) {
-            const float ax = x(random), ay = y(random);
-            primitive = {{ax, ay, depth(random)},
-                         {ax + small(random), ay + small(random), depth(random)},
-                         {ax + small(random), ay + small(random), depth(random)},
-                         {small(random), small(random), 1.0f},
-                         uint32_t(random()) | 0x20000000u};
-        }
-        return list;
-    }();
-    return primitives;
-}
-
-// The primitives, again and again, as lines, points, textured and plain triangles under changing
-// state, with an event at the end of every segment: the first surface is read, cleared, the
-// thread count changes, the drawing moves to a surface that is destroyed, then to the second
-// surface; the rasterizer is destroyed with one batch being filled and another pending.
+// Small primitives scattered over the surface (each touching it, so that every one counts towards
+// a batch) as lines, points, textured and plain triangles under changing state, with an event at
+// the end of every segment: the first surface is read, cleared, the thread count changes, the
+// drawing moves to a surface that is destroyed, then to the second surface; the rasterizer is
+// destroyed with one batch being filled and another pending.
 Frame Draw(int threads, const IVTextureSoft& texture) {
     IVDisplaySurfaceSoft first(WIDTH, HEIGHT), second(WIDTH, HEIGHT);
     auto doomed = std::make_unique<IVDisplaySurfaceSoft>(WIDTH, HEIGHT);
@@ -91,7 +66,9 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
         rasterizer.SetThreadCount(threads);
         rasterizer.SetSurface(&first);
         rasterizer.SetTexture(&texture);
-        const std::vector<Primitive>& primitives = Primitives();
+        std::mt19937 random(5);
+        std::uniform_real_distribution<float> x(4.5f, 145.5f), y(4.5f, 95.5f), small(-4.0f, 4.0f);
+        std::uniform_real_distribution<float> depth(-1.0f, 1.0f);
         for (size_t i = 0; i < SEGMENT * 5 + IVSoftRasterizer::FIRST_BATCH_PRIMITIVES * 7 / 2; ++i) {
             if (i == SEGMENT) {
                 frame.midway = Bytes(first);
@@ -113,18 +90,20 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
             rasterizer.SetBlend(i % 3 == 0);
             rasterizer.SetShading(i % 2 == 0);
             rasterizer.SetDepthTest(i % 5 != 0, i % 3 != 0);
-            const Primitive& primitive = primitives[i % primitives.size()];
-            const float *a = primitive.a, *b = primitive.b, *c = primitive.c;
-            rasterizer.SetColourWord(primitive.colour);
+            rasterizer.SetColourWord(uint32_t(random()) | 0x20000000u);
+            const float a[3] = {x(random), y(random), depth(random)};
+            const float b[3] = {a[0] + small(random), a[1] + small(random), depth(random)};
+            const float c[3] = {a[0] + small(random), a[1] + small(random), depth(random)};
+            const float normal[3] = {small(random), small(random), 1.0f};
             if (i % 11 == 0) {
                 rasterizer.RasterLine(a, b);
             } else if (i % 13 == 0) {
                 rasterizer.RasterPoint(a, 3);
             } else if (i % 7 == 0) {
                 const float ta[3] = {0, 0, 1}, tb[3] = {1, 0, 2}, tc[3] = {0, 1, 0.5f};
-                rasterizer.RasterTriangleTextured(a, b, c, primitive.normal, ta, tb, tc);
+                rasterizer.RasterTriangleTextured(a, b, c, normal, ta, tb, tc);
             } else {
-                rasterizer.RasterTriangle(a, b, c, primitive.normal);
+                rasterizer.RasterTriangle(a, b, c, normal);
             }
         }
     }

@@ -40,17 +40,17 @@
 // it needs (colour, blending, depth switches, the plane table, texture) into the current batch
 // and files its number under the 64 x 64 pixel tiles its bounds touch. With more than one
 // thread, a batch goes to the other threads once it holds BATCH_PRIMITIVES (the first few after
-// a flush sooner, see there); they fill its tiles while the caller
-// records (and, in a device, transforms) into a second batch. Before handing over the next one
-// the caller waits for that batch, taking its unfilled tiles itself meanwhile. Flush
-// waits for the batch being filled, then fills the current one with all threads. Flushes happen:
-// on Flush, when the surface changes or is read (every pixel and depth getter of
-// IVDisplaySurfaceSoft, Clear and Resize flush first), on SetThreadCount and on destruction; a
-// surface destroyed with work pending waits for the batch being filled and drops the rest. Each
-// tile is filled with its primitives in submission order and batches are filled in order, so
-// each pixel sees the same operations in the same order as an immediate rasterizer would and
-// images are identical for any thread count. The number of threads is the machine's, or
-// VANTREL_THREADS (1 to 64) when set; with 1 nothing runs on another thread.
+// a flush sooner, see there); they fill its tiles while the caller records (and, in a device,
+// transforms) into a second batch. Before handing over the next one the caller waits for that
+// batch, taking its unfilled tiles itself meanwhile. Flush waits for the batch being filled,
+// then fills the current one with all threads. Flushes happen: on Flush, when the surface
+// changes or is read (every pixel and depth getter of IVDisplaySurfaceSoft, Clear and Resize
+// flush first), on SetThreadCount and on destruction; a surface destroyed with work pending
+// waits for the batch being filled and drops the rest. Each tile is filled with its primitives
+// in submission order and batches are filled in order, so each pixel sees the same operations in
+// the same order as an immediate rasterizer would and images are identical for any thread
+// count. The number of threads is the machine's, or VANTREL_THREADS (1 to 64) when set; with 1
+// nothing runs on another thread.
 //
 // A bound texture is sampled while its batch is filled, which may be as late as the next flush
 // (at the latest the end of the frame): keep its image and addressing unchanged and the texture
