@@ -2,8 +2,9 @@
 // (about the size and depth complexity of the renderer's torus frame), opaque with the depth
 // test and transparent with blending, and large textured triangles for the fill rate. The
 // thread count is the benchmark's argument. Counters split the wall time into recording (the
-// calls, with the flushes of full batches) and the final flush, and give the CPU time of all
-// threads and the page faults per frame.
+// calls, with the hand-over of full batches and, with more threads, the waits for the batch
+// before) and the final flush, and give the CPU time of all threads and the page faults per
+// frame.
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "host/render/soft/IVTextureSoft.h"

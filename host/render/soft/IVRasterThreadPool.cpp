@@ -10,6 +10,7 @@ IVRasterThreadPool::IVRasterThreadPool(int threads) {
 }
 
 IVRasterThreadPool::~IVRasterThreadPool() {
+    Wait();
     for (std::jthread& worker : mv_workers)
         worker.request_stop();
     {
@@ -20,16 +21,22 @@ IVRasterThreadPool::~IVRasterThreadPool() {
     mv_workers.clear(); // joins
 }
 
-void IVRasterThreadPool::_Drain() {
-    for (size_t index = mn_next.fetch_add(1, std::memory_order_relaxed); index < mn_count;
-         index = mn_next.fetch_add(1, std::memory_order_relaxed))
-        mp_job(mp_context, index);
+void IVRasterThreadPool::_Drain(bool from_last) {
+    uint64_t unclaimed = mn_unclaimed.load(std::memory_order_relaxed);
+    for (;;) {
+        const uint64_t first = unclaimed >> 32, last = unclaimed & 0xFFFFFFFFu;
+        if (first >= last)
+            return;
+        const uint64_t claimed = from_last ? (first << 32 | (last - 1)) : ((first + 1) << 32 | last);
+        if (mn_unclaimed.compare_exchange_weak(unclaimed, claimed, std::memory_order_relaxed))
+            mp_job(mp_context, size_t(from_last ? last - 1 : first));
+    }
 }
 
-void IVRasterThreadPool::Run(size_t count, void (*job)(void* context, size_t index), void* context) {
+void IVRasterThreadPool::Start(size_t count, void (*job)(void* context, size_t index), void* context) {
     if (count == 0)
         return;
-    if (mv_workers.empty() || count == 1) {
+    if (mv_workers.empty() || count == 1 || count > 0xFFFFFFFFu) {
         for (size_t index = 0; index < count; ++index)
             job(context, index);
         return;
@@ -38,13 +45,19 @@ void IVRasterThreadPool::Run(size_t count, void (*job)(void* context, size_t ind
         std::lock_guard lock(mo_mutex);
         mp_job = job;
         mp_context = context;
-        mn_count = count;
-        mn_next.store(0, std::memory_order_relaxed);
+        mn_unclaimed.store(uint64_t(count), std::memory_order_relaxed);
         mn_running = mv_workers.size();
         ++mn_generation;
     }
+    mb_started = true;
     mo_start.notify_all();
-    _Drain();
+}
+
+void IVRasterThreadPool::Wait() {
+    if (!mb_started)
+        return;
+    mb_started = false;
+    _Drain(true);
     std::unique_lock lock(mo_mutex);
     mo_done.wait(lock, [this] { return mn_running == 0; });
 }
@@ -58,7 +71,7 @@ void IVRasterThreadPool::_Work(std::stop_token stop) {
                 return;
             seen = mn_generation;
         }
-        _Drain();
+        _Drain(false);
         std::lock_guard lock(mo_mutex);
         if (--mn_running == 0)
             mo_done.notify_one();

@@ -21,8 +21,10 @@ constexpr float MAX_COORDINATE = 1048576.0f;
 // Tiles of 64 x 64 pixels: 16 KiB of colour and 16 KiB of depth, which stay in a core's cache
 // while the tile's primitives are drawn.
 constexpr int TILE_BITS = 6;
-// Past this many pending primitives the work is flushed, which bounds the memory it holds.
-constexpr size_t BATCH_COMMANDS = size_t(1) << 18;
+// Small enough that filling starts early in a frame and that both batches (4 MiB of commands
+// each) and the frame stay in the shared cache, large enough that handing over costs little.
+constexpr size_t BATCH_COMMANDS = IVSoftRasterizer::BATCH_PRIMITIVES;
+constexpr size_t FIRST_HANDOVER = IVSoftRasterizer::FIRST_BATCH_PRIMITIVES;
 
 constexpr uint8_t FLAG_BLEND = 1;
 constexpr uint8_t FLAG_DEPTH_TEST = 2;
@@ -39,6 +41,13 @@ constexpr float FILL_WEIGHT = 0.35f;
 bool IsUsable(const float* point) {
     return std::isfinite(point[2]) && std::fabs(point[0]) < MAX_COORDINATE &&
            std::fabs(point[1]) < MAX_COORDINATE; // fabs(NaN) < x is false
+}
+
+// std::floor for |value| < 2^23, without the library call: bounds are taken for every primitive
+// as it is recorded.
+int64_t Floor(float value) {
+    const auto whole = int64_t(value);
+    return float(whole) > value ? whole - 1 : whole;
 }
 
 // Half away from zero, like llround, without the library call; |value| < 2^20 is checked first.
@@ -187,9 +196,8 @@ struct LineWalk {
 
 } // namespace
 
-IVSoftRasterizer::IVSoftRasterizer() : mn_threads(DefaultThreadCount()) {
+IVSoftRasterizer::IVSoftRasterizer() : mn_handover(FIRST_HANDOVER), mn_threads(DefaultThreadCount()) {
     SetColourWord(0xFFFFFFFFu);
-    mv_plane_sets.push_back({0, 0});
 }
 
 IVSoftRasterizer::~IVSoftRasterizer() {
@@ -259,31 +267,33 @@ float IVSoftRasterizer::Light(const float* normal) {
     return std::clamp(light, 0.0f, 1.0f);
 }
 
-uint32_t IVSoftRasterizer::_CurrentPlaneSet() {
+uint32_t IVSoftRasterizer::_CurrentPlaneSet(Batch& batch) {
     const size_t count =
         mb_active ? std::min({mv_z0.size(), mv_gx.size(), mv_gy.size(), mv_side.size()}) : size_t(0);
     if (count == 0)
         return 0;
-    const PlaneSet& last = mv_plane_sets.back();
-    if (mv_plane_sets.size() > 1 && last.count == count) {
+    std::vector<PlaneSet>& sets = batch.plane_sets;
+    std::vector<float>& stored_values = batch.plane_values;
+    const PlaneSet& last = sets.back();
+    if (sets.size() > 1 && last.count == count) {
         bool same = true;
         for (size_t k = 0; k < count && same; ++k) {
-            const float* stored = &mv_plane_values[(last.first + k) * 4];
+            const float* stored = &stored_values[(last.first + k) * 4];
             const float values[4] = {mv_z0[k], mv_gx[k], mv_gy[k], mv_side[k] ? 1.0f : 0.0f};
             same = std::memcmp(stored, values, sizeof values) == 0;
         }
         if (same)
-            return uint32_t(mv_plane_sets.size() - 1);
+            return uint32_t(sets.size() - 1);
     }
-    const auto first = uint32_t(mv_plane_values.size() / 4);
+    const auto first = uint32_t(stored_values.size() / 4);
     for (size_t k = 0; k < count; ++k) {
-        mv_plane_values.push_back(mv_z0[k]);
-        mv_plane_values.push_back(mv_gx[k]);
-        mv_plane_values.push_back(mv_gy[k]);
-        mv_plane_values.push_back(mv_side[k] ? 1.0f : 0.0f);
+        stored_values.push_back(mv_z0[k]);
+        stored_values.push_back(mv_gx[k]);
+        stored_values.push_back(mv_gy[k]);
+        stored_values.push_back(mv_side[k] ? 1.0f : 0.0f);
     }
-    mv_plane_sets.push_back({first, uint32_t(count)});
-    return uint32_t(mv_plane_sets.size() - 1);
+    sets.push_back({first, uint32_t(count)});
+    return uint32_t(sets.size() - 1);
 }
 
 void IVSoftRasterizer::SetSurface(IVDisplaySurfaceSoft* surface) {
@@ -293,25 +303,32 @@ void IVSoftRasterizer::SetSurface(IVDisplaySurfaceSoft* surface) {
     mp_surface = surface;
 }
 
-void IVSoftRasterizer::_Reset() {
-    mn_commands = 0;
-    mv_colour_states.clear();
-    mv_textured.clear();
-    mv_plane_sets.resize(1);
-    mv_plane_values.clear();
+void IVSoftRasterizer::_Empty(Batch& batch) {
+    for (uint32_t tile : batch.busy_tiles)
+        batch.bins[tile].clear();
+    batch.busy_tiles.clear();
+    batch.count = 0;
+    batch.surface = nullptr;
+    batch.colour_states.clear();
+    batch.textured.clear();
+    batch.plane_sets.resize(1);
+    batch.plane_values.clear();
 }
 
 void IVSoftRasterizer::_ForgetSurface() {
-    _Reset();
+    // The batch being filled writes into the surface: it has to finish before the surface goes.
+    _WaitHandedOver();
+    _Empty(mo_batches[mn_recording]);
     mp_surface = nullptr;
 }
 
-uint32_t IVSoftRasterizer::_CurrentColourState() {
+uint32_t IVSoftRasterizer::_CurrentColourState(Batch& batch) {
     const ColourState state{
         {mn_red_quarter, mn_green_quarter, mn_blue_quarter}, {mn_red, mn_green, mn_blue}, mb_shading};
-    if (mv_colour_states.empty() || !(mv_colour_states.back() == state))
-        mv_colour_states.push_back(state);
-    return uint32_t(mv_colour_states.size() - 1);
+    std::vector<ColourState>& states = batch.colour_states;
+    if (states.empty() || !(states.back() == state))
+        states.push_back(state);
+    return uint32_t(states.size() - 1);
 }
 
 IVSoftRasterizer::Command* IVSoftRasterizer::_Record(EKind kind) {
@@ -324,27 +341,96 @@ IVSoftRasterizer::Command* IVSoftRasterizer::_Record(EKind kind) {
             surface->mp_pending->Flush();
         surface->mp_pending = this;
     }
-    if (mp_commands == nullptr)
-        mp_commands = std::make_unique_for_overwrite<Command[]>(BATCH_COMMANDS);
-    Command& command = mp_commands[mn_commands++];
+    Batch& batch = mo_batches[mn_recording];
+    if (batch.count == 0) {
+        if (batch.commands == nullptr)
+            batch.commands = std::make_unique_for_overwrite<Command[]>(BATCH_COMMANDS);
+        batch.surface = surface;
+        batch.tiles_x = (surface->GetWidth() + (1 << TILE_BITS) - 1) >> TILE_BITS;
+        batch.tiles_y = (surface->GetHeight() + (1 << TILE_BITS) - 1) >> TILE_BITS;
+        const size_t tiles = size_t(batch.tiles_x) * size_t(batch.tiles_y);
+        if (batch.bins.size() < tiles)
+            batch.bins.resize(tiles);
+    }
+    Command& command = batch.commands[batch.count++];
     command.kind = kind;
     command.flags = uint8_t((mb_blend ? FLAG_BLEND : 0) | (mb_depth_test ? FLAG_DEPTH_TEST : 0) |
                             (mb_depth_write ? FLAG_DEPTH_WRITE : 0));
     command.alpha = mn_alpha;
     command.size = 0;
-    command.colour = _CurrentColourState();
-    command.planes = _CurrentPlaneSet();
+    command.colour = _CurrentColourState(batch);
+    command.planes = _CurrentPlaneSet(batch);
     command.extra = 0;
     return &command;
 }
 
 void IVSoftRasterizer::_AfterRecord() {
-    if (mn_commands >= BATCH_COMMANDS)
-        Flush();
+    Batch& batch = mo_batches[mn_recording];
+    const auto number = uint32_t(batch.count - 1);
+    Rect bounds;
+    if (!_Bounds(batch, batch.commands[number], bounds)) {
+        batch.count = number; // touches no pixel
+        return;
+    }
+    const size_t tiles_x = size_t(batch.tiles_x);
+    for (int64_t ty = bounds.top >> TILE_BITS; ty <= bounds.bottom >> TILE_BITS; ++ty)
+        for (int64_t tx = bounds.left >> TILE_BITS; tx <= bounds.right >> TILE_BITS; ++tx) {
+            const size_t tile = size_t(ty) * tiles_x + size_t(tx);
+            std::vector<uint32_t>& bin = batch.bins[tile];
+            if (bin.empty())
+                batch.busy_tiles.push_back(uint32_t(tile));
+            bin.push_back(number);
+        }
+    if (batch.count < (mn_threads == 1 ? BATCH_COMMANDS : mn_handover))
+        return;
+    if (mn_threads == 1) {
+        _FillHere(false);
+        _Empty(batch);
+        return;
+    }
+    // Batches are filled in order: the previous one finishes before this one starts.
+    _WaitHandedOver();
+    // In tile order every batch, so that the pool gives a tile mostly to the thread that filled
+    // it before, whose core still holds its pixels.
+    std::sort(batch.busy_tiles.begin(), batch.busy_tiles.end());
+    _Pool().Start(batch.busy_tiles.size(), _FillJob, &batch);
+    mb_handed_over = true;
+    mn_handover = std::min(mn_handover * 2, BATCH_COMMANDS);
+    mn_recording ^= 1;
 }
 
-uint32_t IVSoftRasterizer::_Colour(const Command& command, uint32_t* light256) const {
-    const ColourState& state = mv_colour_states[command.colour];
+IVRasterThreadPool& IVSoftRasterizer::_Pool() {
+    if (mp_pool == nullptr)
+        mp_pool = std::make_unique<IVRasterThreadPool>(mn_threads);
+    return *mp_pool;
+}
+
+void IVSoftRasterizer::_WaitHandedOver() {
+    if (!mb_handed_over)
+        return;
+    mp_pool->Wait();
+    mb_handed_over = false;
+    _Empty(mo_batches[mn_recording ^ 1]);
+}
+
+void IVSoftRasterizer::_FillHere(bool parallel) {
+    Batch& batch = mo_batches[mn_recording];
+    if (parallel) {
+        std::sort(batch.busy_tiles.begin(), batch.busy_tiles.end());
+        _Pool().Run(batch.busy_tiles.size(), _FillJob, &batch);
+    } else {
+        for (uint32_t tile : batch.busy_tiles)
+            _FillTile(batch, tile);
+    }
+}
+
+void IVSoftRasterizer::_FillJob(void* context, size_t index) {
+    const Batch& batch = *static_cast<const Batch*>(context);
+    _FillTile(batch, batch.busy_tiles[index]);
+}
+
+uint32_t IVSoftRasterizer::_Colour(const Batch& batch, const Command& command, uint32_t* light256) {
+    const ColourState& state = batch.colour_states[command.colour];
     const bool shaded =
         state.shading && (command.kind == EKind::eTriangle || command.kind == EKind::eTextured);
     if (!shaded) {
@@ -362,97 +448,48 @@ uint32_t IVSoftRasterizer::_Colour(const Command& command, uint32_t* light256) c
 }
 
 void IVSoftRasterizer::Flush() {
-    if (mn_commands == 0)
-        return;
-    IVDisplaySurfaceSoft* surface = mp_surface;
-    mn_tiles_x = (surface->GetWidth() + (1 << TILE_BITS) - 1) >> TILE_BITS;
-    mn_tiles_y = (surface->GetHeight() + (1 << TILE_BITS) - 1) >> TILE_BITS;
-    const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
-    // Small batches stay on the calling thread: waking the pool costs more than they do. A
-    // batch of few but large primitives still fills its tiles in parallel.
-    const bool parallel = mn_threads > 1 && mn_commands >= 512;
-    auto pool = [this]() -> IVRasterThreadPool& {
-        if (mp_pool == nullptr)
-            mp_pool = std::make_unique<IVRasterThreadPool>(mn_threads);
-        return *mp_pool;
-    };
-    mn_chunks = parallel ? size_t(mn_threads) : 1;
-    if (mv_bins.size() < mn_chunks * tiles)
-        mv_bins.resize(mn_chunks * tiles);
-
-    auto bin = [](void* context, size_t chunk) { static_cast<IVSoftRasterizer*>(context)->_BinChunk(chunk); };
-    auto fill = [](void* context, size_t index) {
-        auto* self = static_cast<IVSoftRasterizer*>(context);
-        self->_FillTile(self->mv_busy_tiles[index]);
-    };
-    if (parallel)
-        pool().Run(mn_chunks, bin, this);
-    else
-        _BinChunk(0);
-    mv_busy_tiles.clear();
-    for (size_t tile = 0; tile < tiles; ++tile)
-        for (size_t chunk = 0; chunk < mn_chunks; ++chunk)
-            if (!mv_bins[chunk * tiles + tile].empty()) {
-                mv_busy_tiles.push_back(uint32_t(tile));
-                break;
-            }
-    if (parallel || (mn_threads > 1 && mv_busy_tiles.size() >= 8))
-        pool().Run(mv_busy_tiles.size(), fill, this);
-    else
-        for (size_t index = 0; index < mv_busy_tiles.size(); ++index)
-            fill(this, index);
-    for (uint32_t tile : mv_busy_tiles)
-        for (size_t chunk = 0; chunk < mn_chunks; ++chunk)
-            mv_bins[chunk * tiles + tile].clear();
-    _Reset();
-    surface->mp_pending = nullptr;
+    _WaitHandedOver();
+    mn_handover = FIRST_HANDOVER;
+    Batch& batch = mo_batches[mn_recording];
+    if (batch.count != 0) {
+        // Small batches stay on the calling thread: waking the pool costs more than they do. A
+        // batch of few but large primitives still fills its tiles in parallel.
+        _FillHere(mn_threads > 1 && (batch.count >= 512 || batch.busy_tiles.size() >= 8));
+        _Empty(batch);
+    }
+    if (mp_surface != nullptr && mp_surface->mp_pending == this)
+        mp_surface->mp_pending = nullptr;
 }
 
-void IVSoftRasterizer::_BinChunk(size_t chunk) {
-    const size_t count = mn_commands;
-    const size_t first = count * chunk / mn_chunks, last = count * (chunk + 1) / mn_chunks;
-    const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
-    std::vector<uint32_t>* bins = mv_bins.data() + chunk * tiles;
-    for (size_t number = first; number < last; ++number) {
-        Rect bounds;
-        if (!_Bounds(mp_commands[number], bounds))
-            continue;
-        for (int64_t ty = bounds.top >> TILE_BITS; ty <= bounds.bottom >> TILE_BITS; ++ty)
-            for (int64_t tx = bounds.left >> TILE_BITS; tx <= bounds.right >> TILE_BITS; ++tx)
-                bins[size_t(ty) * size_t(mn_tiles_x) + size_t(tx)].push_back(uint32_t(number));
+void IVSoftRasterizer::_FillTile(const Batch& batch, size_t tile) {
+    const int64_t tile_x = int64_t(tile % size_t(batch.tiles_x)) << TILE_BITS;
+    const int64_t tile_y = int64_t(tile / size_t(batch.tiles_x)) << TILE_BITS;
+    const Rect rect{tile_x, tile_y,
+                    std::min<int64_t>(tile_x + (1 << TILE_BITS), batch.surface->GetWidth()) - 1,
+                    std::min<int64_t>(tile_y + (1 << TILE_BITS), batch.surface->GetHeight()) - 1};
+    for (uint32_t number : batch.bins[tile]) {
+        const Command& command = batch.commands[number];
+        switch (command.kind) {
+        case EKind::eTriangle:
+        case EKind::eTextured:
+            _DrawTriangle(batch, command, rect);
+            break;
+        case EKind::eLine:
+            _DrawLine(batch, command, rect);
+            break;
+        case EKind::ePoint:
+            _DrawPoint(batch, command, rect);
+            break;
+        case EKind::eRect:
+            _DrawRect(batch, command, rect);
+            break;
+        }
     }
 }
 
-void IVSoftRasterizer::_FillTile(size_t tile) {
-    const int64_t tile_x = int64_t(tile % size_t(mn_tiles_x)) << TILE_BITS;
-    const int64_t tile_y = int64_t(tile / size_t(mn_tiles_x)) << TILE_BITS;
-    const Rect rect{tile_x, tile_y, std::min<int64_t>(tile_x + (1 << TILE_BITS), mp_surface->GetWidth()) - 1,
-                    std::min<int64_t>(tile_y + (1 << TILE_BITS), mp_surface->GetHeight()) - 1};
-    const size_t tiles = size_t(mn_tiles_x) * size_t(mn_tiles_y);
-    for (size_t chunk = 0; chunk < mn_chunks; ++chunk)
-        for (uint32_t number : mv_bins[chunk * tiles + tile]) {
-            const Command& command = mp_commands[number];
-            switch (command.kind) {
-            case EKind::eTriangle:
-            case EKind::eTextured:
-                _DrawTriangle(command, rect);
-                break;
-            case EKind::eLine:
-                _DrawLine(command, rect);
-                break;
-            case EKind::ePoint:
-                _DrawPoint(command, rect);
-                break;
-            case EKind::eRect:
-                _DrawRect(command, rect);
-                break;
-            }
-        }
-}
-
-inline bool IVSoftRasterizer::_IsClipped(uint32_t set, float x, float y, float depth) const {
-    const PlaneSet& planes = mv_plane_sets[set];
-    const float* plane = mv_plane_values.data() + size_t(planes.first) * 4;
+inline bool IVSoftRasterizer::_IsClipped(const Batch& batch, uint32_t set, float x, float y, float depth) {
+    const PlaneSet& planes = batch.plane_sets[set];
+    const float* plane = batch.plane_values.data() + size_t(planes.first) * 4;
     for (uint32_t k = 0; k < planes.count; ++k, plane += 4) {
         const float plane_depth = (plane[0] + plane[1] * x) + plane[2] * y;
         if (plane[3] != 0.0f ? depth > plane_depth : depth < plane_depth)
@@ -461,13 +498,14 @@ inline bool IVSoftRasterizer::_IsClipped(uint32_t set, float x, float y, float d
     return false;
 }
 
-inline void IVSoftRasterizer::_Plot(const Command& command, size_t index, float depth, uint32_t colour) {
-    float& stored = mp_surface->mv_depth[index];
+inline void IVSoftRasterizer::_Plot(const Batch& batch, const Command& command, size_t index, float depth,
+                                    uint32_t colour) {
+    float& stored = batch.surface->mv_depth[index];
     if ((command.flags & FLAG_DEPTH_TEST) != 0 && !(depth > stored))
         return;
     if ((command.flags & FLAG_DEPTH_WRITE) != 0)
         stored = depth;
-    uint32_t& pixel = mp_surface->mv_colour[index];
+    uint32_t& pixel = batch.surface->mv_colour[index];
     pixel = (command.flags & FLAG_BLEND) != 0 ? Blend(colour, pixel, command.alpha) : colour;
 }
 
@@ -501,15 +539,16 @@ void IVSoftRasterizer::RasterTriangleTextured(const float* ra, const float* rb, 
     std::memcpy(command->corner[1], rb, sizeof(float) * 3);
     std::memcpy(command->corner[2], rc, sizeof(float) * 3);
     std::memcpy(command->normal, normal, sizeof(float) * 3);
-    command->extra = uint32_t(mv_textured.size());
-    mv_textured.push_back({{{ta[0], ta[1], ta[2]}, {tb[0], tb[1], tb[2]}, {tc[0], tc[1], tc[2]}},
-                           mp_texture,
-                           mp_texture->GetAddressing()});
+    std::vector<Textured>& textured = mo_batches[mn_recording].textured;
+    command->extra = uint32_t(textured.size());
+    textured.push_back({{{ta[0], ta[1], ta[2]}, {tb[0], tb[1], tb[2]}, {tc[0], tc[1], tc[2]}},
+                        mp_texture,
+                        mp_texture->GetAddressing()});
     _AfterRecord();
 }
 
-bool IVSoftRasterizer::_Bounds(const Command& command, Rect& bounds) const {
-    const int64_t width = mp_surface->GetWidth(), height = mp_surface->GetHeight();
+bool IVSoftRasterizer::_Bounds(const Batch& batch, const Command& command, Rect& bounds) {
+    const int64_t width = batch.surface->GetWidth(), height = batch.surface->GetHeight();
     switch (command.kind) {
     case EKind::eTriangle:
     case EKind::eTextured: {
@@ -518,10 +557,12 @@ bool IVSoftRasterizer::_Bounds(const Command& command, Rect& bounds) const {
             return false;
         // Pixel p is covered only when its centre p + 0.5 lies within the snapped corners, which
         // are at most 1/512 pixel from these: the margins keep the bounds a superset.
-        bounds.left = int64_t(std::floor(std::min({c[0][0], c[1][0], c[2][0]}) - 0.51f));
-        bounds.right = int64_t(std::floor(std::max({c[0][0], c[1][0], c[2][0]}) - 0.49f));
-        bounds.top = int64_t(std::floor(std::min({c[0][1], c[1][1], c[2][1]}) - 0.51f));
-        bounds.bottom = int64_t(std::floor(std::max({c[0][1], c[1][1], c[2][1]}) - 0.49f));
+        // Two-way min and max compile to min and max instructions (the corners are finite here),
+        // where the random orientation of small triangles would mispredict branches.
+        bounds.left = Floor(std::min(std::min(c[0][0], c[1][0]), c[2][0]) - 0.51f);
+        bounds.right = Floor(std::max(std::max(c[0][0], c[1][0]), c[2][0]) - 0.49f);
+        bounds.top = Floor(std::min(std::min(c[0][1], c[1][1]), c[2][1]) - 0.51f);
+        bounds.bottom = Floor(std::max(std::max(c[0][1], c[1][1]), c[2][1]) - 0.49f);
         break;
     }
     case EKind::eLine: {
@@ -542,7 +583,7 @@ bool IVSoftRasterizer::_Bounds(const Command& command, Rect& bounds) const {
         break;
     }
     case EKind::eRect: {
-        const Textured& textured = mv_textured[command.extra];
+        const Textured& textured = batch.textured[command.extra];
         const double x0 = textured.texcoord[0][0], x1 = textured.texcoord[0][1];
         const double y0 = textured.texcoord[0][2], y1 = textured.texcoord[1][0];
         // Pixel p is covered when its centre p + 0.5 lies between the two edges.
@@ -561,9 +602,9 @@ bool IVSoftRasterizer::_Bounds(const Command& command, Rect& bounds) const {
     return bounds.left <= bounds.right && bounds.top <= bounds.bottom;
 }
 
-void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
+void IVSoftRasterizer::_DrawTriangle(const Batch& batch, const Command& command, const Rect& tile) {
     Setup setup;
-    if (!setup.Make(command.corner, mp_surface->GetWidth(), mp_surface->GetHeight()))
+    if (!setup.Make(command.corner, batch.surface->GetWidth(), batch.surface->GetHeight()))
         return;
     // Depth as a plane over the unsnapped corners, evaluated at pixel centres.
     const double depths[3] = {setup.corner[0][2], setup.corner[1][2], setup.corner[2][2]};
@@ -578,7 +619,7 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
     // Texture coordinates over w, and 1 / w, as planes in raster space.
     const bool textured = command.kind == EKind::eTextured;
     Plane s{}, t{}, q{};
-    const Textured* texture = textured ? &mv_textured[command.extra] : nullptr;
+    const Textured* texture = textured ? &batch.textured[command.extra] : nullptr;
     if (textured) {
         double su[3], tv[3], iw[3];
         for (int i = 0; i < 3; ++i) {
@@ -604,10 +645,10 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
     Edge edge2(x[0], y[0], x[1], y[1], start_x, start_y);
 
     const uint32_t set = command.planes;
-    const size_t stride = size_t(mp_surface->GetWidth());
+    const size_t stride = size_t(batch.surface->GetWidth());
     const double min_x = double(setup.min_x);
     uint32_t light = 256u;
-    const uint32_t shaded = _Colour(command, &light);
+    const uint32_t shaded = _Colour(batch, command, &light);
     for (int64_t py = first_y; py <= last_y; ++py) {
         int64_t w0 = edge0.value, w1 = edge1.value, w2 = edge2.value;
         const double centre_y = double(py) + 0.5;
@@ -617,7 +658,7 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
         for (int64_t px = first_x; px <= last_x; ++px) {
             if ((w0 | w1 | w2) >= 0) {
                 const float value = float(row_depth + depth.dx * double(px - setup.min_x));
-                if (set == 0 || !_IsClipped(set, float(px) + 0.5f, float(centre_y), value)) {
+                if (set == 0 || !_IsClipped(batch, set, float(px) + 0.5f, float(centre_y), value)) {
                     uint32_t colour = shaded;
                     if (textured) {
                         const double cx = double(px) + 0.5 - setup.ax, cy = centre_y - setup.ay;
@@ -630,7 +671,7 @@ void IVSoftRasterizer::_DrawTriangle(const Command& command, const Rect& tile) {
                         for (int shift = 0; shift < 24; shift += 8)
                             colour |= ((((texel >> shift) & 0xFFu) * light + 128u) >> 8) << shift;
                     }
-                    _Plot(command, row + size_t(px), value, colour);
+                    _Plot(batch, command, row + size_t(px), value, colour);
                 }
             }
             w0 += edge0.step_x;
@@ -655,8 +696,8 @@ void IVSoftRasterizer::RasterLine(const float* ra, const float* rb) {
     _AfterRecord();
 }
 
-void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
-    const double width = mp_surface->GetWidth(), height = mp_surface->GetHeight();
+void IVSoftRasterizer::_DrawLine(const Batch& batch, const Command& command, const Rect& tile) {
+    const double width = batch.surface->GetWidth(), height = batch.surface->GetHeight();
     LineWalk walk;
     if (!walk.Make(command.corner, width, height))
         return;
@@ -672,8 +713,8 @@ void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
         last = std::min<int64_t>(int64_t(std::ceil((leave - walk.t0) / span * double(walk.steps))) + 1,
                                  walk.steps);
     }
-    const size_t stride = size_t(mp_surface->GetWidth());
-    const uint32_t colour = _Colour(command, nullptr);
+    const size_t stride = size_t(batch.surface->GetWidth());
+    const uint32_t colour = _Colour(batch, command, nullptr);
     for (int64_t i = first; i <= last; ++i) {
         const double t = walk.t0 + (walk.t1 - walk.t0) * (double(i) / double(walk.steps));
         const double x = walk.x0 + walk.dx * t;
@@ -686,9 +727,10 @@ void IVSoftRasterizer::_DrawLine(const Command& command, const Rect& tile) {
         if (px < tile.left || px > tile.right || py < tile.top || py > tile.bottom)
             continue;
         const float depth = float(walk.z0 + walk.dz * t);
-        if (command.planes != 0 && _IsClipped(command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
+        if (command.planes != 0 &&
+            _IsClipped(batch, command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
             continue;
-        _Plot(command, size_t(py) * stride + size_t(px), depth, colour);
+        _Plot(batch, command, size_t(py) * stride + size_t(px), depth, colour);
     }
 }
 
@@ -708,19 +750,20 @@ void IVSoftRasterizer::RasterPoint(const float* rp, int mode) {
     _AfterRecord();
 }
 
-void IVSoftRasterizer::_DrawPoint(const Command& command, const Rect& tile) {
+void IVSoftRasterizer::_DrawPoint(const Batch& batch, const Command& command, const Rect& tile) {
     const int64_t size = command.size;
     const int64_t first_x = int64_t(std::floor(double(command.corner[0][0]))) - (size - 1) / 2;
     const int64_t first_y = int64_t(std::floor(double(command.corner[0][1]))) - (size - 1) / 2;
     const float depth = command.corner[0][2];
-    const size_t stride = size_t(mp_surface->GetWidth());
-    const uint32_t colour = _Colour(command, nullptr);
+    const size_t stride = size_t(batch.surface->GetWidth());
+    const uint32_t colour = _Colour(batch, command, nullptr);
     for (int64_t py = std::max(first_y, tile.top); py <= std::min(first_y + size - 1, tile.bottom); ++py)
         for (int64_t px = std::max(first_x, tile.left); px <= std::min(first_x + size - 1, tile.right);
              ++px) {
-            if (command.planes != 0 && _IsClipped(command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
+            if (command.planes != 0 &&
+                _IsClipped(batch, command.planes, float(px) + 0.5f, float(py) + 0.5f, depth))
                 continue;
-            _Plot(command, size_t(py) * stride + size_t(px), depth, colour);
+            _Plot(batch, command, size_t(py) * stride + size_t(px), depth, colour);
         }
 }
 
@@ -735,28 +778,30 @@ void IVSoftRasterizer::RasterTextureRect(const float* rect) {
     if (command == nullptr)
         return;
     command->flags = 0; // overwrites: no depth, no blending
-    command->extra = uint32_t(mv_textured.size());
-    mv_textured.push_back({{{rect[0], rect[1], rect[2]}, {rect[3], 0, 0}, {0, 0, 0}},
-                           mp_texture,
-                           IVTextureSoft::EAddressing::eClamp});
+    std::vector<Textured>& textured = mo_batches[mn_recording].textured;
+    command->extra = uint32_t(textured.size());
+    textured.push_back({{{rect[0], rect[1], rect[2]}, {rect[3], 0, 0}, {0, 0, 0}},
+                        mp_texture,
+                        IVTextureSoft::EAddressing::eClamp});
     _AfterRecord();
 }
 
-void IVSoftRasterizer::_DrawRect(const Command& command, const Rect& tile) {
-    const Textured& textured = mv_textured[command.extra];
+void IVSoftRasterizer::_DrawRect(const Batch& batch, const Command& command, const Rect& tile) {
+    const Textured& textured = batch.textured[command.extra];
     const double x0 = textured.texcoord[0][0], x1 = textured.texcoord[0][1];
     const double y0 = textured.texcoord[0][2], y1 = textured.texcoord[1][0];
     const int64_t left = std::max(int64_t(std::max(std::ceil(std::min(x0, x1) - 0.5), 0.0)), tile.left);
-    const int64_t right = std::min(
-        int64_t(std::min(std::ceil(std::max(x0, x1) - 0.5), double(mp_surface->GetWidth()))) - 1, tile.right);
+    const int64_t right =
+        std::min(int64_t(std::min(std::ceil(std::max(x0, x1) - 0.5), double(batch.surface->GetWidth()))) - 1,
+                 tile.right);
     const int64_t top = std::max(int64_t(std::max(std::ceil(std::min(y0, y1) - 0.5), 0.0)), tile.top);
     const int64_t bottom =
-        std::min(int64_t(std::min(std::ceil(std::max(y0, y1) - 0.5), double(mp_surface->GetHeight()))) - 1,
+        std::min(int64_t(std::min(std::ceil(std::max(y0, y1) - 0.5), double(batch.surface->GetHeight()))) - 1,
                  tile.bottom);
-    const size_t stride = size_t(mp_surface->GetWidth());
+    const size_t stride = size_t(batch.surface->GetWidth());
     for (int64_t y = top; y <= bottom; ++y) {
         const auto v = float((double(y) + 0.5 - y0) / (y1 - y0));
-        uint32_t* row = mp_surface->mv_colour.data() + size_t(y) * stride;
+        uint32_t* row = batch.surface->mv_colour.data() + size_t(y) * stride;
         for (int64_t x = left; x <= right; ++x)
             row[x] =
                 textured.texture->Sample(float((double(x) + 0.5 - x0) / (x1 - x0)), v, textured.addressing);

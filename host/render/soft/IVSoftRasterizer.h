@@ -36,17 +36,30 @@
 //   or zero snapped area are skipped. Lines are clipped to the surface before they are stepped.
 //   FIXME: no guard band: a triangle with one corner beyond 2^20 pixels is dropped whole.
 //
-// Deferred, tiled drawing: each raster operation records the primitive with the state it needs
-// (colour, blending, depth switches, the plane table, texture). When the pending work is
-// flushed, the threads file runs of consecutive primitives into the 64 x 64 pixel tiles their
-// bounds touch, then fill the tiles in parallel, each tile in submission order. Flushes happen: on Flush,
-// when the surface changes or is read (every pixel and depth getter of IVDisplaySurfaceSoft flushes first),
-// when the pending work grows past a fixed batch, and on destruction. Each pixel sees the same operations in
-// the same order as an immediate rasterizer would, so images are identical for any thread count. The number
-// of threads is the machine's, or VANTREL_THREADS (1 to 64) when set.
+// Deferred, tiled, pipelined drawing: each raster operation records the primitive with the state
+// it needs (colour, blending, depth switches, the plane table, texture) into the current batch
+// and files its number under the 64 x 64 pixel tiles its bounds touch. With more than one
+// thread, a batch goes to the other threads once it holds BATCH_PRIMITIVES (the first few after
+// a flush sooner, see there); they fill its tiles while the caller records (and, in a device,
+// transforms) into a second batch. Before handing over the next one the caller waits for that
+// batch, taking its unfilled tiles itself meanwhile. Flush waits for the batch being filled,
+// then fills the current one with all threads. Flushes happen: on Flush, when the surface
+// changes or is read (every pixel and depth getter of IVDisplaySurfaceSoft, Clear and Resize
+// flush first), on SetThreadCount and on destruction; a surface destroyed with work pending
+// waits for the batch being filled and drops the rest. Each tile is filled with its primitives
+// in submission order and batches are filled in order, so each pixel sees the same operations in
+// the same order as an immediate rasterizer would and images are identical for any thread
+// count. The number of threads is the machine's, or VANTREL_THREADS (1 to 64) when set; with 1
+// nothing runs on another thread.
+//
+// A bound texture is sampled while its batch is filled, which may be as late as the next flush
+// (at the latest the end of the frame): keep its image and addressing unchanged and the texture
+// alive until then, as IVTextureSoft asks.
 //
 // The raster operations are virtual so that tests can record what a device hands over. Not
-// thread-safe; owned by one device and called from one thread.
+// thread-safe; owned by one device and called from one thread. The other threads read only a
+// handed-over batch and write only the pixels of its tiles; every call that lets the caller see
+// or change those pixels waits for them first.
 #include "host/render/soft/IVTextureSoft.h"
 
 #include <cstddef>
@@ -59,6 +72,14 @@ class IVRasterThreadPool;
 
 class IVSoftRasterizer {
 public:
+    // Primitives per batch: at this many pending ones the work is handed over to the other
+    // threads or, with one thread, filled. With more than one thread the first batch after a
+    // flush is handed over at FIRST_BATCH_PRIMITIVES and each next one at twice the size of the
+    // last, up to BATCH_PRIMITIVES: filling starts early in every frame, also in frames too small
+    // to fill a batch, while large frames still go in large batches.
+    static constexpr size_t BATCH_PRIMITIVES = size_t(1) << 16;
+    static constexpr size_t FIRST_BATCH_PRIMITIVES = size_t(1) << 12;
+
     IVSoftRasterizer();
     IVSoftRasterizer(const IVSoftRasterizer&) = delete;
     IVSoftRasterizer& operator=(const IVSoftRasterizer&) = delete;
@@ -150,7 +171,7 @@ private:
         uint8_t size;    // point square side
         uint32_t colour; // colour state number
         uint32_t planes; // plane set, 0 for none
-        uint32_t extra;  // index into mv_textured for eTextured and eRect
+        uint32_t extra;  // index into the batch's textured records for eTextured and eRect
     };
     static_assert(sizeof(Command) == 64, "one cache line per pending primitive");
     // The colour fields as a primitive saw them, and the shading switch.
@@ -166,7 +187,7 @@ private:
         const IVTextureSoft* texture;
         IVTextureSoft::EAddressing addressing;
     };
-    // A snapshot of the plane table: count planes from first of mv_plane_values.
+    // A snapshot of the plane table: count planes from first of plane_values.
     struct PlaneSet {
         uint32_t first;
         uint32_t count;
@@ -175,31 +196,58 @@ private:
     struct Rect {
         int64_t left, top, right, bottom;
     };
+    // Pending work for one surface: everything a fill reads, so that one batch can be filled by
+    // other threads while the caller records into another. Kept between frames so that a warm
+    // rasterizer does not allocate. Cache-line aligned: the caller writes the recording batch's
+    // fields for every primitive, which must not evict the lines the fill keeps reading.
+    struct alignas(64) Batch {
+        // Allocated on first use and never initialised as a whole: only the pages that pending
+        // work reaches are ever touched.
+        std::unique_ptr<Command[]> commands;
+        size_t count = 0;
+        IVDisplaySurfaceSoft* surface = nullptr; // set with the first command
+        int tiles_x = 0;
+        int tiles_y = 0;
+        std::vector<ColourState> colour_states;
+        std::vector<Textured> textured;
+        std::vector<PlaneSet> plane_sets{{0, 0}}; // set 0 is the empty set
+        std::vector<float> plane_values;          // z0, gx, gy, side (0 or 1) per plane
+        // Command numbers per tile in submission order; the tiles with any, in first-use order.
+        std::vector<std::vector<uint32_t>> bins;
+        std::vector<uint32_t> busy_tiles;
+    };
 
-    // Appends a command of `kind` with the current state; false when nothing can be drawn.
+    // Appends a command of `kind` with the current state; null when nothing can be drawn.
     Command* _Record(EKind kind);
-    // Flushes once the pending work reaches a batch.
+    // Files the command just completed under its tiles (or drops it when it touches none) and
+    // hands over the batch once it is full.
     void _AfterRecord();
-    uint32_t _CurrentPlaneSet();
-    uint32_t _CurrentColourState();
-    // The pixels a command may touch, clamped to the surface; false when none.
-    bool _Bounds(const Command& command, Rect& bounds) const;
-    // The drawn colour of a command, and for textured triangles the texel scale in 1/256.
-    uint32_t _Colour(const Command& command, uint32_t* light256) const;
+    uint32_t _CurrentPlaneSet(Batch& batch);
+    uint32_t _CurrentColourState(Batch& batch);
+    // Waits for the batch the other threads are filling, if any, and empties it.
+    void _WaitHandedOver();
+    // Fills the recording batch on the calling thread, or with the whole pool when it pays.
+    void _FillHere(bool parallel);
     // Detaches from a surface that is going away, dropping its pending work.
     void _ForgetSurface();
-    void _Reset();
+    IVRasterThreadPool& _Pool();
 
-    void _BinChunk(size_t chunk);
-    void _FillTile(size_t tile);
-    void _DrawTriangle(const Command& command, const Rect& tile);
-    void _DrawLine(const Command& command, const Rect& tile);
-    void _DrawPoint(const Command& command, const Rect& tile);
-    void _DrawRect(const Command& command, const Rect& tile);
+    // The fill side: reads only the batch and writes only its surface's pixels of the tile.
+    // The pixels a command may touch, clamped to the surface; false when none.
+    static bool _Bounds(const Batch& batch, const Command& command, Rect& bounds);
+    // The drawn colour of a command, and for textured triangles the texel scale in 1/256.
+    static uint32_t _Colour(const Batch& batch, const Command& command, uint32_t* light256);
+    static void _Empty(Batch& batch);
+    static void _FillJob(void* batch, size_t index);
+    static void _FillTile(const Batch& batch, size_t tile);
+    static void _DrawTriangle(const Batch& batch, const Command& command, const Rect& tile);
+    static void _DrawLine(const Batch& batch, const Command& command, const Rect& tile);
+    static void _DrawPoint(const Batch& batch, const Command& command, const Rect& tile);
+    static void _DrawRect(const Batch& batch, const Command& command, const Rect& tile);
     // True when the pixel centre (x, y) at depth lies on the discarded side of a plane of set.
-    bool _IsClipped(uint32_t set, float x, float y, float depth) const;
+    static bool _IsClipped(const Batch& batch, uint32_t set, float x, float y, float depth);
     // Depth test, depth write and colour write of one pixel at `index`.
-    void _Plot(const Command& command, size_t index, float depth, uint32_t colour);
+    static void _Plot(const Batch& batch, const Command& command, size_t index, float depth, uint32_t colour);
 
     IVDisplaySurfaceSoft* mp_surface = nullptr;
     const IVTextureSoft* mp_texture = nullptr;
@@ -208,22 +256,13 @@ private:
     bool mb_blend = false;
     bool mb_shading = false;
 
-    // Pending work, kept between frames so that a warm rasterizer does not allocate.
-    // A batch of commands, allocated on first use and never initialised as a whole: only the
-    // pages that pending work reaches are ever touched.
-    std::unique_ptr<Command[]> mp_commands;
-    size_t mn_commands = 0;
-    std::vector<ColourState> mv_colour_states;
-    std::vector<Textured> mv_textured;
-    std::vector<PlaneSet> mv_plane_sets;
-    std::vector<float> mv_plane_values; // z0, gx, gy, side (0 or 1) per plane
-    // While flushing: command numbers per chunk and tile (chunk-major); each chunk is a run of
-    // consecutive commands, so reading a tile's chunks in order keeps submission order.
-    std::vector<std::vector<uint32_t>> mv_bins;
-    std::vector<uint32_t> mv_busy_tiles;
-    size_t mn_chunks = 1;
-    int mn_tiles_x = 0;
-    int mn_tiles_y = 0;
+    // mo_batches[mn_recording] records; the other one is being filled while mb_handed_over.
+    Batch mo_batches[2];
+    static_assert(sizeof(Batch) % 64 == 0, "the batches share no cache line");
+    int mn_recording = 0;
+    bool mb_handed_over = false;
+    size_t mn_handover; // the size at which the recording batch is handed over
     int mn_threads = 1;
+    // Declared last: destroyed first, after any run it has under way.
     std::unique_ptr<IVRasterThreadPool> mp_pool;
 };
