@@ -117,18 +117,7 @@ public:
     static void _MultiplyMatrix(float* out, const float* matrix, float x, float y, float z, float w);
     // out[0..2] = in[0..2] / in[3]; when in[3] is zero (either sign) the unit direction of
     // in[0..2] instead.
-    static void _Dehomogenise(float* out, const float* in) {
-        if (in[3] == 0.0f) {
-            const float length = std::sqrt((in[0] * in[0] + in[1] * in[1]) + in[2] * in[2]);
-            out[0] = in[0] / length;
-            out[1] = in[1] / length;
-            out[2] = in[2] / length;
-            return;
-        }
-        out[0] = in[0] / in[3];
-        out[1] = in[1] / in[3];
-        out[2] = in[2] / in[3];
-    }
+    static void _Dehomogenise(float* out, const float* in) { _DivideHomogeneous(out, in); }
 
 protected:
     // Route A: object to raster (triangles, lines, points).

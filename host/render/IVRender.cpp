@@ -227,17 +227,7 @@ void IVRender::_Transform(float* out, const float* matrix, float x, float y, flo
         out[2] = h[2];
         return;
     }
-    if (h[3] == 0.0f) {
-        // A point at infinity: the direction towards it, of unit length.
-        const float length = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
-        out[0] = h[0] / length;
-        out[1] = h[1] / length;
-        out[2] = h[2] / length;
-        return;
-    }
-    out[0] = h[0] / h[3];
-    out[1] = h[1] / h[3];
-    out[2] = h[2] / h[3];
+    _DivideHomogeneous(out, h);
 }
 
 void IVRender::_UpdateCombinedTransforms() {

@@ -17,6 +17,7 @@
 #include "host/render/IVVertexStreamSource.h"
 #include "host/win32/Windef.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -204,6 +205,20 @@ protected:
     // out = first three components of matrix x (x, y, z, w); with `divide`, divided by the fourth,
     // or, when the fourth is zero (either sign), scaled to unit length as a direction.
     static void _Transform(float* out, const float* matrix, float x, float y, float z, float w, bool divide);
+    // out = h[0..2] / h[3]; when h[3] is zero (either sign), a point at infinity, the unit
+    // direction of h[0..2] instead.
+    static void _DivideHomogeneous(float* out, const float* h) {
+        if (h[3] == 0.0f) {
+            const float length = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+            out[0] = h[0] / length;
+            out[1] = h[1] / length;
+            out[2] = h[2] / length;
+            return;
+        }
+        out[0] = h[0] / h[3];
+        out[1] = h[1] / h[3];
+        out[2] = h[2] / h[3];
+    }
 
     // Keeps eye-to-raster and the combined products current; raster space is window space here.
     void _UpdateCombinedTransforms();
