@@ -227,7 +227,7 @@ void IVRender::_Transform(float* out, const float* matrix, float x, float y, flo
         out[2] = h[2];
         return;
     }
-    _DivideHomogeneous(out, h);
+    DivideHomogeneous(out, h);
 }
 
 void IVRender::_UpdateCombinedTransforms() {

@@ -31,10 +31,10 @@ class IIVVertexStreamRedirectionTargets;
 class IVRender {
 public:
     enum EMemoType {
-        eMemoAll = 0,       // everything a memento holds
+        eMemoAll = 0,        // everything a memento holds
         eMemoTransforms = 1, // the object-to-world matrix
-        eMemoMaterial = 2,  // front and back materials, and with them the current colour
-        eMemoSwitches = 3,  // depth buffer, back faces, lighting, transparency
+        eMemoMaterial = 2,   // front and back materials, and with them the current colour
+        eMemoSwitches = 3,   // depth buffer, back faces, lighting, transparency
     };
 
     // A saved copy of the device state, restored in whole or in part.
@@ -137,7 +137,8 @@ protected:
     virtual void _DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
                                unsigned long colour) = 0;
     virtual void _DrawTriangle(const float* a, const float* b, const float* c, const float* normal) = 0;
-    virtual void _DrawLine(float x0, float y0, float z0, float x1, float y1, float z1, unsigned long colour) = 0;
+    virtual void _DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
+                           unsigned long colour) = 0;
     virtual void _DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) = 0;
     virtual void _DrawPoint(float x, float y, float z, float nx, float ny, float nz) = 0;
     virtual void _DrawPoint(float x, float y, float z, unsigned long colour) = 0;
@@ -147,7 +148,8 @@ public:
     virtual void DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
                               const float* colour) = 0;
     virtual void DrawTriangle(const float* a, const float* b, const float* c, const float* normal) = 0;
-    virtual void DrawLine(float x0, float y0, float z0, float x1, float y1, float z1, const float* colour) = 0;
+    virtual void DrawLine(float x0, float y0, float z0, float x1, float y1, float z1,
+                          const float* colour) = 0;
     virtual void DrawLine(float x0, float y0, float z0, float x1, float y1, float z1) = 0;
     virtual void DrawPoint(float x, float y, float z) = 0;
     virtual void DrawPoints(const float* xyz, unsigned int count) = 0;
@@ -198,16 +200,9 @@ public:
     static void MultiplyMatrix(float* out, const float* matrix, float x, float y, float z, float w);
     // a x b for 16-float matrices, each element summed left to right in single precision.
     static void MultiplyMatrices(float* out, const float* a, const float* b);
-
-protected:
-    friend class IVVertexStreamDraw;
-
-    // out = first three components of matrix x (x, y, z, w); with `divide`, divided by the fourth,
-    // or, when the fourth is zero (either sign), scaled to unit length as a direction.
-    static void _Transform(float* out, const float* matrix, float x, float y, float z, float w, bool divide);
     // out = h[0..2] / h[3]; when h[3] is zero (either sign), a point at infinity, the unit
     // direction of h[0..2] instead.
-    static void _DivideHomogeneous(float* out, const float* h) {
+    static void DivideHomogeneous(float* out, const float* h) {
         if (h[3] == 0.0f) {
             const float length = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
             out[0] = h[0] / length;
@@ -220,6 +215,12 @@ protected:
         out[2] = h[2] / h[3];
     }
 
+protected:
+    friend class IVVertexStreamDraw;
+
+    // out = first three components of matrix x (x, y, z, w); with `divide`, divided by the fourth,
+    // or, when the fourth is zero (either sign), scaled to unit length as a direction.
+    static void _Transform(float* out, const float* matrix, float x, float y, float z, float w, bool divide);
     // Keeps eye-to-raster and the combined products current; raster space is window space here.
     void _UpdateCombinedTransforms();
 

@@ -104,6 +104,21 @@ void IVRenderSoft::_OnStopFrame() {
     mp_rasterizer->SetSurface(nullptr);
 }
 
+void IVRenderSoft::SetTransformObjectWorld(const float* matrix) {
+    mp_rasterizer->Settle();
+    IVRender::SetTransformObjectWorld(matrix);
+}
+
+void IVRenderSoft::SetTransformWorldEye(const float* matrix) {
+    mp_rasterizer->Settle();
+    IVRender::SetTransformWorldEye(matrix);
+}
+
+void IVRenderSoft::SetTransformEyeWindow(const float* matrix) {
+    mp_rasterizer->Settle();
+    IVRender::SetTransformEyeWindow(matrix);
+}
+
 void IVRenderSoft::_OnEnableLigthing() {
     mp_rasterizer->SetShading(mn_render_mode == 1 && mb_lighting);
 }
@@ -316,6 +331,8 @@ void IVRenderSoft::_SetRasterizer(std::unique_ptr<IVSoftRasterizer> rasterizer) 
     rasterizer->SetColourWord(mn_current_colour);
     rasterizer->SetTexture(mp_texture_soft);
     old.Flush();
+    rasterizer->SetProducer(old.GetProducer());
+    old.SetProducer(nullptr);
     mp_rasterizer = std::move(rasterizer);
 }
 

@@ -54,6 +54,10 @@ public:
                          IVTexture* texture) override;
 
     void EnableZBuffer(bool test, bool write) override;
+    // Held primitives of the rasterizer's producer are handed over before the matrices change.
+    void SetTransformObjectWorld(const float* matrix) override;
+    void SetTransformWorldEye(const float* matrix) override;
+    void SetTransformEyeWindow(const float* matrix) override;
     void StartTransparency(bool sorted) override;
     void EndTransparency() override;
     void RestoreMemento(const Memento& memento, EMemoType type) override;

@@ -30,6 +30,27 @@ int IVSoftRasterizer::DefaultThreadCount() {
     return int(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
 }
 
+void IVSoftRasterizer::HoldsWork() {
+    mb_producer_holds = mp_producer != nullptr;
+    if (mb_producer_holds && mp_surface != nullptr)
+        _ClaimSurface(mp_surface);
+}
+
+void IVSoftRasterizer::_TakeHeldWork() {
+    // Cleared first: the hand-over records through the raster operations, which settle again.
+    mb_producer_holds = false;
+    mp_producer->HandOver();
+}
+
+void IVSoftRasterizer::_ClaimSurface(IVDisplaySurfaceSoft* surface) {
+    if (surface->mp_pending != this) {
+        // Another rasterizer's work on this surface goes first.
+        if (surface->mp_pending != nullptr)
+            surface->mp_pending->Flush();
+        surface->mp_pending = this;
+    }
+}
+
 void IVSoftRasterizer::SetThreadCount(int threads) {
     Flush();
     mn_threads = std::clamp(threads, 1, 64);
@@ -38,6 +59,7 @@ void IVSoftRasterizer::SetThreadCount(int threads) {
 }
 
 void IVSoftRasterizer::SetColourWord(uint32_t colour) {
+    Settle();
     const uint32_t red = colour & 0xFFu;
     const uint32_t green = (colour >> 8) & 0xFFu;
     const uint32_t blue = (colour >> 16) & 0xFFu;
@@ -52,6 +74,7 @@ void IVSoftRasterizer::SetColourWord(uint32_t colour) {
 }
 
 int IVSoftRasterizer::AddClippingPlane(float a, float b, float c, float d) {
+    Settle();
     if (c == 0.0f)
         c = 1e-7f;
     mv_z0.push_back(-d / c);
@@ -63,6 +86,7 @@ int IVSoftRasterizer::AddClippingPlane(float a, float b, float c, float d) {
 }
 
 void IVSoftRasterizer::ClearClippingPlanes() {
+    Settle();
     mv_z0.clear();
     mv_gx.clear();
     mv_gy.clear();
@@ -115,7 +139,7 @@ uint32_t IVSoftRasterizer::_CurrentPlaneSet(Batch& batch) {
 void IVSoftRasterizer::SetSurface(IVDisplaySurfaceSoft* surface) {
     if (surface == mp_surface)
         return;
-    Flush();
+    Flush(); // takes held work first
     mp_surface = surface;
 }
 
@@ -148,15 +172,11 @@ uint32_t IVSoftRasterizer::_CurrentColourState(Batch& batch) {
 }
 
 IVSoftRasterizer::Command* IVSoftRasterizer::_Record(EKind kind) {
+    Settle();
     IVDisplaySurfaceSoft* surface = mp_surface;
     if (surface == nullptr || surface->GetWidth() == 0)
         return nullptr;
-    if (surface->mp_pending != this) {
-        // Another rasterizer's work on this surface goes first.
-        if (surface->mp_pending != nullptr)
-            surface->mp_pending->Flush();
-        surface->mp_pending = this;
-    }
+    _ClaimSurface(surface);
     Batch& batch = mo_batches[mn_recording];
     if (batch.count == 0) {
         if (batch.commands == nullptr)
@@ -246,6 +266,7 @@ void IVSoftRasterizer::_FillJob(void* context, size_t index) {
 }
 
 void IVSoftRasterizer::Flush() {
+    Settle();
     _WaitHandedOver();
     mn_handover = FIRST_HANDOVER;
     Batch& batch = mo_batches[mn_recording];

@@ -60,6 +60,7 @@
 // thread-safe; owned by one device and called from one thread. The other threads read only a
 // handed-over batch and write only the pixels of its tiles; every call that lets the caller see
 // or change those pixels waits for them first.
+#include "host/render/soft/IVRasterProducer.h"
 #include "host/render/soft/IVTextureSoft.h"
 
 #include <cstddef>
@@ -118,19 +119,44 @@ public:
     void SetSurface(IVDisplaySurfaceSoft* surface);
     IVDisplaySurfaceSoft* GetSurface() const { return mp_surface; }
     void SetDepthTest(bool test, bool write) {
+        Settle();
         mb_depth_test = test;
         mb_depth_write = write;
     }
-    void SetBlend(bool blend) { mb_blend = blend; }
-    void SetShading(bool shading) { mb_shading = shading; }
+    void SetBlend(bool blend) {
+        Settle();
+        mb_blend = blend;
+    }
+    void SetShading(bool shading) {
+        Settle();
+        mb_shading = shading;
+    }
     bool IsBlend() const { return mb_blend; }
     bool IsShading() const { return mb_shading; }
     // Borrowed; null unbinds. The texture is read when the tiles are filled (see IVTextureSoft).
-    void SetTexture(const IVTextureSoft* texture) { mp_texture = texture; }
+    void SetTexture(const IVTextureSoft* texture) {
+        Settle();
+        mp_texture = texture;
+    }
     const IVTextureSoft* GetTexture() const { return mp_texture; }
 
     // Fills the pending primitives into the surface and returns when they are all drawn.
     void Flush();
+
+    // Borrowed; null (the default) for none. The producer tells HoldsWork when it starts holding
+    // primitives back; every raster operation, state setter, Flush and surface read then has it
+    // hand them over first (Settle). The colour and plane fields above are read as they are.
+    void SetProducer(IVRasterProducer* producer) {
+        Settle();
+        mp_producer = producer;
+    }
+    IVRasterProducer* GetProducer() const { return mp_producer; }
+    void HoldsWork();
+    // Has the producer hand over what it holds, if anything.
+    void Settle() {
+        if (mb_producer_holds)
+            _TakeHeldWork();
+    }
     // Threads used by Flush, 1 to 64 (clamped); the default is the machine's or VANTREL_THREADS.
     void SetThreadCount(int threads);
     int GetThreadCount() const { return mn_threads; }
@@ -231,6 +257,9 @@ private:
     // Detaches from a surface that is going away, dropping its pending work.
     void _ForgetSurface();
     IVRasterThreadPool& _Pool();
+    void _TakeHeldWork();
+    // Makes this rasterizer the one the surface flushes before it is read (another's work first).
+    void _ClaimSurface(IVDisplaySurfaceSoft* surface);
 
     // The fill side: reads only the batch and writes only its surface's pixels of the tile.
     // The pixels a command may touch, clamped to the surface; false when none.
@@ -251,6 +280,8 @@ private:
 
     IVDisplaySurfaceSoft* mp_surface = nullptr;
     const IVTextureSoft* mp_texture = nullptr;
+    IVRasterProducer* mp_producer = nullptr;
+    bool mb_producer_holds = false;
     bool mb_depth_test = true;
     bool mb_depth_write = true;
     bool mb_blend = false;
