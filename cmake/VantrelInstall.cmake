@@ -23,6 +23,7 @@ target_sources(vantrel PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} F
     transparency/IVHugePageAllocator.h
     pano/IVRenderFactoryStubSoftPano.h
     pano/IVRenderSoftPano.h
+    pano/IVPanoProjector.h
     containers/IVVertexContainerSTLData.h
     containers/IVVertexContainerStlDataAnimation.h
     containers/IVVertexContainerStlDataTexturedAnimation.h

@@ -1,5 +1,6 @@
 #include "pano/IVRenderSoftPano.h"
 
+#include "host/render/soft/IVRasterThreadPool.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 
 #include <algorithm>
@@ -12,64 +13,30 @@ namespace {
 // direction to scale).
 constexpr double MIN_NORMAL_LENGTH = 1.4901161193847656e-08; // 2^-26
 
-// matrix x (x, y, z, w) for all four rows at once, from the matrix's columns: lane i sums
-// ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
-// _MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar operations,
-// and nothing is contracted).
-inline __m128 MultiplyColumns(const float* columns, __m128 x, __m128 y, __m128 z, __m128 w) {
-    __m128 sum = _mm_mul_ps(_mm_load_ps(columns), x);
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 4), y));
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 8), z));
-    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 12), w));
-}
-
-template <int LANE> inline __m128 Broadcast(__m128 value) {
-    return _mm_shuffle_ps(value, value, _MM_SHUFFLE(LANE, LANE, LANE, LANE));
-}
-
 } // namespace
 
 IVRenderSoftPano::IVRenderSoftPano() = default;
 
-IVRenderSoftPano::~IVRenderSoftPano() = default;
+IVRenderSoftPano::~IVRenderSoftPano() {
+    mp_rasterizer->Settle();
+    mp_rasterizer->SetProducer(nullptr);
+}
 
 void IVRenderSoftPano::SetTransform(MMTransform* transform) {
+    mp_rasterizer->Settle();
     mp_transform = transform;
-    _ForgetProjections();
+    ++mn_projection_epoch;
 }
 
 void IVRenderSoftPano::_OnStartFrame(IVDisplaySurface* surface, CDC* dc) {
     IVRenderSoft::_OnStartFrame(surface, dc);
     mn_raster_triangles = 0;
-    _ForgetProjections(); // the transform may have changed in place between frames
+    ++mn_projection_epoch; // the transform may have changed in place between frames
 }
 
 void IVRenderSoftPano::_MultiplyMatrix(float* out, const float* m, float x, float y, float z, float w) {
     for (int i = 0; i < 4; ++i)
         out[i] = ((m[4 * i] * x + m[4 * i + 1] * y) + m[4 * i + 2] * z) + m[4 * i + 3] * w;
-}
-
-void IVRenderSoftPano::_ThroughTransform(float* homogeneous, float x, float y, float z, float w) {
-    if (mn_columns_generation != mn_transform_generation) {
-        // The three matrices transposed once per change rather than once per point.
-        const float* matrices[3] = {ma_object_world, ma_world_eye, ma_eye_raster};
-        for (int k = 0; k < 3; ++k)
-            for (int row = 0; row < 4; ++row)
-                for (int column = 0; column < 4; ++column)
-                    ma_columns[k][4 * column + row] = matrices[k][4 * row + column];
-        mn_columns_generation = mn_transform_generation;
-    }
-    // Route B with the object-to-world stage in front; the work around the transform stays in
-    // registers.
-    alignas(16) float world[4];
-    _mm_store_ps(world, MultiplyColumns(ma_columns[0], _mm_set1_ps(x), _mm_set1_ps(y), _mm_set1_ps(z),
-                                        _mm_set1_ps(w)));
-    float moved[3];
-    mp_transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
-    const __m128 eye = MultiplyColumns(ma_columns[1], _mm_set1_ps(moved[0]), _mm_set1_ps(moved[1]),
-                                       _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
-    _mm_store_ps(homogeneous, MultiplyColumns(ma_columns[2], Broadcast<0>(eye), Broadcast<1>(eye),
-                                              Broadcast<2>(eye), Broadcast<3>(eye)));
 }
 
 void IVRenderSoftPano::_TransformObjectRaster(float* out, float x, float y, float z, float w) {
@@ -80,12 +47,12 @@ void IVRenderSoftPano::_TransformObjectRaster(float* out, float x, float y, floa
     alignas(16) float h[4];
     _ThroughTransform(h, x, y, z, w);
     if (h[3] == 0.0f) {
-        _Dehomogenise(out, h);
+        DivideHomogeneous(out, h);
         return;
     }
     const __m128 raster = _mm_load_ps(h);
     alignas(16) float divided[4];
-    _mm_store_ps(divided, _mm_div_ps(raster, Broadcast<3>(raster)));
+    _mm_store_ps(divided, _mm_div_ps(raster, _mm_shuffle_ps(raster, raster, _MM_SHUFFLE(3, 3, 3, 3))));
     out[0] = divided[0];
     out[1] = divided[1];
     out[2] = divided[2];
@@ -102,7 +69,7 @@ void IVRenderSoftPano::_TransformWorldRaster(float* out, float x, float y, float
     _MultiplyMatrix(eye, ma_world_eye, moved[0], moved[1], moved[2], w);
     float raster[4];
     _MultiplyMatrix(raster, ma_eye_raster, eye[0], eye[1], eye[2], eye[3]);
-    _Dehomogenise(out, raster);
+    DivideHomogeneous(out, raster);
 }
 
 void IVRenderSoftPano::_TransformObjectWindow(float* out, float x, float y, float z, float w) {
@@ -118,7 +85,7 @@ void IVRenderSoftPano::_TransformObjectWindow(float* out, float x, float y, floa
     _MultiplyMatrix(eye, ma_world_eye, moved[0], moved[1], moved[2], world[3]);
     float window[4];
     _MultiplyMatrix(window, ma_eye_window, eye[0], eye[1], eye[2], eye[3]);
-    _Dehomogenise(out, window);
+    DivideHomogeneous(out, window);
 }
 
 void IVRenderSoftPano::_ProjectTriangle(const float* a, const float* b, const float* c, const float* normal,
@@ -164,11 +131,11 @@ void IVRenderSoftPano::_ProjectTriangle(const float* a, const float* b, const fl
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal,
                                      unsigned long colour) {
     if (_IsExtended() || mb_textured_triangle) {
-        mp_rasterizer->SetColourWord(uint32_t(colour));
-        if (_IsExtended())
-            _DrawTriangleExtended(a, b, c, normal);
+        const auto word = uint32_t(colour);
+        if (mn_vertex_threads > 1 && _IsExtended())
+            _HoldTriangle(a, b, c, normal, &word);
         else
-            _DrawTriangleLiteral(a, b, c, normal);
+            _DrawTriangleHere(a, b, c, normal, &word);
         return;
     }
     float ra[3], rb[3], rc[3], raster_normal[3];
@@ -180,7 +147,10 @@ void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
     if (_IsExtended()) {
-        _DrawTriangleExtended(a, b, c, normal);
+        if (mn_vertex_threads > 1)
+            _HoldTriangle(a, b, c, normal, nullptr);
+        else
+            _DrawTriangleHere(a, b, c, normal, nullptr);
         return;
     }
     float ra[3], rb[3], rc[3], raster_normal[3];

@@ -27,21 +27,28 @@
 // alpha in byte 3. Normals are in object coordinates and only choose the side that faces.
 //
 // Ownership: the transform, the surface and textures are borrowed; the caller keeps them alive
-// while the device draws. Threading: none of its own; one rendering thread per device, and the
-// transform must stand calls from that thread.
+// while the device draws. Threading: one rendering thread per device, and the transform must
+// stand calls from that thread; only SetVertexThreads starts threads of its own.
 //
 // Extensions (all off after construction, so the device draws literally as above): near
 // clipping (SetNearClipping), subdivision of primitives that the transform bends
-// (SetSubdivision) and a count of rasterized triangles (GetNumRasterTriangles).
+// (SetSubdivision), reuse of projections (SetProjectionReuse), vertex work on several threads
+// (SetVertexThreads) and a count of rasterized triangles (GetNumRasterTriangles).
 #include "host/math/MMTransform.h"
 #include "host/render/soft/IVRenderSoft.h"
+#include "host/render/soft/IVSoftRasterizer.h"
 #include "module/VantrelExport.h"
+#include "pano/IVPanoProjector.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+class IVRasterThreadPool;
 
 class IVRenderSoftPano : public IVRenderSoft {
 public:
@@ -81,7 +88,10 @@ public:
     // Clip triangles and lines at the near plane and the guard band in homogeneous raster
     // coordinates before the divide (see HomogeneousClipper); points at or behind the eye are
     // dropped. Takes effect at the next primitive.
-    void SetNearClipping(bool enable) { mb_near_clipping = enable; }
+    void SetNearClipping(bool enable) {
+        mp_rasterizer->Settle();
+        mb_near_clipping = enable;
+    }
     bool GetNearClipping() const { return mb_near_clipping; }
 
     // While a transform is set, split triangles and lines whose edges bend more than
@@ -95,6 +105,7 @@ public:
     // switches subdivision off; so does the absence of a transform.
     static constexpr int MAX_SUBDIVISION_DEPTH = 12;
     void SetSubdivision(float tolerance_pixels, int max_depth) {
+        mp_rasterizer->Settle();
         mf_subdivision_tolerance = tolerance_pixels > 0.0f ? tolerance_pixels : 0.0f;
         mn_subdivision_depth = std::clamp(max_depth, 0, MAX_SUBDIVISION_DEPTH);
     }
@@ -107,17 +118,37 @@ public:
     // transform must give the same result for the same point until the next SetTransform or frame
     // start (the program's panoramic transforms do); every result is then the same bits as
     // without reuse.
-    void SetProjectionReuse(bool enable) { mb_projection_reuse = enable; }
+    void SetProjectionReuse(bool enable) {
+        mp_rasterizer->Settle();
+        mb_projection_reuse = enable;
+    }
     bool GetProjectionReuse() const { return mb_projection_reuse; }
 
+    // With more than one thread, triangles drawn while subdivision or near clipping is on are held
+    // back and projected by that many threads at once (the caller among them), then handed to the
+    // rasterizer in the order they were drawn: images are the same for any thread count. The
+    // transform must then stand calls from several threads at once and give the same result for
+    // the same point until the next SetTransform or frame start (the program's panoramic
+    // transforms do). Held triangles are handed over before anything that could see or change
+    // their outcome: any other drawing, a change of state, matrices, transform or extension, a
+    // read of the surface, StopFrame. 1 (the default) projects each triangle as it comes.
+    void SetVertexThreads(int threads) {
+        mp_rasterizer->Settle();
+        mn_vertex_threads = std::clamp(threads, 1, 64);
+    }
+    int GetVertexThreads() const { return mn_vertex_threads; }
+
     // Triangles handed to the rasterizer since the frame started (pieces counted one by one).
-    size_t GetNumRasterTriangles() const { return mn_raster_triangles; }
+    size_t GetNumRasterTriangles() const {
+        mp_rasterizer->Settle();
+        return mn_raster_triangles;
+    }
 
     // out[0..3] = matrix x (x, y, z, w), each row summed left to right in single precision.
     static void _MultiplyMatrix(float* out, const float* matrix, float x, float y, float z, float w);
     // out[0..2] = in[0..2] / in[3]; when in[3] is zero (either sign) the unit direction of
     // in[0..2] instead.
-    static void _Dehomogenise(float* out, const float* in) { _DivideHomogeneous(out, in); }
+    static void _Dehomogenise(float* out, const float* in) { DivideHomogeneous(out, in); }
 
 protected:
     // Route A: object to raster (triangles, lines, points).
@@ -128,18 +159,15 @@ protected:
     void _TransformObjectWindow(float* out, float x, float y, float z, float w);
 
 private:
-    // Route A before the divide, through the transform (which must be set): the homogeneous
-    // raster point, computed with the matrices' columns kept in ma_columns.
-    void _ThroughTransform(float* homogeneous, float x, float y, float z, float w);
-
-    // A primitive's corner on its way through the extensions: object position, texture
-    // coordinates, and route A's result before (homogeneous) and after the divide.
-    struct Corner {
-        float object[3];
-        float texture[2];
-        float homogeneous[4];
-        float raster[3];
-    };
+    // Route A before the divide, through the transform (which must be set).
+    void _ThroughTransform(float* homogeneous, float x, float y, float z, float w) {
+        _RefreshColumns();
+        mo_setup.transform = mp_transform;
+        IVPanoProjector::ThroughTransform(mo_setup, homogeneous, x, y, z, w);
+    }
+    void _RefreshColumns();
+    // Brings mo_setup up to date with the device's matrices, transform and extensions.
+    void _RefreshSetup();
 
     // Projects a triangle with route A and computes its raster normal.
     void _ProjectTriangle(const float* a, const float* b, const float* c, const float* normal, float* ra,
@@ -147,66 +175,67 @@ private:
 
     bool _IsSubdividing() const { return mf_subdivision_tolerance > 0.0f && mp_transform != nullptr; }
     bool _IsExtended() const { return mb_near_clipping || _IsSubdividing(); }
-    // Route A with w = 1 for corner.object, keeping the homogeneous point; reused when allowed.
-    void _Project(Corner& corner);
-    // Route A through the transform, always computed.
-    void _ProjectThroughTransform(Corner& corner);
-    // Drops every kept projection.
-    void _ForgetProjections();
-    // The corner halfway between a and b in object space (and texture space), projected.
-    void _Middle(const Corner& a, const Corner& b, Corner& middle);
-    // Distance in raster x, y between the projected middle of an edge and the middle of its
-    // projected ends.
-    static double _Bend(const Corner& a, const Corner& b, const Corner& middle);
-    // Narrows the edge a -> b to the spot where its projection jumps; true when the jump stays
-    // wider than the tolerance allows, with low and high the last corners on a's and b's side.
-    bool _FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high);
 
-    void _DrawTriangleExtended(const float* a, const float* b, const float* c, const float* normal);
-    // depths[i]: how often edge corners[i] -> corners[(i + 1) % 3] was halved (new inner edges
-    // count as deeper than any edge of their parent). Every decision about an edge depends only
-    // on its ends and its depth, so triangles that share an edge split it alike.
-    // raster_normal: the one normal that lights every piece of the source triangle.
-    void _SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
-                            int generation);
-    void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, const float* raster_normal);
-    // ta, tb, tc: u, v and clip w per corner, used while the triangle is textured.
-    void _RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta, const float* tb,
-                      const float* tc, const float* raster_normal);
-    // The colour-word triangle without extensions, textured while texture coordinates are held.
-    void _DrawTriangleLiteral(const float* a, const float* b, const float* c, const float* normal);
-
+    // The triangle through the extensions (or, textured, literally) on the calling thread; a
+    // colour word to set first when colour is not null.
+    void _DrawTriangleHere(const float* a, const float* b, const float* c, const float* normal,
+                           const uint32_t* colour);
     void _DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1, float depth_offset);
-    void _SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset, int generation);
-    void _EmitLine(const Corner& a, const Corner& b, float depth_offset);
     // Route A of a point, false when near clipping is on and the point lies at or behind the eye.
     bool _ProjectPoint(float* out, float x, float y, float z);
+    // Hands pieces to the rasterizer in order.
+    void _Replay(const std::vector<IVPanoProjector::Piece>& pieces);
+
+    // Holds an extended triangle back for the vertex threads.
+    void _HoldTriangle(const float* a, const float* b, const float* c, const float* normal,
+                       const uint32_t* colour);
+    // Projects the held triangles with the vertex threads and hands their pieces over.
+    void _HandOverHeld();
+    void _ProjectChunk(size_t chunk, IVPanoProjector& projector);
+    static void _VertexJob(void* device, size_t index);
+
+    // Lets the rasterizer ask for the held triangles before it does anything else.
+    struct HeldTriangles : IVRasterProducer {
+        IVRenderSoftPano* device = nullptr;
+        void HandOver() override { device->_HandOverHeld(); }
+    };
 
     MMTransform* mp_transform = nullptr;
-    // Object-to-world, world-to-eye and eye-to-raster transposed, as of mn_columns_generation.
-    alignas(16) float ma_columns[3][16] = {};
-    uint64_t mn_columns_generation = UINT64_MAX;
+    uint64_t mn_columns_generation = UINT64_MAX; // mn_transform_generation of mo_setup.columns
+    uint64_t mn_projection_epoch = 0;            // grows with SetTransform and every frame
+    IVPanoProjector::Setup mo_setup;
 
     bool mb_near_clipping = false;
     float mf_subdivision_tolerance = 0.0f;
     int mn_subdivision_depth = 0;
-    size_t mn_raster_triangles = 0;
-    // Kept projections: a direct-mapped table indexed by a hash of the object point. An entry is
-    // valid while its generation is the current one; 2^14 entries of 48 bytes stay in a core's
-    // second-level cache, and hold a few rows of a mesh's corners and edge middles.
-    struct KeptProjection {
-        float object[3];
-        uint32_t generation;
-        float homogeneous[4];
-        float raster[3];
-        uint32_t unused;
-    };
-    static_assert(sizeof(KeptProjection) == 48, "entries do not straddle cache lines in pairs");
-    static constexpr int KEPT_PROJECTION_BITS = 14;
     bool mb_projection_reuse = false;
-    std::unique_ptr<KeptProjection[]> mp_kept_projections;
-    uint32_t mn_kept_generation = 0;
-    uint64_t mn_kept_matrices = 0; // mn_transform_generation the entries were made under
+    size_t mn_raster_triangles = 0;
+
+    // Projector 0 works on the calling thread; one more per vertex thread.
+    std::vector<std::unique_ptr<IVPanoProjector>> mv_projectors;
+    std::vector<IVPanoProjector::Piece> mv_pieces; // one primitive's, on the calling thread
+
+    struct HeldTriangle {
+        float corner[3][3];
+        float normal[3];
+        float texcoords[3][2];
+        uint32_t colour;
+        bool has_colour;
+        bool textured;
+    };
+    // Triangles per chunk, the unit of work of a vertex thread, and chunks per hand-over: small
+    // enough to balance two threads and to keep the pieces in cache, large enough that waking a
+    // thread and waiting for a chunk cost little beside projecting it.
+    static constexpr size_t CHUNK_TRIANGLES = 256;
+    static constexpr size_t HELD_CHUNKS = 32;
+    int mn_vertex_threads = 1;
+    HeldTriangles mo_held;
+    std::vector<HeldTriangle> mv_held;
+    std::vector<std::vector<IVPanoProjector::Piece>> mv_chunk_pieces;
+    std::unique_ptr<std::atomic<uint32_t>[]> mp_chunk_done;
+    std::atomic<size_t> mn_next_chunk{0};
+    size_t mn_held_chunks = 0; // chunks of the hand-over under way
+    std::unique_ptr<IVRasterThreadPool> mp_vertex_pool;
 
     // Texture coordinates taken from DrawTriangleTextured for the one triangle being drawn.
     bool mb_textured_triangle = false;

@@ -1,386 +1,84 @@
-// The panoramic device's opt-in extensions: near clipping and the subdivision of primitives
-// whose edges bend under the point transform. Switched off, none of this runs.
-#include "host/render/soft/HomogeneousClipper.h"
+// The panoramic device's opt-in extensions on the device's side: it hands primitives to its
+// projectors (IVPanoProjector), on the calling thread or, with vertex threads, held back and
+// projected by several threads at once, and replays their pieces to the rasterizer in order.
+// Switched off, none of this runs.
+#include "host/render/soft/IVRasterThreadPool.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "pano/IVRenderSoftPano.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 
-namespace {
-
-// Bisection steps when narrowing an edge to its jump; the float positions stop changing
-// earlier for any edge that is not astronomically long.
-constexpr int JUMP_STEPS = 40;
-// A jump that stays wider than this many pixels (or four tolerances) after narrowing is a
-// discontinuity of the transform, not a steep but continuous stretch.
-constexpr double MIN_JUMP_PIXELS = 2.0;
-// An edge whose middle strays this far from its chord (as a part of the chord) straddles a
-// discontinuity of the transform or wraps around a singular point; drawn straight it would cross
-// the image.
-constexpr double MAX_LEAF_BEND_RATIO = 0.25;
-// Such wrapping edges may be halved this many times beyond the depth limit, so that what is
-// left out around a singular point shrinks below a pixel.
-constexpr int EXTRA_DEPTH = 3;
-// A triangle may split one edge per generation; every edge halves (or is cut) at most
-// depth limit + EXTRA_DEPTH times, so this bounds the recursion whatever the edges do.
-int MaxGenerations(int depth_limit) {
-    return 6 * (depth_limit + EXTRA_DEPTH) + 6;
-}
-
-bool IsOnPositiveSide(const float* a, const float* b, const float* c, const float* normal) {
-    const double u0 = double(b[0] - a[0]), u1 = double(b[1] - a[1]), u2 = double(b[2] - a[2]);
-    const double v0 = double(c[0] - a[0]), v1 = double(c[1] - a[1]), v2 = double(c[2] - a[2]);
-    const double g0 = u1 * v2 - u2 * v1, g1 = u2 * v0 - u0 * v2, g2 = u0 * v1 - u1 * v0;
-    return (double(normal[0]) * g0 + double(normal[1]) * g1) + double(normal[2]) * g2 > 0.0;
-}
-
-// One raster normal for every piece of a source triangle: the plane of its corners carried
-// through the linear matrices only (object to raster, without the point transform). The
-// transform bends a flat face into many pieces; normals taken from each piece's own corners
-// would light them differently and break a wall into facets, while the linear plane gives the
-// whole face the tone a linear camera gives it. Worked from homogeneous corners, so corners at
-// or behind the eye still fix the plane: for homogeneous corners A, B, C with w parts wa, wb, wc,
-// wa (B x C) + wb (C x A) + wc (A x B) (x, y, depth parts) is
-// (b - a) x (c - a) of the divided points scaled by wa wb wc, so any piece lying in front of the
-// eye keeps the orientation of its own winding; the supplied normal then picks the side as before.
-void LinearNormal(float* out, const float* object_raster, const float* a, const float* b, const float* c,
-                  bool positive) {
-    float ha[4], hb[4], hc[4];
-    IVRender::MultiplyMatrix(ha, object_raster, a[0], a[1], a[2], 1.0f);
-    IVRender::MultiplyMatrix(hb, object_raster, b[0], b[1], b[2], 1.0f);
-    IVRender::MultiplyMatrix(hc, object_raster, c[0], c[1], c[2], 1.0f);
-    double first[4], second[4], third[4];
-    for (int i = 0; i < 4; ++i) {
-        first[i] = double(ha[i]);
-        second[i] = double(hb[i]);
-        third[i] = double(hc[i]);
-    }
-    double m[3];
-    for (int i = 0; i < 3; ++i) {
-        const int j = (i + 1) % 3, k = (i + 2) % 3;
-        m[i] = (first[3] * (second[j] * third[k] - second[k] * third[j]) +
-                second[3] * (third[j] * first[k] - third[k] * first[j])) +
-               third[3] * (first[j] * second[k] - first[k] * second[j]);
-    }
-    HomogeneousClipper::StoreUnitNormal(out, m, positive);
-}
-
-double PlanarDistance(const float* p, const float* q) {
-    const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
-    return std::sqrt(dx * dx + dy * dy);
-}
-
-HomogeneousClipper::Vertex ToVertex(const float* homogeneous, const float* texture) {
-    return {{homogeneous[0], homogeneous[1], homogeneous[2], homogeneous[3]}, {texture[0], texture[1]}};
-}
-
-} // namespace
-
-void IVRenderSoftPano::_Project(Corner& corner) {
-    if (mp_transform == nullptr) {
-        // One product: cheaper than looking it up.
-        MultiplyMatrix(corner.homogeneous, ma_object_raster, corner.object[0], corner.object[1],
-                       corner.object[2], 1.0f);
-        _Dehomogenise(corner.raster, corner.homogeneous);
+void IVRenderSoftPano::_RefreshColumns() {
+    if (mn_columns_generation == mn_transform_generation)
         return;
-    }
-    if (!mb_projection_reuse) {
-        _ProjectThroughTransform(corner);
-        return;
-    }
-    if (mp_kept_projections == nullptr) {
-        mp_kept_projections = std::make_unique<KeptProjection[]>(size_t(1) << KEPT_PROJECTION_BITS);
-        mn_kept_generation = 1;
-        mn_kept_matrices = mn_transform_generation;
-    } else if (mn_kept_matrices != mn_transform_generation) {
-        _ForgetProjections();
-        mn_kept_matrices = mn_transform_generation;
-    }
-    // The key is the point's bits: -0 and +0 are different keys (a miss, never a wrong hit).
-    uint32_t bits[3];
-    std::memcpy(bits, corner.object, sizeof bits);
-    const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
-    KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
-    uint32_t kept_bits[3];
-    std::memcpy(kept_bits, kept.object, sizeof kept_bits);
-    if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
-        kept_bits[2] == bits[2]) {
-        std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
-        std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
-        return;
-    }
-    _ProjectThroughTransform(corner);
-    std::memcpy(kept.object, bits, sizeof bits);
-    kept.generation = mn_kept_generation;
-    std::memcpy(kept.homogeneous, corner.homogeneous, sizeof kept.homogeneous);
-    std::memcpy(kept.raster, corner.raster, sizeof kept.raster);
+    // The three matrices transposed once per change rather than once per point.
+    const float* matrices[3] = {ma_object_world, ma_world_eye, ma_eye_raster};
+    for (int k = 0; k < 3; ++k)
+        for (int row = 0; row < 4; ++row)
+            for (int column = 0; column < 4; ++column)
+                mo_setup.columns[k][4 * column + row] = matrices[k][4 * row + column];
+    mn_columns_generation = mn_transform_generation;
 }
 
-void IVRenderSoftPano::_ProjectThroughTransform(Corner& corner) {
-    alignas(16) float h[4];
-    _ThroughTransform(h, corner.object[0], corner.object[1], corner.object[2], 1.0f);
-    std::memcpy(corner.homogeneous, h, sizeof h);
-    _Dehomogenise(corner.raster, corner.homogeneous);
+void IVRenderSoftPano::_RefreshSetup() {
+    _RefreshColumns();
+    mo_setup.object_raster = ma_object_raster;
+    mo_setup.transform = mp_transform;
+    mo_setup.near_clipping = mb_near_clipping;
+    mo_setup.reuse = mb_projection_reuse;
+    mo_setup.tolerance = mf_subdivision_tolerance;
+    mo_setup.depth = mn_subdivision_depth;
+    mo_setup.matrices = mn_transform_generation;
+    mo_setup.epoch = mn_projection_epoch;
+    if (mv_projectors.empty())
+        mv_projectors.push_back(std::make_unique<IVPanoProjector>());
 }
 
-void IVRenderSoftPano::_ForgetProjections() {
-    if (mp_kept_projections == nullptr)
-        return;
-    if (++mn_kept_generation == 0) {
-        // After 2^32 generations an old entry could pass for a new one: empty the table.
-        std::fill_n(mp_kept_projections.get(), size_t(1) << KEPT_PROJECTION_BITS, KeptProjection{});
-        mn_kept_generation = 1;
-    }
-}
-
-void IVRenderSoftPano::_Middle(const Corner& a, const Corner& b, Corner& middle) {
-    for (int i = 0; i < 3; ++i)
-        middle.object[i] = (a.object[i] + b.object[i]) * 0.5f; // the same float either way round
-    for (int i = 0; i < 2; ++i)
-        middle.texture[i] = (a.texture[i] + b.texture[i]) * 0.5f;
-    _Project(middle);
-}
-
-double IVRenderSoftPano::_Bend(const Corner& a, const Corner& b, const Corner& middle) {
-    const double dx = double(middle.raster[0]) - 0.5 * (double(a.raster[0]) + double(b.raster[0]));
-    const double dy = double(middle.raster[1]) - 0.5 * (double(a.raster[1]) + double(b.raster[1]));
-    return std::sqrt(dx * dx + dy * dy);
-}
-
-bool IVRenderSoftPano::_FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high) {
-    low = a;
-    high = b;
-    for (int step = 0; step < JUMP_STEPS; ++step) {
-        Corner middle;
-        _Middle(low, high, middle);
-        bool moved = false;
-        for (int i = 0; i < 3; ++i)
-            moved = moved || (middle.object[i] != low.object[i] && middle.object[i] != high.object[i]);
-        if (!moved)
+void IVRenderSoftPano::_Replay(const std::vector<IVPanoProjector::Piece>& pieces) {
+    IVSoftRasterizer& rasterizer = *mp_rasterizer;
+    for (const IVPanoProjector::Piece& piece : pieces) {
+        switch (piece.kind) {
+        case IVPanoProjector::Piece::EKind::eColour:
+            rasterizer.SetColourWord(piece.colour);
             break;
-        // The middle continues the side whose end it lands nearer to.
-        if (PlanarDistance(middle.raster, low.raster) <= PlanarDistance(middle.raster, high.raster))
-            low = middle;
-        else
-            high = middle;
+        case IVPanoProjector::Piece::EKind::eTriangle:
+            ++mn_raster_triangles;
+            rasterizer.RasterTriangle(piece.corner[0], piece.corner[1], piece.corner[2], piece.normal);
+            break;
+        case IVPanoProjector::Piece::EKind::eTextured:
+            ++mn_raster_triangles;
+            rasterizer.RasterTriangleTextured(piece.corner[0], piece.corner[1], piece.corner[2], piece.normal,
+                                              piece.texture[0], piece.texture[1], piece.texture[2]);
+            break;
+        case IVPanoProjector::Piece::EKind::eLine:
+            rasterizer.RasterLine(piece.corner[0], piece.corner[1]);
+            break;
+        }
     }
-    const double limit = std::max(MIN_JUMP_PIXELS, 4.0 * double(mf_subdivision_tolerance));
-    return PlanarDistance(low.raster, high.raster) > limit;
 }
 
-void IVRenderSoftPano::_DrawTriangleExtended(const float* a, const float* b, const float* c,
-                                             const float* normal) {
-    // The side is chosen once, from the whole triangle; pieces keep its winding and its normal.
-    float raster_normal[3];
-    LinearNormal(raster_normal, ma_object_raster, a, b, c, IsOnPositiveSide(a, b, c, normal));
-    Corner corners[3];
-    const float* points[3] = {a, b, c};
-    for (int k = 0; k < 3; ++k) {
-        for (int i = 0; i < 3; ++i)
-            corners[k].object[i] = points[k][i];
-        corners[k].texture[0] = mb_textured_triangle ? ma_triangle_texcoords[k][0] : 0.0f;
-        corners[k].texture[1] = mb_textured_triangle ? ma_triangle_texcoords[k][1] : 0.0f;
-        _Project(corners[k]);
-    }
-    if (!_IsSubdividing()) {
-        _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
-        return;
-    }
-    const int depths[3] = {0, 0, 0};
-    _SubdivideTriangle(corners, depths, raster_normal, 0);
-}
-
-void IVRenderSoftPano::_SubdivideTriangle(const Corner* corners, const int* depths,
-                                          const float* raster_normal, int generation) {
-    Corner middles[3];
-    bool bending[3], wrapping[3];
-    const double tolerance = double(mf_subdivision_tolerance);
-    for (int i = 0; i < 3; ++i) {
-        const Corner& a = corners[i];
-        const Corner& b = corners[(i + 1) % 3];
-        _Middle(a, b, middles[i]);
-        const double bend = _Bend(a, b, middles[i]);
-        bending[i] = bend > tolerance;
-        wrapping[i] = bending[i] && bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
-    }
-    const int inner = std::max(depths[0], std::max(depths[1], depths[2])) + 1;
-    const bool deeper = generation < MaxGenerations(mn_subdivision_depth);
-
-    bool split[3];
-    int count = 0;
-    for (int i = 0; i < 3; ++i) {
-        // Across a discontinuity or around a singular point an edge goes deeper than the limit,
-        // so that the piece finally left out is small.
-        const int limit = wrapping[i] ? mn_subdivision_depth + EXTRA_DEPTH : mn_subdivision_depth;
-        split[i] = bending[i] && depths[i] < limit && deeper;
-        count += split[i] ? 1 : 0;
-    }
-    if (count == 0) {
-        // Still bending at the limit: a piece that straddles a discontinuity or wraps around a
-        // singular point cannot be drawn straight without crossing the image; it is left out.
-        // FIXME: a piece across a seam could be cut at the seam (as lines are) instead of being
-        // left out; an attempt lost coverage next to the poles and was set aside.
-        if (!(wrapping[0] || wrapping[1] || wrapping[2]))
-            _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
-        return;
-    }
-
-    if (count == 3) {
-        const Corner children[4][3] = {{corners[0], middles[0], middles[2]},
-                                       {middles[0], corners[1], middles[1]},
-                                       {middles[2], middles[1], corners[2]},
-                                       {middles[0], middles[1], middles[2]}};
-        const int child_depths[4][3] = {{depths[0] + 1, inner, depths[2] + 1},
-                                        {depths[0] + 1, depths[1] + 1, inner},
-                                        {inner, depths[1] + 1, depths[2] + 1},
-                                        {inner, inner, inner}};
-        for (int k = 0; k < 4; ++k)
-            _SubdivideTriangle(children[k], child_depths[k], raster_normal, generation + 1);
-        return;
-    }
-
-    // Turn the triangle (keeping its winding) so that the edges to split come first.
-    int first = 0;
-    if (count == 1)
-        while (!split[first])
-            ++first;
+void IVRenderSoftPano::_DrawTriangleHere(const float* a, const float* b, const float* c, const float* normal,
+                                         const uint32_t* colour) {
+    mp_rasterizer->Settle(); // held triangles come first
+    if (colour != nullptr)
+        mp_rasterizer->SetColourWord(*colour);
+    _RefreshSetup();
+    mv_pieces.clear();
+    const float(*texcoords)[2] = mb_textured_triangle ? ma_triangle_texcoords : nullptr;
+    if (_IsExtended())
+        mv_projectors[0]->Triangle(mo_setup, a, b, c, normal, texcoords, mv_pieces);
     else
-        while (split[(first + 2) % 3]) // the one edge left whole goes last
-            ++first;
-    const Corner& p0 = corners[first];
-    const Corner& p1 = corners[(first + 1) % 3];
-    const Corner& p2 = corners[(first + 2) % 3];
-    const int d0 = depths[first], d1 = depths[(first + 1) % 3], d2 = depths[(first + 2) % 3];
-    const Corner& m0 = middles[first];
-
-    if (count == 1) {
-        const Corner left[3] = {p0, m0, p2}, right[3] = {m0, p1, p2};
-        const int left_depths[3] = {d0 + 1, inner, d2}, right_depths[3] = {d0 + 1, d1, inner};
-        _SubdivideTriangle(left, left_depths, raster_normal, generation + 1);
-        _SubdivideTriangle(right, right_depths, raster_normal, generation + 1);
-        return;
-    }
-    const Corner& m1 = middles[(first + 1) % 3];
-    const Corner tip[3] = {m0, p1, m1}, near_side[3] = {p0, m0, m1}, far_side[3] = {p0, m1, p2};
-    const int tip_depths[3] = {d0 + 1, d1 + 1, inner}, near_depths[3] = {d0 + 1, inner, inner};
-    const int far_depths[3] = {inner, d1 + 1, d2};
-    _SubdivideTriangle(tip, tip_depths, raster_normal, generation + 1);
-    _SubdivideTriangle(near_side, near_depths, raster_normal, generation + 1);
-    _SubdivideTriangle(far_side, far_depths, raster_normal, generation + 1);
-}
-
-void IVRenderSoftPano::_DrawTriangleLiteral(const float* a, const float* b, const float* c,
-                                            const float* normal) {
-    Corner corners[3];
-    const float* points[3] = {a, b, c};
-    for (int k = 0; k < 3; ++k) {
-        for (int i = 0; i < 3; ++i)
-            corners[k].object[i] = points[k][i];
-        corners[k].texture[0] = ma_triangle_texcoords[k][0];
-        corners[k].texture[1] = ma_triangle_texcoords[k][1];
-        _Project(corners[k]);
-    }
-    // Without extensions the triangle is one piece lit by its own projected corners.
-    float raster_normal[3];
-    HomogeneousClipper::RasterNormal(raster_normal, corners[0].raster, corners[1].raster, corners[2].raster,
-                                     IsOnPositiveSide(a, b, c, normal));
-    _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
-}
-
-void IVRenderSoftPano::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c,
-                                     const float* raster_normal) {
-    if (!mb_near_clipping ||
-        (HomogeneousClipper::IsInside(a.homogeneous) && HomogeneousClipper::IsInside(b.homogeneous) &&
-         HomogeneousClipper::IsInside(c.homogeneous))) {
-        const float ta[3] = {a.texture[0], a.texture[1], a.homogeneous[3]};
-        const float tb[3] = {b.texture[0], b.texture[1], b.homogeneous[3]};
-        const float tc[3] = {c.texture[0], c.texture[1], c.homogeneous[3]};
-        _RasterPiece(a.raster, b.raster, c.raster, ta, tb, tc, raster_normal);
-        return;
-    }
-    HomogeneousClipper clipper;
-    const int count =
-        clipper.ClipTriangle(ToVertex(a.homogeneous, a.texture), ToVertex(b.homogeneous, b.texture),
-                             ToVertex(c.homogeneous, c.texture));
-    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
-    clipper.DivideCorners(count, raster, texture);
-    for (int i = 2; i < count; ++i)
-        _RasterPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i],
-                     raster_normal);
-}
-
-void IVRenderSoftPano::_RasterPiece(const float* ra, const float* rb, const float* rc, const float* ta,
-                                    const float* tb, const float* tc, const float* raster_normal) {
-    ++mn_raster_triangles;
-    if (mb_textured_triangle)
-        mp_rasterizer->RasterTriangleTextured(ra, rb, rc, raster_normal, ta, tb, tc);
-    else
-        mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+        mv_projectors[0]->TriangleLiteral(mo_setup, a, b, c, normal, texcoords, mv_pieces);
+    _Replay(mv_pieces);
 }
 
 void IVRenderSoftPano::_DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1,
                                          float depth_offset) {
-    Corner a{{x0, y0, z0}, {0.0f, 0.0f}, {}, {}}, b{{x1, y1, z1}, {0.0f, 0.0f}, {}, {}};
-    _Project(a);
-    _Project(b);
-    if (_IsSubdividing())
-        _SubdivideLine(a, b, 0, depth_offset, 0);
-    else
-        _EmitLine(a, b, depth_offset);
-}
-
-void IVRenderSoftPano::_SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset,
-                                      int generation) {
-    Corner middle;
-    _Middle(a, b, middle);
-    const double bend = _Bend(a, b, middle);
-    if (!(bend > double(mf_subdivision_tolerance))) {
-        _EmitLine(a, b, depth_offset);
-        return;
-    }
-    const bool wrapping = bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
-    Corner low, high;
-    const bool jumping = wrapping && depth < mn_subdivision_depth + EXTRA_DEPTH && _FindJump(a, b, low, high);
-    if (generation >= MaxGenerations(mn_subdivision_depth)) {
-        if (!wrapping)
-            _EmitLine(a, b, depth_offset);
-        return;
-    }
-    if (jumping) {
-        _SubdivideLine(a, low, depth + 1, depth_offset, generation + 1);
-        _SubdivideLine(high, b, depth + 1, depth_offset, generation + 1);
-        return;
-    }
-    if (depth < (wrapping ? mn_subdivision_depth + EXTRA_DEPTH : mn_subdivision_depth)) {
-        _SubdivideLine(a, middle, depth + 1, depth_offset, generation + 1);
-        _SubdivideLine(middle, b, depth + 1, depth_offset, generation + 1);
-    } else if (!wrapping) {
-        _EmitLine(a, b, depth_offset);
-    }
-}
-
-void IVRenderSoftPano::_EmitLine(const Corner& a, const Corner& b, float depth_offset) {
-    float ra[3], rb[3];
-    if (mb_near_clipping) {
-        HomogeneousClipper::Vertex va = ToVertex(a.homogeneous, a.texture),
-                                   vb = ToVertex(b.homogeneous, b.texture);
-        if (!HomogeneousClipper::ClipSegment(va, vb))
-            return;
-        HomogeneousClipper::Divide(ra, va.h);
-        HomogeneousClipper::Divide(rb, vb.h);
-    } else {
-        for (int i = 0; i < 3; ++i) {
-            ra[i] = a.raster[i];
-            rb[i] = b.raster[i];
-        }
-    }
-    if (depth_offset != 0.0f) {
-        ra[2] += depth_offset;
-        rb[2] += depth_offset;
-    }
-    mp_rasterizer->RasterLine(ra, rb);
+    _RefreshSetup();
+    mv_pieces.clear();
+    const float from[3] = {x0, y0, z0}, to[3] = {x1, y1, z1};
+    mv_projectors[0]->Line(mo_setup, from, to, depth_offset, mv_pieces);
+    _Replay(mv_pieces);
 }
 
 bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
@@ -388,11 +86,95 @@ bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
         _TransformObjectRaster(out, x, y, z, 1.0f);
         return true;
     }
-    Corner corner{{x, y, z}, {0.0f, 0.0f}, {}, {}};
-    _Project(corner);
-    if (!(corner.homogeneous[3] >= HomogeneousClipper::NEAR_W))
-        return false;
-    for (int i = 0; i < 3; ++i)
-        out[i] = corner.raster[i];
-    return true;
+    _RefreshSetup();
+    return mv_projectors[0]->Point(mo_setup, out, x, y, z);
+}
+
+void IVRenderSoftPano::_HoldTriangle(const float* a, const float* b, const float* c, const float* normal,
+                                     const uint32_t* colour) {
+    if (mv_held.empty()) {
+        mv_held.reserve(CHUNK_TRIANGLES * HELD_CHUNKS);
+        mo_held.device = this;
+        mp_rasterizer->SetProducer(&mo_held);
+        mp_rasterizer->HoldsWork();
+    }
+    HeldTriangle& held = mv_held.emplace_back();
+    const float* corners[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k)
+        std::memcpy(held.corner[k], corners[k], sizeof held.corner[k]);
+    std::memcpy(held.normal, normal, sizeof held.normal);
+    held.textured = mb_textured_triangle;
+    if (held.textured)
+        std::memcpy(held.texcoords, ma_triangle_texcoords, sizeof held.texcoords);
+    held.has_colour = colour != nullptr;
+    held.colour = colour != nullptr ? *colour : 0u;
+    if (mv_held.size() == CHUNK_TRIANGLES * HELD_CHUNKS)
+        mp_rasterizer->Settle();
+}
+
+void IVRenderSoftPano::_ProjectChunk(size_t chunk, IVPanoProjector& projector) {
+    std::vector<IVPanoProjector::Piece>& pieces = mv_chunk_pieces[chunk];
+    pieces.clear();
+    const size_t end = std::min(mv_held.size(), (chunk + 1) * CHUNK_TRIANGLES);
+    for (size_t k = chunk * CHUNK_TRIANGLES; k < end; ++k) {
+        const HeldTriangle& held = mv_held[k];
+        if (held.has_colour) {
+            IVPanoProjector::Piece& piece = pieces.emplace_back();
+            piece.kind = IVPanoProjector::Piece::EKind::eColour;
+            piece.colour = held.colour;
+        }
+        projector.Triangle(mo_setup, held.corner[0], held.corner[1], held.corner[2], held.normal,
+                           held.textured ? held.texcoords : nullptr, pieces);
+    }
+    mp_chunk_done[chunk].store(1, std::memory_order_release);
+    mp_chunk_done[chunk].notify_one();
+}
+
+void IVRenderSoftPano::_VertexJob(void* context, size_t index) {
+    IVRenderSoftPano& device = *static_cast<IVRenderSoftPano*>(context);
+    IVPanoProjector& projector = *device.mv_projectors[index + 1];
+    for (;;) {
+        const size_t chunk = device.mn_next_chunk.fetch_add(1, std::memory_order_relaxed);
+        if (chunk >= device.mn_held_chunks)
+            return;
+        device._ProjectChunk(chunk, projector);
+    }
+}
+
+void IVRenderSoftPano::_HandOverHeld() {
+    if (mv_held.empty())
+        return;
+    _RefreshSetup();
+    const size_t threads = size_t(mn_vertex_threads);
+    while (mv_projectors.size() < threads)
+        mv_projectors.push_back(std::make_unique<IVPanoProjector>());
+    if (mv_chunk_pieces.size() < HELD_CHUNKS) {
+        mv_chunk_pieces.resize(HELD_CHUNKS);
+        mp_chunk_done = std::make_unique<std::atomic<uint32_t>[]>(HELD_CHUNKS);
+    }
+    mn_held_chunks = (mv_held.size() + CHUNK_TRIANGLES - 1) / CHUNK_TRIANGLES;
+    for (size_t chunk = 0; chunk < mn_held_chunks; ++chunk)
+        mp_chunk_done[chunk].store(0, std::memory_order_relaxed);
+    mn_next_chunk.store(0, std::memory_order_relaxed);
+    const bool parallel = threads > 1 && mn_held_chunks > 1;
+    if (parallel) {
+        if (mp_vertex_pool == nullptr || mp_vertex_pool->GetThreadCount() != int(threads))
+            mp_vertex_pool = std::make_unique<IVRasterThreadPool>(int(threads));
+        mp_vertex_pool->Start(threads - 1, _VertexJob, this);
+    }
+    // The caller replays chunks in order, projecting chunks itself while the next one in line is
+    // still unclaimed and waiting only for one that another thread has under way.
+    for (size_t chunk = 0; chunk < mn_held_chunks; ++chunk) {
+        while (mp_chunk_done[chunk].load(std::memory_order_acquire) == 0) {
+            const size_t claimed = mn_next_chunk.fetch_add(1, std::memory_order_relaxed);
+            if (claimed < mn_held_chunks)
+                _ProjectChunk(claimed, *mv_projectors[0]);
+            else
+                mp_chunk_done[chunk].wait(0, std::memory_order_acquire);
+        }
+        _Replay(mv_chunk_pieces[chunk]);
+    }
+    if (parallel)
+        mp_vertex_pool->Wait();
+    mv_held.clear();
 }

@@ -297,3 +297,78 @@ TEST_F(PanoExtensions, ReusedProjectionsGiveTheSameBitsAndFollowMatrixAndTransfo
     EXPECT_LT(transformed * 2, computed)
         << "points sent through the transforms: " << transformed << " with reuse, " << computed << " without";
 }
+
+TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadCount) {
+    // A bent grid of 12,800 triangles (more than one hand-over), with everything that must see
+    // the triangles drawn before it interleaved: colours, lines, points, textured triangles, a
+    // matrix, a transform and a plane change, the z-buffer switch and surface reads.
+    IVTextureSoft texture;
+    const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+    texture.SetImage(2, 2, texels, sizeof texels);
+    FisheyePointTransform fisheye(0, 0, 1), other(0.3, -0.2, 2);
+    fisheye.recording = other.recording = false;
+    const float moved[16] = {1, 0, 0, 0.3f, 0, 1, 0, -0.2f, 0, 0, 1, 0.5f, 0, 0, 0, 1};
+    struct Result {
+        std::vector<uint8_t> pixels;
+        std::vector<uint32_t> reads;
+        size_t pieces = 0;
+    };
+    auto render = [&](int threads) {
+        IVDisplaySurfaceSoft surface(100, 80);
+        IVRenderSoftPano device;
+        device.SetTransformEyeWindow(PERSPECTIVE);
+        device.SetTransform(&fisheye);
+        device.SetNearClipping(true);
+        device.SetSubdivision(0.25f, 6);
+        device.SetProjectionReuse(true);
+        device.SetVertexThreads(threads);
+        device.StartFrame(&surface, nullptr);
+        Result result;
+        constexpr int SIDE = 80;
+        for (int row = 0; row < SIDE; ++row) {
+            for (int column = 0; column < SIDE; ++column) {
+                const float x = float(column - SIDE / 2) * 0.08f, y = float(row - SIDE / 2) * 0.08f;
+                const float z = 2.0f + 0.3f * std::sin(x * 3.0f) + (row % 7 == 3 ? -2.5f : 0.0f);
+                const float a[3] = {x, y, z}, b[3] = {x + 0.08f, y, z}, c[3] = {x, y + 0.08f, z + 0.05f};
+                const float d[3] = {x + 0.08f, y + 0.08f, z + 0.05f};
+                const float colour[3] = {float(row) / SIDE, float(column) / SIDE, 0.5f};
+                device.DrawTriangle(a, b, c, TOWARD_EYE, colour);
+                if (column % 9 == 0) {
+                    const float ta[2] = {0, 0}, tb[2] = {1, 0}, tc[2] = {0, 1};
+                    device.SetTexture(&texture);
+                    device.DrawTriangleTextured(b, d, c, TOWARD_EYE, ta, tb, tc);
+                    device.SetTexture(nullptr);
+                } else {
+                    device.DrawTriangle(b, d, c, TOWARD_EYE);
+                }
+            }
+            if (row % 10 == 5) {
+                device.DrawLine(-2, float(row) * 0.05f - 2, 2.5f, 2, 1, 3);
+                device.DrawPoint(0.1f * float(row % 13), 0.2f, 2.0f);
+                result.reads.push_back(surface.GetPixel(50, row % 80));
+            }
+            if (row == 20)
+                device.SetTransformObjectWorld(moved);
+            if (row == 40)
+                device.SetTransform(&other);
+            if (row == 50) {
+                device.SetClippingPlane(0, 0.3f, 1, 0, 0.5f);
+                device.EnableClippingPlane(0, true);
+            }
+            if (row == 60)
+                device.EnableZBuffer(true, false);
+        }
+        result.pieces = device.GetNumRasterTriangles();
+        device.StopFrame();
+        result.pixels.assign(surface.GetPixels(), surface.GetPixels() + 100 * 80 * 4);
+        return result;
+    };
+    const Result one = render(1);
+    ASSERT_GT(one.pieces, 12800u);
+    for (const int threads : {2, 7}) {
+        const Result many = render(threads);
+        EXPECT_EQ(many.pieces, one.pieces) << threads << " threads";
+        EXPECT_EQ(many.reads, one.reads) << threads << " threads: reads during the frame differ";
+        EXPECT_TRUE(many.pixels == one.pixels) << threads << " threads: the images differ";
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Point transforms for device tests: each records the points it is handed, so a test can see
-// what went through the transform.
+// what went through the transform (unless `recording` is cleared, as calls from several threads
+// at once need).
 //
 // - IdentityPointTransform: returns its input.
 // - MirrorXPointTransform: x -> -x (reverses the winding of everything drawn).
@@ -15,8 +16,10 @@ class RecordingPointTransform : public MMTransform {
 public:
     using MMTransform::Transform;
     bool Transform(MMPoint3d<double>& out, const MMPoint3d<double>& in, bool direction) const override {
-        received.push_back(in);
-        directions.push_back(direction);
+        if (recording) {
+            received.push_back(in);
+            directions.push_back(direction);
+        }
         out = _Map(in);
         return true;
     }
@@ -25,6 +28,7 @@ public:
         return false;
     }
 
+    bool recording = true;
     mutable std::vector<MMPoint3d<double>> received;
     mutable std::vector<bool> directions;
 

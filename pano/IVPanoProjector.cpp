@@ -1,0 +1,450 @@
+#include "pano/IVPanoProjector.h"
+
+#include "host/render/IVRender.h"
+#include "host/render/soft/HomogeneousClipper.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <immintrin.h>
+
+namespace {
+
+// Bisection steps when narrowing an edge to its jump; the float positions stop changing
+// earlier for any edge that is not astronomically long.
+constexpr int JUMP_STEPS = 40;
+// A jump that stays wider than this many pixels (or four tolerances) after narrowing is a
+// discontinuity of the transform, not a steep but continuous stretch.
+constexpr double MIN_JUMP_PIXELS = 2.0;
+// An edge whose middle strays this far from its chord (as a part of the chord) straddles a
+// discontinuity of the transform or wraps around a singular point; drawn straight it would cross
+// the image.
+constexpr double MAX_LEAF_BEND_RATIO = 0.25;
+// Such wrapping edges may be halved this many times beyond the depth limit, so that what is
+// left out around a singular point shrinks below a pixel.
+constexpr int EXTRA_DEPTH = 3;
+// A triangle may split one edge per generation; every edge halves (or is cut) at most
+// depth limit + EXTRA_DEPTH times, so this bounds the recursion whatever the edges do.
+int MaxGenerations(int depth_limit) {
+    return 6 * (depth_limit + EXTRA_DEPTH) + 6;
+}
+
+bool IsOnPositiveSide(const float* a, const float* b, const float* c, const float* normal) {
+    const double u0 = double(b[0] - a[0]), u1 = double(b[1] - a[1]), u2 = double(b[2] - a[2]);
+    const double v0 = double(c[0] - a[0]), v1 = double(c[1] - a[1]), v2 = double(c[2] - a[2]);
+    const double g0 = u1 * v2 - u2 * v1, g1 = u2 * v0 - u0 * v2, g2 = u0 * v1 - u1 * v0;
+    return (double(normal[0]) * g0 + double(normal[1]) * g1) + double(normal[2]) * g2 > 0.0;
+}
+
+// One raster normal for every piece of a source triangle: the plane of its corners carried
+// through the linear matrices only (object to raster, without the point transform). The
+// transform bends a flat face into many pieces; normals taken from each piece's own corners
+// would light them differently and break a wall into facets, while the linear plane gives the
+// whole face the tone a linear camera gives it. Worked from homogeneous corners, so corners at
+// or behind the eye still fix the plane: for homogeneous corners A, B, C with w parts wa, wb, wc,
+// wa (B x C) + wb (C x A) + wc (A x B) (x, y, depth parts) is
+// (b - a) x (c - a) of the divided points scaled by wa wb wc, so any piece lying in front of the
+// eye keeps the orientation of its own winding; the supplied normal then picks the side as before.
+void LinearNormal(float* out, const float* object_raster, const float* a, const float* b, const float* c,
+                  bool positive) {
+    float ha[4], hb[4], hc[4];
+    IVRender::MultiplyMatrix(ha, object_raster, a[0], a[1], a[2], 1.0f);
+    IVRender::MultiplyMatrix(hb, object_raster, b[0], b[1], b[2], 1.0f);
+    IVRender::MultiplyMatrix(hc, object_raster, c[0], c[1], c[2], 1.0f);
+    double first[4], second[4], third[4];
+    for (int i = 0; i < 4; ++i) {
+        first[i] = double(ha[i]);
+        second[i] = double(hb[i]);
+        third[i] = double(hc[i]);
+    }
+    double m[3];
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3, k = (i + 2) % 3;
+        m[i] = (first[3] * (second[j] * third[k] - second[k] * third[j]) +
+                second[3] * (third[j] * first[k] - third[k] * first[j])) +
+               third[3] * (first[j] * second[k] - first[k] * second[j]);
+    }
+    HomogeneousClipper::StoreUnitNormal(out, m, positive);
+}
+
+double PlanarDistance(const float* p, const float* q) {
+    const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+HomogeneousClipper::Vertex ToVertex(const float* homogeneous, const float* texture) {
+    return {{homogeneous[0], homogeneous[1], homogeneous[2], homogeneous[3]}, {texture[0], texture[1]}};
+}
+
+// matrix x (x, y, z, w) for all four rows at once, from the matrix's columns: lane i sums
+// ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
+// IVRender::MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar
+// operations, and nothing is contracted).
+inline __m128 MultiplyColumns(const float* columns, __m128 x, __m128 y, __m128 z, __m128 w) {
+    __m128 sum = _mm_mul_ps(_mm_load_ps(columns), x);
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 4), y));
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 8), z));
+    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 12), w));
+}
+
+template <int LANE> inline __m128 Broadcast(__m128 value) {
+    return _mm_shuffle_ps(value, value, _MM_SHUFFLE(LANE, LANE, LANE, LANE));
+}
+
+} // namespace
+
+IVPanoProjector::IVPanoProjector() = default;
+
+IVPanoProjector::~IVPanoProjector() = default;
+
+void IVPanoProjector::ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z,
+                                       float w) {
+    // Route B with the object-to-world stage in front; the work around the transform stays in
+    // registers.
+    alignas(16) float world[4];
+    _mm_store_ps(world, MultiplyColumns(setup.columns[0], _mm_set1_ps(x), _mm_set1_ps(y), _mm_set1_ps(z),
+                                        _mm_set1_ps(w)));
+    float moved[3];
+    setup.transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
+    const __m128 eye = MultiplyColumns(setup.columns[1], _mm_set1_ps(moved[0]), _mm_set1_ps(moved[1]),
+                                       _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
+    _mm_storeu_ps(homogeneous, MultiplyColumns(setup.columns[2], Broadcast<0>(eye), Broadcast<1>(eye),
+                                               Broadcast<2>(eye), Broadcast<3>(eye)));
+}
+
+void IVPanoProjector::_Project(Corner& corner) {
+    const Setup& setup = *mp_setup;
+    if (setup.transform == nullptr) {
+        // One product: cheaper than looking it up.
+        IVRender::MultiplyMatrix(corner.homogeneous, setup.object_raster, corner.object[0], corner.object[1],
+                                 corner.object[2], 1.0f);
+        IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+        return;
+    }
+    if (!setup.reuse) {
+        _ProjectThroughTransform(corner);
+        return;
+    }
+    if (mp_kept_projections == nullptr) {
+        mp_kept_projections = std::make_unique<KeptProjection[]>(size_t(1) << KEPT_PROJECTION_BITS);
+        mn_kept_generation = 1;
+    } else if (mn_kept_matrices != setup.matrices || mn_kept_epoch != setup.epoch) {
+        _ForgetProjections();
+    }
+    mn_kept_matrices = setup.matrices;
+    mn_kept_epoch = setup.epoch;
+    // The key is the point's bits: -0 and +0 are different keys (a miss, never a wrong hit).
+    uint32_t bits[3];
+    std::memcpy(bits, corner.object, sizeof bits);
+    const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
+    KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
+    uint32_t kept_bits[3];
+    std::memcpy(kept_bits, kept.object, sizeof kept_bits);
+    if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
+        kept_bits[2] == bits[2]) {
+        std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
+        std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
+        return;
+    }
+    _ProjectThroughTransform(corner);
+    std::memcpy(kept.object, bits, sizeof bits);
+    kept.generation = mn_kept_generation;
+    std::memcpy(kept.homogeneous, corner.homogeneous, sizeof kept.homogeneous);
+    std::memcpy(kept.raster, corner.raster, sizeof kept.raster);
+}
+
+void IVPanoProjector::_ProjectThroughTransform(Corner& corner) {
+    alignas(16) float h[4];
+    ThroughTransform(*mp_setup, h, corner.object[0], corner.object[1], corner.object[2], 1.0f);
+    std::memcpy(corner.homogeneous, h, sizeof h);
+    IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+}
+
+void IVPanoProjector::_ForgetProjections() {
+    if (mp_kept_projections == nullptr)
+        return;
+    if (++mn_kept_generation == 0) {
+        // After 2^32 generations an old entry could pass for a new one: empty the table.
+        std::fill_n(mp_kept_projections.get(), size_t(1) << KEPT_PROJECTION_BITS, KeptProjection{});
+        mn_kept_generation = 1;
+    }
+}
+
+void IVPanoProjector::_Middle(const Corner& a, const Corner& b, Corner& middle) {
+    for (int i = 0; i < 3; ++i)
+        middle.object[i] = (a.object[i] + b.object[i]) * 0.5f; // the same float either way round
+    for (int i = 0; i < 2; ++i)
+        middle.texture[i] = (a.texture[i] + b.texture[i]) * 0.5f;
+    _Project(middle);
+}
+
+double IVPanoProjector::_Bend(const Corner& a, const Corner& b, const Corner& middle) {
+    const double dx = double(middle.raster[0]) - 0.5 * (double(a.raster[0]) + double(b.raster[0]));
+    const double dy = double(middle.raster[1]) - 0.5 * (double(a.raster[1]) + double(b.raster[1]));
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+bool IVPanoProjector::_FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high) {
+    low = a;
+    high = b;
+    for (int step = 0; step < JUMP_STEPS; ++step) {
+        Corner middle;
+        _Middle(low, high, middle);
+        bool moved = false;
+        for (int i = 0; i < 3; ++i)
+            moved = moved || (middle.object[i] != low.object[i] && middle.object[i] != high.object[i]);
+        if (!moved)
+            break;
+        // The middle continues the side whose end it lands nearer to.
+        if (PlanarDistance(middle.raster, low.raster) <= PlanarDistance(middle.raster, high.raster))
+            low = middle;
+        else
+            high = middle;
+    }
+    const double limit = std::max(MIN_JUMP_PIXELS, 4.0 * double(mp_setup->tolerance));
+    return PlanarDistance(low.raster, high.raster) > limit;
+}
+
+void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* b, const float* c,
+                               const float* normal, const float (*texcoords)[2], std::vector<Piece>& out) {
+    mp_setup = &setup;
+    mp_out = &out;
+    mb_textured = texcoords != nullptr;
+    // The side is chosen once, from the whole triangle; pieces keep its winding and its normal.
+    float raster_normal[3];
+    LinearNormal(raster_normal, setup.object_raster, a, b, c, IsOnPositiveSide(a, b, c, normal));
+    Corner corners[3];
+    const float* points[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 3; ++i)
+            corners[k].object[i] = points[k][i];
+        corners[k].texture[0] = texcoords != nullptr ? texcoords[k][0] : 0.0f;
+        corners[k].texture[1] = texcoords != nullptr ? texcoords[k][1] : 0.0f;
+        _Project(corners[k]);
+    }
+    if (!_IsSubdividing()) {
+        _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
+        return;
+    }
+    const int depths[3] = {0, 0, 0};
+    _SubdivideTriangle(corners, depths, raster_normal, 0);
+}
+
+void IVPanoProjector::_SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
+                                         int generation) {
+    Corner middles[3];
+    bool bending[3], wrapping[3];
+    const double tolerance = double(mp_setup->tolerance);
+    for (int i = 0; i < 3; ++i) {
+        const Corner& a = corners[i];
+        const Corner& b = corners[(i + 1) % 3];
+        _Middle(a, b, middles[i]);
+        const double bend = _Bend(a, b, middles[i]);
+        bending[i] = bend > tolerance;
+        wrapping[i] = bending[i] && bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
+    }
+    const int inner = std::max(depths[0], std::max(depths[1], depths[2])) + 1;
+    const bool deeper = generation < MaxGenerations(mp_setup->depth);
+
+    bool split[3];
+    int count = 0;
+    for (int i = 0; i < 3; ++i) {
+        // Across a discontinuity or around a singular point an edge goes deeper than the limit,
+        // so that the piece finally left out is small.
+        const int limit = wrapping[i] ? mp_setup->depth + EXTRA_DEPTH : mp_setup->depth;
+        split[i] = bending[i] && depths[i] < limit && deeper;
+        count += split[i] ? 1 : 0;
+    }
+    if (count == 0) {
+        // Still bending at the limit: a piece that straddles a discontinuity or wraps around a
+        // singular point cannot be drawn straight without crossing the image; it is left out.
+        // FIXME: a piece across a seam could be cut at the seam (as lines are) instead of being
+        // left out; an attempt lost coverage next to the poles and was set aside.
+        if (!(wrapping[0] || wrapping[1] || wrapping[2]))
+            _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
+        return;
+    }
+
+    if (count == 3) {
+        const Corner children[4][3] = {{corners[0], middles[0], middles[2]},
+                                       {middles[0], corners[1], middles[1]},
+                                       {middles[2], middles[1], corners[2]},
+                                       {middles[0], middles[1], middles[2]}};
+        const int child_depths[4][3] = {{depths[0] + 1, inner, depths[2] + 1},
+                                        {depths[0] + 1, depths[1] + 1, inner},
+                                        {inner, depths[1] + 1, depths[2] + 1},
+                                        {inner, inner, inner}};
+        for (int k = 0; k < 4; ++k)
+            _SubdivideTriangle(children[k], child_depths[k], raster_normal, generation + 1);
+        return;
+    }
+
+    // Turn the triangle (keeping its winding) so that the edges to split come first.
+    int first = 0;
+    if (count == 1)
+        while (!split[first])
+            ++first;
+    else
+        while (split[(first + 2) % 3]) // the one edge left whole goes last
+            ++first;
+    const Corner& p0 = corners[first];
+    const Corner& p1 = corners[(first + 1) % 3];
+    const Corner& p2 = corners[(first + 2) % 3];
+    const int d0 = depths[first], d1 = depths[(first + 1) % 3], d2 = depths[(first + 2) % 3];
+    const Corner& m0 = middles[first];
+
+    if (count == 1) {
+        const Corner left[3] = {p0, m0, p2}, right[3] = {m0, p1, p2};
+        const int left_depths[3] = {d0 + 1, inner, d2}, right_depths[3] = {d0 + 1, d1, inner};
+        _SubdivideTriangle(left, left_depths, raster_normal, generation + 1);
+        _SubdivideTriangle(right, right_depths, raster_normal, generation + 1);
+        return;
+    }
+    const Corner& m1 = middles[(first + 1) % 3];
+    const Corner tip[3] = {m0, p1, m1}, near_side[3] = {p0, m0, m1}, far_side[3] = {p0, m1, p2};
+    const int tip_depths[3] = {d0 + 1, d1 + 1, inner}, near_depths[3] = {d0 + 1, inner, inner};
+    const int far_depths[3] = {inner, d1 + 1, d2};
+    _SubdivideTriangle(tip, tip_depths, raster_normal, generation + 1);
+    _SubdivideTriangle(near_side, near_depths, raster_normal, generation + 1);
+    _SubdivideTriangle(far_side, far_depths, raster_normal, generation + 1);
+}
+
+void IVPanoProjector::TriangleLiteral(const Setup& setup, const float* a, const float* b, const float* c,
+                                      const float* normal, const float (*texcoords)[2],
+                                      std::vector<Piece>& out) {
+    mp_setup = &setup;
+    mp_out = &out;
+    mb_textured = true;
+    Corner corners[3];
+    const float* points[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 3; ++i)
+            corners[k].object[i] = points[k][i];
+        corners[k].texture[0] = texcoords[k][0];
+        corners[k].texture[1] = texcoords[k][1];
+        _Project(corners[k]);
+    }
+    // Without extensions the triangle is one piece lit by its own projected corners.
+    float raster_normal[3];
+    HomogeneousClipper::RasterNormal(raster_normal, corners[0].raster, corners[1].raster, corners[2].raster,
+                                     IsOnPositiveSide(a, b, c, normal));
+    _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
+}
+
+void IVPanoProjector::_EmitTriangle(const Corner& a, const Corner& b, const Corner& c,
+                                    const float* raster_normal) {
+    if (!mp_setup->near_clipping ||
+        (HomogeneousClipper::IsInside(a.homogeneous) && HomogeneousClipper::IsInside(b.homogeneous) &&
+         HomogeneousClipper::IsInside(c.homogeneous))) {
+        const float ta[3] = {a.texture[0], a.texture[1], a.homogeneous[3]};
+        const float tb[3] = {b.texture[0], b.texture[1], b.homogeneous[3]};
+        const float tc[3] = {c.texture[0], c.texture[1], c.homogeneous[3]};
+        _EmitPiece(a.raster, b.raster, c.raster, ta, tb, tc, raster_normal);
+        return;
+    }
+    HomogeneousClipper clipper;
+    const int count =
+        clipper.ClipTriangle(ToVertex(a.homogeneous, a.texture), ToVertex(b.homogeneous, b.texture),
+                             ToVertex(c.homogeneous, c.texture));
+    float raster[HomogeneousClipper::MAX_CORNERS][3], texture[HomogeneousClipper::MAX_CORNERS][3];
+    clipper.DivideCorners(count, raster, texture);
+    for (int i = 2; i < count; ++i)
+        _EmitPiece(raster[0], raster[i - 1], raster[i], texture[0], texture[i - 1], texture[i],
+                   raster_normal);
+}
+
+void IVPanoProjector::_EmitPiece(const float* ra, const float* rb, const float* rc, const float* ta,
+                                 const float* tb, const float* tc, const float* raster_normal) {
+    Piece& piece = mp_out->emplace_back();
+    piece.kind = mb_textured ? Piece::EKind::eTextured : Piece::EKind::eTriangle;
+    std::memcpy(piece.corner[0], ra, sizeof piece.corner[0]);
+    std::memcpy(piece.corner[1], rb, sizeof piece.corner[1]);
+    std::memcpy(piece.corner[2], rc, sizeof piece.corner[2]);
+    std::memcpy(piece.normal, raster_normal, sizeof piece.normal);
+    if (mb_textured) {
+        std::memcpy(piece.texture[0], ta, sizeof piece.texture[0]);
+        std::memcpy(piece.texture[1], tb, sizeof piece.texture[1]);
+        std::memcpy(piece.texture[2], tc, sizeof piece.texture[2]);
+    }
+}
+
+void IVPanoProjector::Line(const Setup& setup, const float* from, const float* to, float depth_offset,
+                           std::vector<Piece>& out) {
+    mp_setup = &setup;
+    mp_out = &out;
+    mb_textured = false;
+    Corner a{{from[0], from[1], from[2]}, {0.0f, 0.0f}, {}, {}},
+        b{{to[0], to[1], to[2]}, {0.0f, 0.0f}, {}, {}};
+    _Project(a);
+    _Project(b);
+    if (_IsSubdividing())
+        _SubdivideLine(a, b, 0, depth_offset, 0);
+    else
+        _EmitLine(a, b, depth_offset);
+}
+
+void IVPanoProjector::_SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset,
+                                     int generation) {
+    Corner middle;
+    _Middle(a, b, middle);
+    const double bend = _Bend(a, b, middle);
+    if (!(bend > double(mp_setup->tolerance))) {
+        _EmitLine(a, b, depth_offset);
+        return;
+    }
+    const bool wrapping = bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
+    Corner low, high;
+    const bool jumping = wrapping && depth < mp_setup->depth + EXTRA_DEPTH && _FindJump(a, b, low, high);
+    if (generation >= MaxGenerations(mp_setup->depth)) {
+        if (!wrapping)
+            _EmitLine(a, b, depth_offset);
+        return;
+    }
+    if (jumping) {
+        _SubdivideLine(a, low, depth + 1, depth_offset, generation + 1);
+        _SubdivideLine(high, b, depth + 1, depth_offset, generation + 1);
+        return;
+    }
+    if (depth < (wrapping ? mp_setup->depth + EXTRA_DEPTH : mp_setup->depth)) {
+        _SubdivideLine(a, middle, depth + 1, depth_offset, generation + 1);
+        _SubdivideLine(middle, b, depth + 1, depth_offset, generation + 1);
+    } else if (!wrapping) {
+        _EmitLine(a, b, depth_offset);
+    }
+}
+
+void IVPanoProjector::_EmitLine(const Corner& a, const Corner& b, float depth_offset) {
+    float ra[3], rb[3];
+    if (mp_setup->near_clipping) {
+        HomogeneousClipper::Vertex va = ToVertex(a.homogeneous, a.texture),
+                                   vb = ToVertex(b.homogeneous, b.texture);
+        if (!HomogeneousClipper::ClipSegment(va, vb))
+            return;
+        HomogeneousClipper::Divide(ra, va.h);
+        HomogeneousClipper::Divide(rb, vb.h);
+    } else {
+        for (int i = 0; i < 3; ++i) {
+            ra[i] = a.raster[i];
+            rb[i] = b.raster[i];
+        }
+    }
+    if (depth_offset != 0.0f) {
+        ra[2] += depth_offset;
+        rb[2] += depth_offset;
+    }
+    Piece& piece = mp_out->emplace_back();
+    piece.kind = Piece::EKind::eLine;
+    std::memcpy(piece.corner[0], ra, sizeof piece.corner[0]);
+    std::memcpy(piece.corner[1], rb, sizeof piece.corner[1]);
+}
+
+bool IVPanoProjector::Point(const Setup& setup, float* out, float x, float y, float z) {
+    mp_setup = &setup;
+    Corner corner{{x, y, z}, {0.0f, 0.0f}, {}, {}};
+    _Project(corner);
+    if (!(corner.homogeneous[3] >= HomogeneousClipper::NEAR_W))
+        return false;
+    for (int i = 0; i < 3; ++i)
+        out[i] = corner.raster[i];
+    return true;
+}

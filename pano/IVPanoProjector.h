@@ -1,0 +1,127 @@
+#pragma once
+// IVPanoProjector: the panoramic device's extended primitive path (near clipping, subdivision of
+// edges that the point transform bends, reuse of projections) as an object of its own, so that
+// several of them can work on one device's triangles at once. It reads the device's setup, keeps
+// its own table of projections, and writes what is to be drawn as raster pieces into a list; it
+// never touches the rasterizer, so the device replays the list in order.
+//
+// Call order: the device fills a Setup, then calls Triangle, Line or Point with it; the setup and
+// the matrices it points to stay unchanged during the call. The epoch and matrix generation in
+// the setup tell the projector when its kept projections have gone stale.
+//
+// Units: as the device's (object coordinates in, raster pixels and depth out; see
+// IVRenderSoftPano).
+//
+// Threading: one projector per thread. Projectors of one device may run at once when the
+// transform stands concurrent calls; the setup is only read.
+#include "host/math/MMTransform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class IVPanoProjector {
+public:
+    struct Setup {
+        // Object-to-world, world-to-eye and eye-to-raster, transposed (columns) for SSE.
+        alignas(16) float columns[3][16] = {};
+        const float* object_raster = nullptr; // 16 floats: route A without a transform
+        MMTransform* transform = nullptr;
+        bool near_clipping = false;
+        bool reuse = false;
+        float tolerance = 0.0f; // subdivision off at 0
+        int depth = 0;
+        uint64_t matrices = 0; // generation of the matrices above
+        uint64_t epoch = 0;    // changes with the transform and at frame start
+    };
+
+    // What the device hands to the rasterizer, in order: a colour word to set, or a primitive.
+    struct Piece {
+        enum class EKind : uint8_t { eColour, eTriangle, eTextured, eLine };
+        EKind kind;
+        uint32_t colour;     // eColour
+        float corner[3][3];  // raster; a line uses the first two
+        float normal[3];     // triangles
+        float texture[3][3]; // eTextured: u, v and clip w per corner
+    };
+    static_assert(sizeof(Piece) == 92, "pieces stay small: a chunk of triangles yields hundreds");
+
+    IVPanoProjector();
+    ~IVPanoProjector();
+    IVPanoProjector(const IVPanoProjector&) = delete;
+    IVPanoProjector& operator=(const IVPanoProjector&) = delete;
+
+    // Route A before the divide, through the transform (which must be set).
+    static void ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z, float w);
+
+    // Appends the pieces of one triangle (texcoords: u, v per corner, or null when untextured).
+    void Triangle(const Setup& setup, const float* a, const float* b, const float* c, const float* normal,
+                  const float (*texcoords)[2], std::vector<Piece>& out);
+    // The textured triangle without extensions: one piece lit by its own projected corners.
+    void TriangleLiteral(const Setup& setup, const float* a, const float* b, const float* c,
+                         const float* normal, const float (*texcoords)[2], std::vector<Piece>& out);
+    // Appends the pieces of one line; depth_offset is added to the raster depth of each.
+    void Line(const Setup& setup, const float* from, const float* to, float depth_offset,
+              std::vector<Piece>& out);
+    // Route A of a point; false when near clipping is on and it lies at or behind the eye.
+    bool Point(const Setup& setup, float* out, float x, float y, float z);
+
+private:
+    // A corner on its way: object position, texture coordinates, and route A's result before
+    // (homogeneous) and after the divide.
+    struct Corner {
+        float object[3];
+        float texture[2];
+        float homogeneous[4];
+        float raster[3];
+    };
+
+    // Route A with w = 1 for corner.object, keeping the homogeneous point; reused when allowed.
+    void _Project(Corner& corner);
+    void _ProjectThroughTransform(Corner& corner);
+    void _ForgetProjections();
+    // The corner halfway between a and b in object space (and texture space), projected.
+    void _Middle(const Corner& a, const Corner& b, Corner& middle);
+    // Distance in raster x, y between the projected middle of an edge and the middle of its
+    // projected ends.
+    static double _Bend(const Corner& a, const Corner& b, const Corner& middle);
+    // Narrows the edge a -> b to the spot where its projection jumps; true when the jump stays
+    // wider than the tolerance allows, with low and high the last corners on a's and b's side.
+    bool _FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high);
+
+    bool _IsSubdividing() const { return mp_setup->tolerance > 0.0f && mp_setup->transform != nullptr; }
+    // depths[i]: how often edge corners[i] -> corners[(i + 1) % 3] was halved (new inner edges
+    // count as deeper than any edge of their parent). Every decision about an edge depends only
+    // on its ends and its depth, so triangles that share an edge split it alike.
+    // raster_normal: the one normal that lights every piece of the source triangle.
+    void _SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
+                            int generation);
+    void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, const float* raster_normal);
+    void _EmitPiece(const float* ra, const float* rb, const float* rc, const float* ta, const float* tb,
+                    const float* tc, const float* raster_normal);
+    void _SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset, int generation);
+    void _EmitLine(const Corner& a, const Corner& b, float depth_offset);
+
+    // Set for the duration of a call.
+    const Setup* mp_setup = nullptr;
+    std::vector<Piece>* mp_out = nullptr;
+    bool mb_textured = false;
+
+    // Kept projections: a direct-mapped table indexed by a hash of the object point. An entry is
+    // valid while its generation is the current one; 2^14 entries of 48 bytes stay in a core's
+    // second-level cache, and hold a few rows of a mesh's corners and edge middles.
+    struct KeptProjection {
+        float object[3];
+        uint32_t generation;
+        float homogeneous[4];
+        float raster[3];
+        uint32_t unused;
+    };
+    static_assert(sizeof(KeptProjection) == 48, "entries do not straddle cache lines in pairs");
+    static constexpr int KEPT_PROJECTION_BITS = 14;
+    std::unique_ptr<KeptProjection[]> mp_kept_projections;
+    uint32_t mn_kept_generation = 0;
+    uint64_t mn_kept_matrices = UINT64_MAX; // the setup's matrices and epoch the entries were made under
+    uint64_t mn_kept_epoch = UINT64_MAX;
+};
