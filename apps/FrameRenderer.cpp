@@ -302,6 +302,8 @@ FrameStats FrameRenderer::Render(int index) {
     mp_device->SetNearClipping(true);
     mp_device->SetSubdivision(float(mo_options.GetSubdividePixels()), SUBDIVISION_DEPTH);
     mp_device->SetProjectionReuse(true); // the panoramic transforms are pure functions
+    // ... and immutable, so the vertex work may spread over the rasterizer's threads.
+    mp_device->SetVertexThreads(mp_device->GetRasterizer().GetThreadCount());
     mp_cache->SetSortKey(mo_options.GetSortKey() == SortKey::eDistance
                              ? IVTransparencyCache::eSortEyeDistance
                              : IVTransparencyCache::eSortDirectionDepth);
