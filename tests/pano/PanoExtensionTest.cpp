@@ -12,6 +12,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -299,12 +300,15 @@ TEST_F(PanoExtensions, ReusedProjectionsGiveTheSameBitsAndFollowMatrixAndTransfo
 }
 
 TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadCount) {
-    // A bent grid of 12,800 triangles (more than one hand-over), with everything that must see
-    // the triangles drawn before it interleaved: colours, lines, points, textured triangles, a
-    // matrix, a transform and a plane change, the z-buffer switch and surface reads.
+    // A bent grid of 12,800 overlapping triangles (more than one hand-over), drawn first without
+    // the z-buffer so that their order shows, with everything that must see the triangles drawn
+    // before it interleaved: colours, lines, points, textured triangles, a matrix, a transform and
+    // a plane change, the z-buffer switch and surface reads.
     IVTextureSoft texture;
     const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
     texture.SetImage(2, 2, texels, sizeof texels);
+    IVTextureSoft other_texture;
+    other_texture.SetImage(1, 1, texels + 4, 4);
     FisheyePointTransform fisheye(0, 0, 1), other(0.3, -0.2, 2);
     fisheye.recording = other.recording = false;
     const float moved[16] = {1, 0, 0, 0.3f, 0, 1, 0, -0.2f, 0, 0, 1, 0.5f, 0, 0, 0, 1};
@@ -323,29 +327,38 @@ TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadC
         device.SetProjectionReuse(true);
         device.SetVertexThreads(threads);
         device.StartFrame(&surface, nullptr);
+        device.EnableZBuffer(false, true);
+        device.SetTexture(&texture);
         Result result;
+        const auto checksum = [&surface] {
+            const uint8_t* pixels = surface.GetPixels();
+            return uint32_t(std::accumulate(pixels, pixels + 100 * 80 * 4, uint64_t(0),
+                                            [](uint64_t sum, uint8_t value) { return sum * 31 + value; }));
+        };
         constexpr int SIDE = 80;
         for (int row = 0; row < SIDE; ++row) {
             for (int column = 0; column < SIDE; ++column) {
                 const float x = float(column - SIDE / 2) * 0.08f, y = float(row - SIDE / 2) * 0.08f;
                 const float z = 2.0f + 0.3f * std::sin(x * 3.0f) + (row % 7 == 3 ? -2.5f : 0.0f);
-                const float a[3] = {x, y, z}, b[3] = {x + 0.08f, y, z}, c[3] = {x, y + 0.08f, z + 0.05f};
-                const float d[3] = {x + 0.08f, y + 0.08f, z + 0.05f};
+                const float a[3] = {x, y, z}, b[3] = {x + 0.13f, y, z}, c[3] = {x, y + 0.13f, z + 0.05f};
+                const float d[3] = {x + 0.13f, y + 0.13f, z + 0.05f};
                 const float colour[3] = {float(row) / SIDE, float(column) / SIDE, 0.5f};
                 device.DrawTriangle(a, b, c, TOWARD_EYE, colour);
                 if (column % 9 == 0) {
                     const float ta[2] = {0, 0}, tb[2] = {1, 0}, tc[2] = {0, 1};
-                    device.SetTexture(&texture);
                     device.DrawTriangleTextured(b, d, c, TOWARD_EYE, ta, tb, tc);
-                    device.SetTexture(nullptr);
                 } else {
                     device.DrawTriangle(b, d, c, TOWARD_EYE);
                 }
             }
+            if (row % 10 == 8)
+                result.reads.push_back(checksum());
+            if (row == 30 || row == 35)
+                device.SetTexture(row == 30 ? &other_texture : &texture);
             if (row % 10 == 5) {
+                result.reads.push_back(checksum());
                 device.DrawLine(-2, float(row) * 0.05f - 2, 2.5f, 2, 1, 3);
                 device.DrawPoint(0.1f * float(row % 13), 0.2f, 2.0f);
-                result.reads.push_back(surface.GetPixel(50, row % 80));
             }
             if (row == 20)
                 device.SetTransformObjectWorld(moved);
@@ -356,7 +369,7 @@ TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadC
                 device.EnableClippingPlane(0, true);
             }
             if (row == 60)
-                device.EnableZBuffer(true, false);
+                device.EnableZBuffer(true, true);
         }
         result.pieces = device.GetNumRasterTriangles();
         device.StopFrame();
