@@ -186,13 +186,24 @@ private:
     // Hands pieces to the rasterizer in order.
     void _Replay(const std::vector<IVPanoProjector::Piece>& pieces);
 
+    struct HeldBatch;
     // Holds an extended triangle back for the vertex threads.
     void _HoldTriangle(const float* a, const float* b, const float* c, const float* normal,
                        const uint32_t* colour);
-    // Projects the held triangles with the vertex threads and hands their pieces over.
+    // The filling batch is full: the other threads start on it while the caller finishes and
+    // replays the batch before it, and fills the next.
+    void _HandOverFull();
+    // Hands over everything held, in order (the rasterizer's producer call).
     void _HandOverHeld();
-    void _ProjectChunk(size_t chunk, IVPanoProjector& projector);
-    static void _VertexJob(void* device, size_t index);
+    // Starts the vertex threads on a batch; its chunks are claimed from the last down.
+    void _StartBatch(HeldBatch& batch);
+    // Projects the batch's chunks from the first up until none is unclaimed, replaying those
+    // done in order meanwhile, then waits for the other threads.
+    void _FinishBatch(HeldBatch& batch);
+    // Replays the batch's remaining chunks (all projected) and empties it.
+    void _ReplayRest(HeldBatch& batch);
+    void _ProjectChunk(HeldBatch& batch, size_t chunk, IVPanoProjector& projector);
+    static void _VertexJob(void* batch, size_t index);
 
     // Lets the rasterizer ask for the held triangles before it does anything else.
     struct HeldTriangles : IVRasterProducer {
@@ -223,18 +234,35 @@ private:
         bool has_colour;
         bool textured;
     };
-    // Triangles per chunk, the unit of work of a vertex thread, and chunks per hand-over: small
-    // enough to balance two threads and to keep the pieces in cache, large enough that waking a
+    // Triangles per chunk, the unit of work of a vertex thread, and chunks per batch: small
+    // enough to balance the threads and to keep the pieces in cache, large enough that waking a
     // thread and waiting for a chunk cost little beside projecting it.
     static constexpr size_t CHUNK_TRIANGLES = 256;
-    static constexpr size_t HELD_CHUNKS = 32;
+    static constexpr size_t BATCH_CHUNKS = 32;
+    // Held triangles and, once projected, their pieces per chunk. Allocated once and reused.
+    struct HeldBatch {
+        IVRenderSoftPano* device = nullptr;
+        std::vector<HeldTriangle> triangles;
+        std::vector<std::vector<IVPanoProjector::Piece>> pieces;
+        std::unique_ptr<std::atomic<uint32_t>[]> done; // per chunk, set once its pieces are written
+        // The unclaimed chunks [first, last) as first << 32 | last: the caller takes them from the
+        // first (so that it can replay its own as it goes), the other threads from the last;
+        // each works through neighbouring chunks, whose triangles share points its projector has
+        // kept.
+        std::atomic<uint64_t> unclaimed{0};
+        size_t chunks = 0;   // of the projection under way
+        size_t replayed = 0; // chunks replayed so far
+        bool started = false;
+
+        // Takes the first (or last) unclaimed chunk; false when none is left.
+        bool Claim(bool from_last, size_t& chunk);
+    };
     int mn_vertex_threads = 1;
     HeldTriangles mo_held;
-    std::vector<HeldTriangle> mv_held;
-    std::vector<std::vector<IVPanoProjector::Piece>> mv_chunk_pieces;
-    std::unique_ptr<std::atomic<uint32_t>[]> mp_chunk_done;
-    std::atomic<size_t> mn_next_chunk{0};
-    size_t mn_held_chunks = 0; // chunks of the hand-over under way
+    HeldBatch mo_batches[2];
+    int mn_filling = 0;        // the batch that takes held triangles
+    bool mb_in_flight = false; // the other batch is being projected
+    bool mb_handing_over = false;
     std::unique_ptr<IVRasterThreadPool> mp_vertex_pool;
 
     // Texture coordinates taken from DrawTriangleTextured for the one triangle being drawn.

@@ -74,6 +74,7 @@ void IVRenderSoftPano::_DrawTriangleHere(const float* a, const float* b, const f
 
 void IVRenderSoftPano::_DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1,
                                          float depth_offset) {
+    mp_rasterizer->Settle(); // held triangles come first, and the setup is theirs until then
     _RefreshSetup();
     mv_pieces.clear();
     const float from[3] = {x0, y0, z0}, to[3] = {x1, y1, z1};
@@ -82,6 +83,7 @@ void IVRenderSoftPano::_DrawLineExtended(float x0, float y0, float z0, float x1,
 }
 
 bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
+    mp_rasterizer->Settle(); // held triangles come first, and the setup is theirs until then
     if (!mb_near_clipping) {
         _TransformObjectRaster(out, x, y, z, 1.0f);
         return true;
@@ -90,15 +92,40 @@ bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
     return mv_projectors[0]->Point(mo_setup, out, x, y, z);
 }
 
+bool IVRenderSoftPano::HeldBatch::Claim(bool from_last, size_t& chunk) {
+    uint64_t current = unclaimed.load(std::memory_order_relaxed);
+    for (;;) {
+        const uint64_t first = current >> 32, last = current & 0xFFFFFFFFu;
+        if (first >= last)
+            return false;
+        const uint64_t claimed = from_last ? (first << 32 | (last - 1)) : ((first + 1) << 32 | last);
+        if (unclaimed.compare_exchange_weak(current, claimed, std::memory_order_relaxed)) {
+            chunk = size_t(from_last ? last - 1 : first);
+            return true;
+        }
+    }
+}
+
 void IVRenderSoftPano::_HoldTriangle(const float* a, const float* b, const float* c, const float* normal,
                                      const uint32_t* colour) {
-    if (mv_held.empty()) {
-        mv_held.reserve(CHUNK_TRIANGLES * HELD_CHUNKS);
+    HeldBatch& batch = mo_batches[mn_filling];
+    if (batch.triangles.empty() && !mb_in_flight) {
+        // The first held triangle since everything was handed over: the setup stays as it is now
+        // until the next hand-over, because every change of it settles first.
+        _RefreshSetup();
+        for (HeldBatch& each : mo_batches) {
+            if (each.device != nullptr)
+                continue;
+            each.device = this;
+            each.triangles.reserve(CHUNK_TRIANGLES * BATCH_CHUNKS);
+            each.pieces.resize(BATCH_CHUNKS);
+            each.done = std::make_unique<std::atomic<uint32_t>[]>(BATCH_CHUNKS);
+        }
         mo_held.device = this;
         mp_rasterizer->SetProducer(&mo_held);
         mp_rasterizer->HoldsWork();
     }
-    HeldTriangle& held = mv_held.emplace_back();
+    HeldTriangle& held = batch.triangles.emplace_back();
     const float* corners[3] = {a, b, c};
     for (int k = 0; k < 3; ++k)
         std::memcpy(held.corner[k], corners[k], sizeof held.corner[k]);
@@ -108,16 +135,16 @@ void IVRenderSoftPano::_HoldTriangle(const float* a, const float* b, const float
         std::memcpy(held.texcoords, ma_triangle_texcoords, sizeof held.texcoords);
     held.has_colour = colour != nullptr;
     held.colour = colour != nullptr ? *colour : 0u;
-    if (mv_held.size() == CHUNK_TRIANGLES * HELD_CHUNKS)
-        mp_rasterizer->Settle();
+    if (batch.triangles.size() == CHUNK_TRIANGLES * BATCH_CHUNKS)
+        _HandOverFull();
 }
 
-void IVRenderSoftPano::_ProjectChunk(size_t chunk, IVPanoProjector& projector) {
-    std::vector<IVPanoProjector::Piece>& pieces = mv_chunk_pieces[chunk];
+void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, IVPanoProjector& projector) {
+    std::vector<IVPanoProjector::Piece>& pieces = batch.pieces[chunk];
     pieces.clear();
-    const size_t end = std::min(mv_held.size(), (chunk + 1) * CHUNK_TRIANGLES);
+    const size_t end = std::min(batch.triangles.size(), (chunk + 1) * CHUNK_TRIANGLES);
     for (size_t k = chunk * CHUNK_TRIANGLES; k < end; ++k) {
-        const HeldTriangle& held = mv_held[k];
+        const HeldTriangle& held = batch.triangles[k];
         if (held.has_colour) {
             IVPanoProjector::Piece& piece = pieces.emplace_back();
             piece.kind = IVPanoProjector::Piece::EKind::eColour;
@@ -126,55 +153,98 @@ void IVRenderSoftPano::_ProjectChunk(size_t chunk, IVPanoProjector& projector) {
         projector.Triangle(mo_setup, held.corner[0], held.corner[1], held.corner[2], held.normal,
                            held.textured ? held.texcoords : nullptr, pieces);
     }
-    mp_chunk_done[chunk].store(1, std::memory_order_release);
-    mp_chunk_done[chunk].notify_one();
+    batch.done[chunk].store(1, std::memory_order_release);
+    batch.done[chunk].notify_one();
 }
 
 void IVRenderSoftPano::_VertexJob(void* context, size_t index) {
-    IVRenderSoftPano& device = *static_cast<IVRenderSoftPano*>(context);
-    IVPanoProjector& projector = *device.mv_projectors[index + 1];
+    HeldBatch& batch = *static_cast<HeldBatch*>(context);
+    IVPanoProjector& projector = *batch.device->mv_projectors[index + 1];
+    size_t chunk = 0;
+    while (batch.Claim(true, chunk))
+        batch.device->_ProjectChunk(batch, chunk, projector);
+}
+
+void IVRenderSoftPano::_StartBatch(HeldBatch& batch) {
+    batch.chunks = (batch.triangles.size() + CHUNK_TRIANGLES - 1) / CHUNK_TRIANGLES;
+    batch.replayed = 0;
+    for (size_t chunk = 0; chunk < batch.chunks; ++chunk)
+        batch.done[chunk].store(0, std::memory_order_relaxed);
+    batch.unclaimed.store(uint64_t(batch.chunks), std::memory_order_relaxed);
+    const size_t threads = size_t(mn_vertex_threads);
+    // One job per other thread, at least two: the pool runs a single job on the caller. A job
+    // that finds no chunk left returns at once.
+    const size_t jobs = std::max(threads - 1, size_t(2));
+    while (mv_projectors.size() < jobs + 1)
+        mv_projectors.push_back(std::make_unique<IVPanoProjector>());
+    batch.started = threads > 1 && batch.chunks > 1;
+    if (!batch.started)
+        return;
+    if (mp_vertex_pool == nullptr || mp_vertex_pool->GetThreadCount() != int(threads))
+        mp_vertex_pool = std::make_unique<IVRasterThreadPool>(int(threads));
+    mp_vertex_pool->Start(jobs, _VertexJob, &batch);
+}
+
+void IVRenderSoftPano::_FinishBatch(HeldBatch& batch) {
     for (;;) {
-        const size_t chunk = device.mn_next_chunk.fetch_add(1, std::memory_order_relaxed);
-        if (chunk >= device.mn_held_chunks)
-            return;
-        device._ProjectChunk(chunk, projector);
+        if (batch.replayed < batch.chunks &&
+            batch.done[batch.replayed].load(std::memory_order_acquire) != 0) {
+            _Replay(batch.pieces[batch.replayed]);
+            ++batch.replayed;
+            continue;
+        }
+        size_t chunk = 0;
+        if (!batch.Claim(false, chunk))
+            break;
+        _ProjectChunk(batch, chunk, *mv_projectors[0]);
     }
+    if (batch.started)
+        mp_vertex_pool->Wait();
+    batch.started = false;
+}
+
+void IVRenderSoftPano::_ReplayRest(HeldBatch& batch) {
+    for (; batch.replayed < batch.chunks; ++batch.replayed)
+        _Replay(batch.pieces[batch.replayed]);
+    batch.triangles.clear();
+    batch.chunks = 0;
+}
+
+void IVRenderSoftPano::_HandOverFull() {
+    // Replaying records into the rasterizer, which must not ask for the held triangles again.
+    mp_rasterizer->HoldsWork(false);
+    mb_handing_over = true;
+    HeldBatch& filling = mo_batches[mn_filling];
+    HeldBatch& other = mo_batches[mn_filling ^ 1];
+    if (mb_in_flight)
+        _FinishBatch(other);
+    // The other threads go on with the full batch while the caller replays the one before it and
+    // fills the next.
+    _StartBatch(filling);
+    if (mb_in_flight)
+        _ReplayRest(other);
+    mb_in_flight = true;
+    mn_filling ^= 1;
+    mb_handing_over = false;
+    mp_rasterizer->HoldsWork(); // still holding: the batch in flight
 }
 
 void IVRenderSoftPano::_HandOverHeld() {
-    if (mv_held.empty())
+    if (mb_handing_over) {
+        // A replay's own raster call: what is held is handed over in order as it is.
+        mp_rasterizer->HoldsWork();
         return;
-    _RefreshSetup();
-    const size_t threads = size_t(mn_vertex_threads);
-    while (mv_projectors.size() < threads)
-        mv_projectors.push_back(std::make_unique<IVPanoProjector>());
-    if (mv_chunk_pieces.size() < HELD_CHUNKS) {
-        mv_chunk_pieces.resize(HELD_CHUNKS);
-        mp_chunk_done = std::make_unique<std::atomic<uint32_t>[]>(HELD_CHUNKS);
     }
-    mn_held_chunks = (mv_held.size() + CHUNK_TRIANGLES - 1) / CHUNK_TRIANGLES;
-    for (size_t chunk = 0; chunk < mn_held_chunks; ++chunk)
-        mp_chunk_done[chunk].store(0, std::memory_order_relaxed);
-    mn_next_chunk.store(0, std::memory_order_relaxed);
-    const bool parallel = threads > 1 && mn_held_chunks > 1;
-    if (parallel) {
-        if (mp_vertex_pool == nullptr || mp_vertex_pool->GetThreadCount() != int(threads))
-            mp_vertex_pool = std::make_unique<IVRasterThreadPool>(int(threads));
-        mp_vertex_pool->Start(threads - 1, _VertexJob, this);
+    HeldBatch& filling = mo_batches[mn_filling];
+    if (mb_in_flight) {
+        HeldBatch& other = mo_batches[mn_filling ^ 1];
+        _FinishBatch(other);
+        _ReplayRest(other);
+        mb_in_flight = false;
     }
-    // The caller replays chunks in order, projecting chunks itself while the next one in line is
-    // still unclaimed and waiting only for one that another thread has under way.
-    for (size_t chunk = 0; chunk < mn_held_chunks; ++chunk) {
-        while (mp_chunk_done[chunk].load(std::memory_order_acquire) == 0) {
-            const size_t claimed = mn_next_chunk.fetch_add(1, std::memory_order_relaxed);
-            if (claimed < mn_held_chunks)
-                _ProjectChunk(claimed, *mv_projectors[0]);
-            else
-                mp_chunk_done[chunk].wait(0, std::memory_order_acquire);
-        }
-        _Replay(mv_chunk_pieces[chunk]);
+    if (!filling.triangles.empty()) {
+        _StartBatch(filling);
+        _FinishBatch(filling);
+        _ReplayRest(filling);
     }
-    if (parallel)
-        mp_vertex_pool->Wait();
-    mv_held.clear();
 }

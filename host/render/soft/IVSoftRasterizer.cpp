@@ -30,8 +30,8 @@ int IVSoftRasterizer::DefaultThreadCount() {
     return int(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
 }
 
-void IVSoftRasterizer::HoldsWork() {
-    mb_producer_holds = mp_producer != nullptr;
+void IVSoftRasterizer::HoldsWork(bool holds) {
+    mb_producer_holds = holds && mp_producer != nullptr;
     if (mb_producer_holds && mp_surface != nullptr)
         _ClaimSurface(mp_surface);
 }

@@ -144,14 +144,15 @@ public:
     void Flush();
 
     // Borrowed; null (the default) for none. The producer tells HoldsWork when it starts holding
-    // primitives back; every raster operation, state setter, Flush and surface read then has it
-    // hand them over first (Settle). The colour and plane fields above are read as they are.
+    // primitives back (and HoldsWork(false) while it hands some over itself); every raster
+    // operation, state setter, Flush and surface read then has it hand them over first (Settle).
+    // The colour and plane fields above are read as they are.
     void SetProducer(IVRasterProducer* producer) {
         Settle();
         mp_producer = producer;
     }
     IVRasterProducer* GetProducer() const { return mp_producer; }
-    void HoldsWork();
+    void HoldsWork(bool holds = true);
     // Has the producer hand over what it holds, if anything.
     void Settle() {
         if (mb_producer_holds)
