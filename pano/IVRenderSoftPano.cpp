@@ -132,7 +132,7 @@ void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float
                                      unsigned long colour) {
     if (_IsExtended() || mb_textured_triangle) {
         const auto word = uint32_t(colour);
-        if (mn_vertex_threads > 1 && _IsExtended())
+        if (_IsHolding())
             _HoldTriangle(a, b, c, normal, &word);
         else
             _DrawTriangleHere(a, b, c, normal, &word);
@@ -147,7 +147,7 @@ void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float
 
 void IVRenderSoftPano::_DrawTriangle(const float* a, const float* b, const float* c, const float* normal) {
     if (_IsExtended()) {
-        if (mn_vertex_threads > 1)
+        if (_IsHolding())
             _HoldTriangle(a, b, c, normal, nullptr);
         else
             _DrawTriangleHere(a, b, c, normal, nullptr);

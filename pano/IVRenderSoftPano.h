@@ -124,9 +124,9 @@ public:
     }
     bool GetProjectionReuse() const { return mb_projection_reuse; }
 
-    // With more than one thread, triangles drawn while subdivision or near clipping is on are held
-    // back and projected by that many threads at once (the caller among them), then handed to the
-    // rasterizer in the order they were drawn: images are the same for any thread count. The
+    // With more than one thread, triangles drawn through a transform while subdivision or near
+    // clipping is on are held back and projected by that many threads at once (the caller among them), then
+    // handed to the rasterizer in the order they were drawn: images are the same for any thread count. The
     // transform must then stand calls from several threads at once and give the same result for
     // the same point until the next SetTransform or frame start (the program's panoramic
     // transforms do). Held triangles are handed over before anything that could see or change
@@ -175,6 +175,9 @@ private:
 
     bool _IsSubdividing() const { return mf_subdivision_tolerance > 0.0f && mp_transform != nullptr; }
     bool _IsExtended() const { return mb_near_clipping || _IsSubdividing(); }
+    // Triangles are held for the vertex threads only when the transform makes their projection
+    // worth it: near clipping alone costs less than holding and replaying.
+    bool _IsHolding() const { return mn_vertex_threads > 1 && mp_transform != nullptr && _IsExtended(); }
 
     // The triangle through the extensions (or, textured, literally) on the calling thread; a
     // colour word to set first when colour is not null.
