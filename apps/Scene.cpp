@@ -53,6 +53,7 @@ SceneObject& Scene::AddMesh(const StlMesh& data, const std::string& name, uint32
     // The host mesh is built directly: points first, then triangles appended at the surface's tail.
     object.mesh = std::make_unique<MStlBase>();
     MStlBase& mesh = *object.mesh;
+    mesh.Reserve(data.points.size(), data.triangles.size());
     MStlSurface* surface = mesh.AddSurface(mesh.CreateRootFeature());
     for (const auto& point : data.points)
         mesh.AddPoint(ToInternal(point[0], origin.x, scale), ToInternal(point[1], origin.y, scale),

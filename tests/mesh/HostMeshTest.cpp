@@ -29,6 +29,17 @@ TEST(HostMesh, TriangleCountFollowsChangesOnlyAfterInvalidationAndStoresSpanBloc
     EXPECT_EQ(blocks.GetCompact()->GetNumTriangles(), 8193u);
     EXPECT_EQ(blocks.GetCompact()->GetTriangle(8192).ma_normal[0], 92);
 
+    // Points past a reservation go to new blocks; earlier points neither move nor renumber.
+    blocks.Reserve(2, 0);
+    std::vector<MStlPoint*> added{q};
+    for (int i = 1; i < 300; ++i)
+        added.push_back(blocks.AddPoint(i, -i, 2 * i));
+    for (size_t i = 0; i < added.size(); ++i) {
+        ASSERT_EQ(blocks.GetPoint(i), added[i]) << "point " << i;
+        ASSERT_EQ(added[i]->mn_index, i);
+    }
+    EXPECT_EQ(blocks.GetPoint(299)->z, 598);
+
     MStlVectorMaskPoints mask(1025);
     mask.Set(1024, 1, 2, 3);
     EXPECT_EQ(mask.Get(1024)[2], 3.0f);
