@@ -27,19 +27,22 @@ IVTexturedTriangleEntry::Function IVTexturedTriangleEntry::Get() {
 // is the render library's own and reaches them through this accessor.
 class IVVertexStreamDraw {
 public:
-    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexP>& triangle) {
+    // A stored triangle; a, b and c point at its corners' x, y, z.
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexP>&, const float* a, const float* b,
+                         const float* c) {
         const float normal[3] = {0.0f, 0.0f, 0.0f};
-        device.DrawTriangle(triangle.ma_corners, triangle.ma_corners + 3, triangle.ma_corners + 6, normal);
+        device.DrawTriangle(a, b, c, normal);
     }
-    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPN>& triangle) {
-        device.DrawTriangle(triangle.ma_corners, triangle.ma_corners + 3, triangle.ma_corners + 6,
-                            triangle.ma_normal);
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPN>& triangle, const float* a,
+                         const float* b, const float* c) {
+        device.DrawTriangle(a, b, c, triangle.ma_normal);
     }
-    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPNC>& triangle) {
-        device._DrawTriangle(triangle.ma_corners, triangle.ma_corners + 3, triangle.ma_corners + 6,
-                             triangle.ma_normal, triangle.mn_colour);
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPNC>& triangle, const float* a,
+                         const float* b, const float* c) {
+        device._DrawTriangle(a, b, c, triangle.ma_normal, triangle.mn_colour);
     }
-    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPNT>& triangle) {
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPNT>& triangle, const float*,
+                         const float*, const float*) {
         Triangle(device, triangle.ma_vertices[0], triangle.ma_vertices[1], triangle.ma_vertices[2]);
     }
     static void Line(IVRender& device, const IVReplayLine& line) {
@@ -69,30 +72,6 @@ public:
         device.DrawLine(a.x, a.y, a.z, b.x, b.y, b.z);
     }
 
-    // What the replay of triangle a, b, c needs, with the normal summed as the replay draws it.
-    template <class V> static IVReplayTriangle<V> MakeTriangle(const V& a, const V& b, const V& c) {
-        IVReplayTriangle<V> triangle;
-        if constexpr (std::is_same_v<V, IVVertexPNT>) {
-            triangle.ma_vertices[0] = a;
-            triangle.ma_vertices[1] = b;
-            triangle.ma_vertices[2] = c;
-        } else {
-            const V* corners[3] = {&a, &b, &c};
-            for (int corner = 0; corner < 3; ++corner) {
-                triangle.ma_corners[3 * corner] = corners[corner]->x;
-                triangle.ma_corners[3 * corner + 1] = corners[corner]->y;
-                triangle.ma_corners[3 * corner + 2] = corners[corner]->z;
-            }
-            if constexpr (!std::is_same_v<V, IVVertexP>) {
-                triangle.ma_normal[0] = (a.nx + b.nx) + c.nx;
-                triangle.ma_normal[1] = (a.ny + b.ny) + c.ny;
-                triangle.ma_normal[2] = (a.nz + b.nz) + c.nz;
-            }
-            if constexpr (std::is_same_v<V, IVVertexPNC>)
-                triangle.mn_colour = Colour(a);
-        }
-        return triangle;
-    }
     // Corner 0's colour bytes as the colour word.
     static uint32_t Colour(const IVVertexPNC& a) {
         return uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
@@ -101,18 +80,18 @@ public:
 
 namespace {
 
-// Storage given back by destroyed streams, per kind of record, the largest handed out first.
-template <class R> class StoragePool {
+// Storage given back by destroyed streams, per kind of store, the largest handed out first.
+template <class Store> class StoragePool {
 public:
-    static IVVertexStorage<R> Take() {
+    static Store Take() {
         std::lock_guard lock(mo_mutex);
         if (mv_free.empty())
             return {};
-        IVVertexStorage<R> storage = std::move(mv_free.back());
+        Store storage = std::move(mv_free.back());
         mv_free.pop_back();
         return storage;
     }
-    static void Give(IVVertexStorage<R>&& storage) {
+    static void Give(Store&& storage) {
         if (storage.GetCapacity() == 0)
             return;
         storage.Clear();
@@ -124,7 +103,7 @@ public:
         else
             return;
         std::sort(mv_free.begin(), mv_free.end(),
-                  [](const IVVertexStorage<R>& a, const IVVertexStorage<R>& b) {
+                  [](const Store& a, const Store& b) {
                       return a.GetCapacity() < b.GetCapacity();
                   });
     }
@@ -132,14 +111,14 @@ public:
 private:
     static constexpr size_t KEPT = 4;
     static inline std::mutex mo_mutex;
-    static inline std::vector<IVVertexStorage<R>> mv_free;
+    static inline std::vector<Store> mv_free;
 };
 
 } // namespace
 
 template <class V> IVVertexStreamBuffer<V>::~IVVertexStreamBuffer() {
-    StoragePool<IVReplayTriangle<V>>::Give(std::move(mo_triangles));
-    StoragePool<IVReplayLine>::Give(std::move(mo_lines));
+    StoragePool<IVReplayTriangleStore<V>>::Give(std::move(mo_triangles));
+    StoragePool<IVVertexStorage<IVReplayLine>>::Give(std::move(mo_lines));
 }
 
 template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
@@ -149,9 +128,9 @@ template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
     if (mb_through)
         return;
     if (primitive == EPrimitive::eTriangles && mo_triangles.GetCapacity() == 0)
-        mo_triangles = StoragePool<IVReplayTriangle<V>>::Take();
+        mo_triangles = StoragePool<IVReplayTriangleStore<V>>::Take();
     if (primitive == EPrimitive::eLines && mo_lines.GetCapacity() == 0)
-        mo_lines = StoragePool<IVReplayLine>::Take();
+        mo_lines = StoragePool<IVVertexStorage<IVReplayLine>>::Take();
 }
 
 template <class V> void IVVertexStreamBuffer<V>::End() {
@@ -166,8 +145,7 @@ template <class V> void IVVertexStreamBuffer<V>::AddTriangle(const V& a, const V
         IVVertexStreamDraw::Triangle(*mp_immediate_device, a, b, c);
         return;
     }
-    const IVReplayTriangle<V> triangle = IVVertexStreamDraw::MakeTriangle(a, b, c);
-    mo_triangles.Append(&triangle, 1);
+    mo_triangles.Append(a, b, c);
 }
 
 template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b) {
@@ -183,9 +161,8 @@ template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b)
 
 template <class V> void IVVertexStreamBuffer<V>::Render(IVRender& device) {
     if (me_primitive == EPrimitive::eTriangles)
-        mo_triangles.ForEachBlock([&](const IVReplayTriangle<V>* triangles, size_t count) {
-            for (size_t i = 0; i < count; ++i)
-                IVVertexStreamDraw::Triangle(device, triangles[i]);
+        mo_triangles.ForEach([&](const IVReplayTriangle<V>& triangle, const float* a, const float* b, const float* c) {
+            IVVertexStreamDraw::Triangle(device, triangle, a, b, c);
         });
     else if (me_primitive == EPrimitive::eLines)
         mo_lines.ForEachBlock([&](const IVReplayLine* lines, size_t count) {

@@ -3,10 +3,11 @@
 // and replays them on a device through the device's virtual drawing operations, so a device that
 // overrides DrawTriangle / _DrawTriangle / DrawLine receives every primitive.
 //
-// A fill keeps only what its replay hands the device (IVReplayTriangle<V>, IVReplayLine), worked
-// out as the primitive comes in with the same single-precision sums the replay used to do: a
-// position-normal-colour triangle takes 52 bytes instead of three 28-byte vertices, which at
-// two million transparent triangles is 64 MB less beside the cache's own records.
+// A fill keeps only what its replay hands the device (IVReplayTriangleStore, IVReplayLine), worked
+// out as the primitive comes in with the same single-precision sums the replay used to do, and
+// triangles name corner positions shared with earlier triangles: a position-normal-colour triangle
+// of a welded mesh takes about 35 bytes instead of three 28-byte vertices, which at two million
+// transparent triangles is about 100 MB less beside the cache's own records.
 //
 // An immediate stream (made by IVRender::GetVertexStreamPN) draws its fill on its device at End.
 // A drawing-through stream (see IVRender::SetDrawThrough) draws each primitive on its device as it
@@ -21,36 +22,17 @@
 // stream that fills, so rebuilding a stream each frame does not allocate once warm. That is
 // thread-safe; a single stream is not.
 #include "host/render/IIVVertexStream.h"
+#include "host/render/IVReplayTriangleStore.h"
 #include "host/render/IVVertex.h"
 #include "host/render/IVVertexStorage.h"
 
-#include <cstdint>
-#include <type_traits>
-
 class IVRender;
 
-// One triangle as its replay draws it: the corner positions (x, y, z of each, as the device's
-// triangle operations read them) and, per format, the normal sum (a.n + b.n) + c.n and corner 0's
-// colour word. Textured triangles keep their vertices, since the textured entry takes them whole.
-template <class V> struct IVReplayTriangle {
-    float ma_corners[9];
-    float ma_normal[3];
-};
-template <> struct IVReplayTriangle<IVVertexP> { float ma_corners[9]; };
-template <> struct IVReplayTriangle<IVVertexPNC> {
-    float ma_corners[9];
-    float ma_normal[3];
-    uint32_t mn_colour; // byte 0 red ... byte 3 alpha
-};
-template <> struct IVReplayTriangle<IVVertexPNT> { IVVertexPNT ma_vertices[3]; };
 // A line as its replay draws it, for every format: the two end positions.
 struct IVReplayLine {
     float ma_ends[6];
 };
-static_assert(sizeof(IVReplayTriangle<IVVertexP>) == 36 && sizeof(IVReplayTriangle<IVVertexPN>) == 48 &&
-              sizeof(IVReplayTriangle<IVVertexPNC>) == 52 && sizeof(IVReplayTriangle<IVVertexPNT>) == 96 &&
-              sizeof(IVReplayLine) == 24);
-static_assert(std::is_trivially_copyable_v<IVReplayTriangle<IVVertexPNC>>);
+static_assert(sizeof(IVReplayLine) == 24);
 
 // Where buffered streams hand textured triangles. The render library does not know the devices
 // that can draw them; the software device installs its entry when its first device is made.
@@ -99,7 +81,7 @@ private:
     bool mb_through;
     EPrimitive me_primitive = EPrimitive::eNone;
     // Only the store of the fill's primitive kind holds anything.
-    IVVertexStorage<IVReplayTriangle<V>> mo_triangles;
+    IVReplayTriangleStore<V> mo_triangles;
     IVVertexStorage<IVReplayLine> mo_lines;
 };
 
