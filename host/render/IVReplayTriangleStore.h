@@ -35,17 +35,13 @@ template <class V> struct IVReplayTriangle {
     uint32_t ma_corners[3];
     float ma_normal[3];
 };
-template <> struct IVReplayTriangle<IVVertexP> {
-    uint32_t ma_corners[3];
-};
+template <> struct IVReplayTriangle<IVVertexP> { uint32_t ma_corners[3]; };
 template <> struct IVReplayTriangle<IVVertexPNC> {
     uint32_t ma_corners[3];
     float ma_normal[3];
     uint32_t mn_colour; // byte 0 red ... byte 3 alpha
 };
-template <> struct IVReplayTriangle<IVVertexPNT> {
-    IVVertexPNT ma_vertices[3];
-};
+template <> struct IVReplayTriangle<IVVertexPNT> { IVVertexPNT ma_vertices[3]; };
 static_assert(sizeof(IVReplayTriangle<IVVertexP>) == 12 && sizeof(IVReplayTriangle<IVVertexPN>) == 24 &&
               sizeof(IVReplayTriangle<IVVertexPNC>) == 28 && sizeof(IVReplayTriangle<IVVertexPNT>) == 96);
 
@@ -92,7 +88,8 @@ public:
                 triangle.ma_normal[2] = (a.nz + b.nz) + c.nz;
             }
             if constexpr (std::is_same_v<V, IVVertexPNC>)
-                triangle.mn_colour = uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
+                triangle.mn_colour =
+                    uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
         } else {
             triangle.ma_vertices[0] = a;
             triangle.ma_vertices[1] = b;
@@ -108,8 +105,8 @@ public:
             for (size_t i = 0; i < count; ++i) {
                 const Triangle& triangle = triangles[i];
                 if constexpr (INDEXED)
-                    visit(triangle, &_Position(triangle.ma_corners[0]).x, &_Position(triangle.ma_corners[1]).x,
-                          &_Position(triangle.ma_corners[2]).x);
+                    visit(triangle, &_Position(triangle.ma_corners[0]).x,
+                          &_Position(triangle.ma_corners[1]).x, &_Position(triangle.ma_corners[2]).x);
                 else
                     visit(triangle, &triangle.ma_vertices[0].x, &triangle.ma_vertices[1].x,
                           &triangle.ma_vertices[2].x);
@@ -178,8 +175,8 @@ private:
         hash *= 0x2C1B3C6Du;
         hash ^= hash >> 12;
         Recent& slot = mv_recent[hash & (mv_recent.size() - 1)];
-        if (slot.mn_index != NONE && slot.ma_words[0] == key.ma_words[0] && slot.ma_words[1] == key.ma_words[1] &&
-            slot.ma_words[2] == key.ma_words[2])
+        if (slot.mn_index != NONE && slot.ma_words[0] == key.ma_words[0] &&
+            slot.ma_words[1] == key.ma_words[1] && slot.ma_words[2] == key.ma_words[2])
             return slot.mn_index;
         IVVertexP position;
         std::memcpy(&position, key.ma_words, sizeof position);

@@ -103,9 +103,7 @@ public:
         else
             return;
         std::sort(mv_free.begin(), mv_free.end(),
-                  [](const Store& a, const Store& b) {
-                      return a.GetCapacity() < b.GetCapacity();
-                  });
+                  [](const Store& a, const Store& b) { return a.GetCapacity() < b.GetCapacity(); });
     }
 
 private:
@@ -161,9 +159,10 @@ template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b)
 
 template <class V> void IVVertexStreamBuffer<V>::Render(IVRender& device) {
     if (me_primitive == EPrimitive::eTriangles)
-        mo_triangles.ForEach([&](const IVReplayTriangle<V>& triangle, const float* a, const float* b, const float* c) {
-            IVVertexStreamDraw::Triangle(device, triangle, a, b, c);
-        });
+        mo_triangles.ForEach(
+            [&](const IVReplayTriangle<V>& triangle, const float* a, const float* b, const float* c) {
+                IVVertexStreamDraw::Triangle(device, triangle, a, b, c);
+            });
     else if (me_primitive == EPrimitive::eLines)
         mo_lines.ForEachBlock([&](const IVReplayLine* lines, size_t count) {
             for (size_t i = 0; i < count; ++i)

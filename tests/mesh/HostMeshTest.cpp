@@ -118,12 +118,14 @@ TEST(HostStreams, TriangleStoreGivesBackEveryCornerBitForBitWhileSharingRepeated
             read->ForEach([&](const IVReplayTriangle<IVVertexPNC>& triangle, const float* a, const float* b,
                               const float* c) {
                 const IVVertexPNC* given = &corners[corner];
+                const float* read_corners[3] = {a, b, c};
                 for (int k = 0; k < 3; ++k)
-                    ASSERT_EQ(std::memcmp((k == 0 ? a : k == 1 ? b : c), &given[k].x, 12), 0)
+                    ASSERT_EQ(std::memcmp(read_corners[k], &given[k].x, 12), 0)
                         << "corner " << corner + k << " of fill " << fill;
                 const float sum = (given[0].nx + given[1].nx) + given[2].nx;
                 ASSERT_EQ(std::bit_cast<uint32_t>(triangle.ma_normal[0]), std::bit_cast<uint32_t>(sum));
-                ASSERT_EQ(triangle.mn_colour, uint32_t(given[0].r) | 2u << 8 | 3u << 16 | uint32_t(given[0].a) << 24);
+                ASSERT_EQ(triangle.mn_colour,
+                          uint32_t(given[0].r) | 2u << 8 | 3u << 16 | uint32_t(given[0].a) << 24);
                 corner += 3;
             });
             EXPECT_EQ(corner, corners.size());
