@@ -104,6 +104,12 @@ public:
         mo_triangles.ForEachBlock([&](const Triangle* triangles, size_t count) {
             for (size_t i = 0; i < count; ++i) {
                 const Triangle& triangle = triangles[i];
+                // The device's drawing between two triangles pushes the positions out of the
+                // nearest caches; ask for those of a triangle a few ahead while this one draws.
+                if constexpr (INDEXED)
+                    if (i + PREFETCH_DISTANCE < count)
+                        for (const uint32_t corner : triangles[i + PREFETCH_DISTANCE].ma_corners)
+                            __builtin_prefetch(&_Position(corner));
                 if constexpr (INDEXED)
                     visit(triangle, &_Position(triangle.ma_corners[0]).x,
                           &_Position(triangle.ma_corners[1]).x, &_Position(triangle.ma_corners[2]).x);
@@ -122,6 +128,7 @@ private:
     static constexpr size_t GROWN = size_t(1) << LARGEST_BITS; // entries before the equal blocks
     static constexpr unsigned LARGEST_TABLE_BITS = 15;
     static constexpr uint32_t NONE = UINT32_MAX;
+    static constexpr size_t PREFETCH_DISTANCE = 4; // triangles
 
     struct Free {
         void operator()(IVVertexP* positions) const { std::free(positions); }
