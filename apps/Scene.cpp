@@ -5,6 +5,7 @@
 #include "host/render/soft/IVTextureSoft.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -28,6 +29,18 @@ int32_t ToInternal(double value, double origin, double units_per_model) {
 
 SceneObject& Scene::AddMesh(const StlMesh& data, const std::string& name, uint32_t colour, bool transparent,
                             const std::function<double(double, double, double)>& wave) {
+    return _AddMesh(data, nullptr, name, colour, transparent, wave);
+}
+
+SceneObject& Scene::AddMesh(StlMesh&& data, const std::string& name, uint32_t colour, bool transparent,
+                            const std::function<double(double, double, double)>& wave) {
+    return _AddMesh(data, &data, name, colour, transparent, wave);
+}
+
+SceneObject& Scene::_AddMesh(const StlMesh& data, StlMesh* release, const std::string& name, uint32_t colour,
+                             bool transparent, const std::function<double(double, double, double)>& wave) {
+    // Swapping with an empty vector gives the memory back, which clear() would keep.
+    auto give_back = [](auto& vector) { std::remove_reference_t<decltype(vector)>().swap(vector); };
     SceneObject object;
     object.name = name;
     object.colour = colour;
@@ -53,10 +66,14 @@ SceneObject& Scene::AddMesh(const StlMesh& data, const std::string& name, uint32
     // The host mesh is built directly: points first, then triangles appended at the surface's tail.
     object.mesh = std::make_unique<MStlBase>();
     MStlBase& mesh = *object.mesh;
+    mesh.Reserve(data.points.size(), data.triangles.size());
     MStlSurface* surface = mesh.AddSurface(mesh.CreateRootFeature());
     for (const auto& point : data.points)
         mesh.AddPoint(ToInternal(point[0], origin.x, scale), ToInternal(point[1], origin.y, scale),
                       ToInternal(point[2], origin.z, scale));
+    const size_t num_points = data.points.size();
+    if (release != nullptr && !wave)
+        give_back(release->points);
     const bool textured = !data.texture_coordinates.empty();
     MStlTexture* texture = textured ? mesh.GetTextureFactory(true)->CreateTexture() : nullptr;
     MStlTriangle* tail = nullptr;
@@ -92,18 +109,24 @@ SceneObject& Scene::AddMesh(const StlMesh& data, const std::string& name, uint32
         object.texture->SetImage(data.texture.width, data.texture.height, data.texture.rgba.data(),
                                  data.texture.rgba.size());
     }
+    if (release != nullptr) {
+        give_back(release->triangles);
+        give_back(release->normals);
+        give_back(release->texture_coordinates);
+        give_back(release->texture.rgba);
+    }
 
     // Transparent objects go through the transparency cache, which takes no displacement.
     if (!transparent) {
         // Point normals: the unweighted mean of the adjacent facet normals; the animation pushes
         // points along them, so a closed surface swells or shrinks without tearing.
-        std::vector<std::array<float, 3>> sums(data.points.size(), {0.0f, 0.0f, 0.0f});
+        std::vector<std::array<float, 3>> sums(num_points, {0.0f, 0.0f, 0.0f});
         for (const MStlTriangle* triangle = surface->mp_first_triangle; triangle != nullptr;
              triangle = triangle->mp_next)
             for (const MStlPoint* point : triangle->mp_points)
                 for (int axis = 0; axis < 3; ++axis)
                     sums[point->mn_index][axis] += triangle->ma_normal[axis];
-        object.displacement = std::make_unique<MStlVectorMaskPoints>(data.points.size());
+        object.displacement = std::make_unique<MStlVectorMaskPoints>(num_points);
         for (size_t point = 0; point < sums.size(); ++point) {
             const auto& sum = sums[point];
             const double length =

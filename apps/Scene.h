@@ -17,6 +17,11 @@ public:
     // A mesh whose extent is not finite is refused with an InputError.
     SceneObject& AddMesh(const StlMesh& mesh, const std::string& name, uint32_t colour, bool transparent,
                          const std::function<double(double, double, double)>& wave = {});
+    // The same, giving back the file's points as soon as the host mesh holds them (unless `wave`
+    // needs them) and its triangles once they are converted: a 2M-triangle file then never sits
+    // whole beside its host mesh.
+    SceneObject& AddMesh(StlMesh&& mesh, const std::string& name, uint32_t colour, bool transparent,
+                         const std::function<double(double, double, double)>& wave = {});
 
     std::vector<SceneObject>& GetObjects() { return mv_objects; }
     const std::vector<SceneObject>& GetObjects() const { return mv_objects; }
@@ -31,6 +36,10 @@ public:
     void SetDefaultAnimationScale(double scale) { md_default_animation_scale = scale; }
 
 private:
+    // `release`, when given, is `data` itself, whose parts may be freed once used.
+    SceneObject& _AddMesh(const StlMesh& data, StlMesh* release, const std::string& name, uint32_t colour,
+                          bool transparent, const std::function<double(double, double, double)>& wave);
+
     std::vector<SceneObject> mv_objects;
     double md_default_animation_scale = 0.0;
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -29,9 +30,11 @@ Scene ReadScene(const Options& options) {
     for (size_t i = 0; i < options.meshes.size(); ++i) {
         const uint32_t colour =
             (FILE_COLOURS[i % std::size(FILE_COLOURS)] & 0x00FFFFFFu) | (std::max(alpha, 1u) << 24);
-        for (const StlMesh& mesh : ModelReader().ReadFile(options.meshes[i]))
-            scene.AddMesh(mesh, options.meshes[i],
-                          mesh.texture_coordinates.empty() ? colour : colour | 0x00FFFFFFu, transparent);
+        for (StlMesh& mesh : ModelReader().ReadFile(options.meshes[i])) {
+            const bool textured = !mesh.texture_coordinates.empty();
+            scene.AddMesh(std::move(mesh), options.meshes[i], textured ? colour | 0x00FFFFFFu : colour,
+                          transparent);
+        }
     }
     return scene;
 }

@@ -7,6 +7,7 @@
 // list) / AddPoint, or MStlMeshBuilder for the common shapes. Every structural change invalidates
 // the cached triangle count. Not thread-safe; one thread builds and reads at a time.
 #include "host/mesh/MStlBaseProperties.h"
+#include "host/mesh/MStlBlockStore.h"
 #include "host/mesh/MStlCompact.h"
 #include "host/mesh/MStlFeature.h"
 #include "host/mesh/MStlPoint.h"
@@ -39,8 +40,11 @@ public:
     // The current triangle count, brought up to date the way the host's callers do it.
     int32_t GetNumTriangles() const;
 
+    // Room for `points` more points and `triangles` more triangles, each in one block: a builder
+    // that knows its sizes spares the mesh growing block by block.
+    void Reserve(size_t points, size_t triangles);
     MStlPoint* AddPoint(int32_t x, int32_t y, int32_t z);
-    size_t GetNumPoints() const { return mo_points.size(); }
+    size_t GetNumPoints() const { return mo_points.GetSize(); }
     MStlPoint* GetPoint(size_t index) { return &mo_points[index]; }
 
     MStlFeature* CreateRootFeature();
@@ -60,10 +64,10 @@ public:
     MValidityField mo_validity;
 
 private:
-    std::deque<MStlPoint> mo_points;
+    MStlBlockStore<MStlPoint> mo_points;
     std::deque<MStlFeature> mo_features;
     std::deque<MStlSurface> mo_surfaces;
-    std::deque<MStlTriangle> mo_triangles;
+    MStlBlockStore<MStlTriangle> mo_triangles;
     std::unique_ptr<MStlCompact> mp_compact_storage;
     std::unique_ptr<MStlTextureFactory> mp_texture_factory;
 };

@@ -26,3 +26,4 @@ public:
     // Recomputes ma_normal from the corners (single precision, normalised when non-zero).
     void CalculateNormal();
 };
+static_assert(sizeof(MStlTriangle) == 56); // 53 bytes of fields, padded for the pointers

@@ -225,12 +225,17 @@ int32_t MStlBase::GetNumTriangles() const {
 
 void MStlBase::Invalidate() { mo_validity.mn_state = 0; }
 
+void MStlBase::Reserve(size_t points, size_t triangles) {
+    mo_points.Reserve(points);
+    mo_triangles.Reserve(triangles);
+}
+
 MStlPoint* MStlBase::AddPoint(int32_t x, int32_t y, int32_t z) {
-    MStlPoint& point = mo_points.emplace_back();
+    MStlPoint& point = mo_points.EmplaceBack();
     point.x = x;
     point.y = y;
     point.z = z;
-    point.mn_index = mo_points.size() - 1;
+    point.mn_index = mo_points.GetSize() - 1;
     return &point;
 }
 
@@ -262,7 +267,7 @@ MStlSurface* MStlBase::AddSurface(MStlFeature* feature) {
 
 MStlTriangle* MStlBase::AddTriangle(MStlSurface* surface, MStlPoint* p0, MStlPoint* p1, MStlPoint* p2,
                                    MStlTriangle* after) {
-    MStlTriangle& triangle = mo_triangles.emplace_back();
+    MStlTriangle& triangle = mo_triangles.EmplaceBack();
     triangle.mp_points[0] = p0;
     triangle.mp_points[1] = p1;
     triangle.mp_points[2] = p2;
@@ -302,6 +307,7 @@ void MStlMeshBuilder::AddTriangles(MStlBase& mesh, MStlSurface* surface, const s
 std::unique_ptr<MStlBase> MStlMeshBuilder::Make(const std::vector<Point>& points,
                                                 const std::vector<Triangle>& triangles) {
     auto mesh = std::make_unique<MStlBase>();
+    mesh->Reserve(points.size(), triangles.size());
     MStlSurface* surface = mesh->AddSurface(mesh->CreateRootFeature());
     AddTriangles(*mesh, surface, AddPoints(*mesh, points), triangles);
     return mesh;

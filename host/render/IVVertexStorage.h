@@ -1,14 +1,15 @@
 #pragma once
-// IVVertexStorage: the append-only vertex store behind IVVertexStreamBuffer. Vertices go into
+// IVVertexStorage: the append-only store behind IVVertexStreamBuffer, of vertices or of whole
+// primitives as a replay draws them (IVReplayTriangle, IVReplayLine). Entries go into
 // blocks that never move: the first blocks are small (a gizmo's stream stays small), later ones
 // double up to 2 MiB, which are aligned and advised as huge pages. Growing therefore copies
 // nothing and never holds an old and a new array at once, so a stream of millions of vertices
 // peaks at its own size, and its first fill does not fault in 4 KiB pages one by one (11 to 16
 // microseconds each on a first touch).
 //
-// Every block holds a multiple of six vertices and a fill adds whole triangles or whole lines,
-// so no primitive straddles two blocks. Clear keeps the blocks for the next fill. Not
-// thread-safe; a store belongs to one stream.
+// Every block holds a multiple of six entries and a fill adds whole triangles or whole lines (3
+// or 2 vertices, or 1 primitive), so no primitive straddles two blocks. Clear keeps the blocks
+// for the next fill. Not thread-safe; a store belongs to one stream.
 #include <sys/mman.h>
 
 #include <algorithm>

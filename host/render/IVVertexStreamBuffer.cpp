@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -25,6 +27,29 @@ IVTexturedTriangleEntry::Function IVTexturedTriangleEntry::Get() {
 // is the render library's own and reaches them through this accessor.
 class IVVertexStreamDraw {
 public:
+    // A stored triangle; a, b and c point at its corners' x, y, z.
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexP>&, const float* a, const float* b,
+                         const float* c) {
+        const float normal[3] = {0.0f, 0.0f, 0.0f};
+        device.DrawTriangle(a, b, c, normal);
+    }
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPN>& triangle, const float* a,
+                         const float* b, const float* c) {
+        device.DrawTriangle(a, b, c, triangle.ma_normal);
+    }
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPNC>& triangle, const float* a,
+                         const float* b, const float* c) {
+        device._DrawTriangle(a, b, c, triangle.ma_normal, triangle.mn_colour);
+    }
+    static void Triangle(IVRender& device, const IVReplayTriangle<IVVertexPNT>& triangle, const float*,
+                         const float*, const float*) {
+        Triangle(device, triangle.ma_vertices[0], triangle.ma_vertices[1], triangle.ma_vertices[2]);
+    }
+    static void Line(IVRender& device, const IVReplayLine& line) {
+        const float* ends = line.ma_ends;
+        device.DrawLine(ends[0], ends[1], ends[2], ends[3], ends[4], ends[5]);
+    }
+    // Straight to the device, for drawing-through streams: what a replay of a, b, c would do.
     static void Triangle(IVRender& device, const IVVertexP& a, const IVVertexP& b, const IVVertexP& c) {
         const float normal[3] = {0.0f, 0.0f, 0.0f};
         device.DrawTriangle(&a.x, &b.x, &c.x, normal);
@@ -35,9 +60,7 @@ public:
     }
     static void Triangle(IVRender& device, const IVVertexPNC& a, const IVVertexPNC& b, const IVVertexPNC& c) {
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
-        const unsigned long colour =
-            uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
-        device._DrawTriangle(&a.x, &b.x, &c.x, normal, colour);
+        device._DrawTriangle(&a.x, &b.x, &c.x, normal, Colour(a));
     }
     static void Triangle(IVRender& device, const IVVertexPNT& a, const IVVertexPNT& b, const IVVertexPNT& c) {
         const float normal[3] = {(a.nx + b.nx) + c.nx, (a.ny + b.ny) + c.ny, (a.nz + b.nz) + c.nz};
@@ -48,22 +71,27 @@ public:
     template <class V> static void Line(IVRender& device, const V& a, const V& b) {
         device.DrawLine(a.x, a.y, a.z, b.x, b.y, b.z);
     }
+
+    // Corner 0's colour bytes as the colour word.
+    static uint32_t Colour(const IVVertexPNC& a) {
+        return uint32_t(a.r) | uint32_t(a.g) << 8 | uint32_t(a.b) << 16 | uint32_t(a.a) << 24;
+    }
 };
 
 namespace {
 
-// Storage given back by destroyed streams of one vertex format, the largest handed out first.
-template <class V> class StoragePool {
+// Storage given back by destroyed streams, per kind of store, the largest handed out first.
+template <class Store> class StoragePool {
 public:
-    static IVVertexStorage<V> Take() {
+    static Store Take() {
         std::lock_guard lock(mo_mutex);
         if (mv_free.empty())
             return {};
-        IVVertexStorage<V> storage = std::move(mv_free.back());
+        Store storage = std::move(mv_free.back());
         mv_free.pop_back();
         return storage;
     }
-    static void Give(IVVertexStorage<V>&& storage) {
+    static void Give(Store&& storage) {
         if (storage.GetCapacity() == 0)
             return;
         storage.Clear();
@@ -75,30 +103,32 @@ public:
         else
             return;
         std::sort(mv_free.begin(), mv_free.end(),
-                  [](const IVVertexStorage<V>& a, const IVVertexStorage<V>& b) {
-                      return a.GetCapacity() < b.GetCapacity();
-                  });
+                  [](const Store& a, const Store& b) { return a.GetCapacity() < b.GetCapacity(); });
     }
 
 private:
     static constexpr size_t KEPT = 4;
     static inline std::mutex mo_mutex;
-    static inline std::vector<IVVertexStorage<V>> mv_free;
+    static inline std::vector<Store> mv_free;
 };
 
 } // namespace
 
 template <class V> IVVertexStreamBuffer<V>::~IVVertexStreamBuffer() {
-    StoragePool<V>::Give(std::move(mo_vertices));
+    StoragePool<IVReplayTriangleStore<V>>::Give(std::move(mo_triangles));
+    StoragePool<IVVertexStorage<IVReplayLine>>::Give(std::move(mo_lines));
 }
 
 template <class V> void IVVertexStreamBuffer<V>::_Begin(EPrimitive primitive) {
     me_primitive = primitive;
+    mo_triangles.Clear();
+    mo_lines.Clear();
     if (mb_through)
         return;
-    if (mo_vertices.GetCapacity() == 0)
-        mo_vertices = StoragePool<V>::Take();
-    mo_vertices.Clear();
+    if (primitive == EPrimitive::eTriangles && mo_triangles.GetCapacity() == 0)
+        mo_triangles = StoragePool<IVReplayTriangleStore<V>>::Take();
+    if (primitive == EPrimitive::eLines && mo_lines.GetCapacity() == 0)
+        mo_lines = StoragePool<IVVertexStorage<IVReplayLine>>::Take();
 }
 
 template <class V> void IVVertexStreamBuffer<V>::End() {
@@ -113,8 +143,7 @@ template <class V> void IVVertexStreamBuffer<V>::AddTriangle(const V& a, const V
         IVVertexStreamDraw::Triangle(*mp_immediate_device, a, b, c);
         return;
     }
-    const V triangle[3] = {a, b, c};
-    mo_vertices.Append(triangle, 3);
+    mo_triangles.Append(a, b, c);
 }
 
 template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b) {
@@ -124,20 +153,21 @@ template <class V> void IVVertexStreamBuffer<V>::AddLine(const V& a, const V& b)
         IVVertexStreamDraw::Line(*mp_immediate_device, a, b);
         return;
     }
-    const V line[2] = {a, b};
-    mo_vertices.Append(line, 2);
+    const IVReplayLine line = {{a.x, a.y, a.z, b.x, b.y, b.z}};
+    mo_lines.Append(&line, 1);
 }
 
 template <class V> void IVVertexStreamBuffer<V>::Render(IVRender& device) {
-    const EPrimitive primitive = me_primitive;
-    mo_vertices.ForEachBlock([&](const V* vertices, size_t count) {
-        if (primitive == EPrimitive::eTriangles)
-            for (size_t i = 0; i + 2 < count; i += 3)
-                IVVertexStreamDraw::Triangle(device, vertices[i], vertices[i + 1], vertices[i + 2]);
-        else if (primitive == EPrimitive::eLines)
-            for (size_t i = 0; i + 1 < count; i += 2)
-                IVVertexStreamDraw::Line(device, vertices[i], vertices[i + 1]);
-    });
+    if (me_primitive == EPrimitive::eTriangles)
+        mo_triangles.ForEach(
+            [&](const IVReplayTriangle<V>& triangle, const float* a, const float* b, const float* c) {
+                IVVertexStreamDraw::Triangle(device, triangle, a, b, c);
+            });
+    else if (me_primitive == EPrimitive::eLines)
+        mo_lines.ForEachBlock([&](const IVReplayLine* lines, size_t count) {
+            for (size_t i = 0; i < count; ++i)
+                IVVertexStreamDraw::Line(device, lines[i]);
+        });
 }
 
 template class IVVertexStreamBuffer<IVVertexP>;

@@ -3,6 +3,12 @@
 // and replays them on a device through the device's virtual drawing operations, so a device that
 // overrides DrawTriangle / _DrawTriangle / DrawLine receives every primitive.
 //
+// A fill keeps only what its replay hands the device (IVReplayTriangleStore, IVReplayLine), worked
+// out as the primitive comes in with the same single-precision sums the replay used to do, and
+// triangles name corner positions shared with earlier triangles: a position-normal-colour triangle
+// of a welded mesh takes about 35 bytes instead of three 28-byte vertices, which at two million
+// transparent triangles is about 100 MB less beside the cache's own records.
+//
 // An immediate stream (made by IVRender::GetVertexStreamPN) draws its fill on its device at End.
 // A drawing-through stream (see IVRender::SetDrawThrough) draws each primitive on its device as it
 // is added and keeps none, so it has nothing to replay.
@@ -16,10 +22,17 @@
 // stream that fills, so rebuilding a stream each frame does not allocate once warm. That is
 // thread-safe; a single stream is not.
 #include "host/render/IIVVertexStream.h"
+#include "host/render/IVReplayTriangleStore.h"
 #include "host/render/IVVertex.h"
 #include "host/render/IVVertexStorage.h"
 
 class IVRender;
+
+// A line as its replay draws it, for every format: the two end positions.
+struct IVReplayLine {
+    float ma_ends[6];
+};
+static_assert(sizeof(IVReplayLine) == 24);
 
 // Where buffered streams hand textured triangles. The render library does not know the devices
 // that can draw them; the software device installs its entry when its first device is made.
@@ -55,7 +68,8 @@ public:
     void Render(IVRender& device) override;
 
     EPrimitive GetPrimitive() const { return me_primitive; }
-    size_t GetNumVertices() const { return mo_vertices.GetSize(); }
+    // Three per triangle and two per line of the last fill.
+    size_t GetNumVertices() const { return 3 * mo_triangles.GetSize() + 2 * mo_lines.GetSize(); }
 
 private:
     // A container that rebuilds its stream every frame (an animated mesh) makes a new stream
@@ -66,7 +80,9 @@ private:
     IVRender* mp_immediate_device;
     bool mb_through;
     EPrimitive me_primitive = EPrimitive::eNone;
-    IVVertexStorage<V> mo_vertices;
+    // Only the store of the fill's primitive kind holds anything.
+    IVReplayTriangleStore<V> mo_triangles;
+    IVVertexStorage<IVReplayLine> mo_lines;
 };
 
 extern template class IVVertexStreamBuffer<IVVertexP>;
