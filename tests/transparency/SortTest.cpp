@@ -19,8 +19,7 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirectionWithTheCentroidSumWrap
     auto b = Strip(2);
     IVTransparencyCache cache(&constructor_device);
     Register(cache, *a, {1, 0, 0});
-    Register(cache, *b, {-1, 0, 0}, {100, 0, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *b, {-1, 0, 0}, {100, 0, 0});
 
     // Centroid x of a's triangle i is (30 i + 10) x 0.33333 (not a third).
     const float c0 = 10.0f * 0.33333f, c1 = 40.0f * 0.33333f, c2 = 70.0f * 0.33333f;
@@ -32,8 +31,7 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirectionWithTheCentroidSumWrap
     const int32_t far = std::numeric_limits<int32_t>::max();
     auto wrapped = MStlMeshBuilder::Make({{far, 0, 0}, {far, 1, 0}, {far, 0, 1}}, {{0, 1, 2}});
     IVTransparencyCache wrapped_cache(&constructor_device);
-    Register(wrapped_cache, *wrapped);
-    wrapped_cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(wrapped_cache, *wrapped);
     EXPECT_EQ(wrapped_cache.GetTriangle(0).mf_depth, static_cast<float>(2147483645) * 0.33333f);
 }
 
@@ -102,24 +100,21 @@ TEST_P(EqualDepths, KeepTheirPreviousOrder) {
     }
     auto mesh = MStlMeshBuilder::Make(points, triangles);
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh, {1, 0, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh, {1, 0, 0});
     std::vector<const MStlTriangle*> walk;
     for (MStlTriangle* t = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle; t != nullptr;
          t = t->mp_next)
         walk.push_back(t);
     EXPECT_EQ(Order(cache), walk) << "all depths equal: the walk order stays";
 
-    Register(cache, *mesh, {0, -1, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh, {0, -1, 0});
     std::vector<const MStlTriangle*> by_row = walk;
     std::stable_sort(by_row.begin(), by_row.end(), [](const MStlTriangle* a, const MStlTriangle* b) {
         return a->mp_points[0]->y < b->mp_points[0]->y;
     });
     EXPECT_EQ(Order(cache), by_row) << "rows by depth, each row in its previous order";
 
-    Register(cache, *mesh, {1, 0, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh, {1, 0, 0});
     EXPECT_EQ(Order(cache), by_row) << "all depths equal again: the previous order stands";
 }
 
@@ -219,8 +214,7 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
             IVTransparencyCache cache(&constructor_device);
             cache.SetSortKey(key);
             cache.SetSortThreads(threads);
-            Register(cache, *mesh, {1, 0.001f, 0});
-            cache.RenderStlTransparentPN(&pass_device);
+            RegisterAndPass(cache, *mesh, {1, 0.001f, 0});
             const std::vector<float> values = Depths(cache);
             ASSERT_TRUE(std::is_sorted(values.begin(), values.end(), std::greater<float>())) << "key " << key;
             std::vector<uint32_t> depths; // compared bitwise
@@ -268,8 +262,7 @@ class EyeDistance : public IVTransparencyCacheTest {
 protected:
     void Pass(std::array<float, 3> eye, std::array<float, 3> direction = {1, 0, 0}) {
         Register(cache, *near_mesh, direction, eye);
-        Register(cache, *scaled_mesh, direction, {eye[0] / 2, eye[1] / 2, eye[2] / 2}, doubled);
-        cache.RenderStlTransparentPN(&pass_device);
+        RegisterAndPass(cache, *scaled_mesh, direction, {eye[0] / 2, eye[1] / 2, eye[2] / 2}, doubled);
     }
     static float Expected(const MStlTriangle& triangle, double scale, std::array<float, 3> eye) {
         double squared = 0;
@@ -339,8 +332,7 @@ using ReuseCheckDeathTest = IVTransparencyCacheTest;
 TEST_F(ReuseCheckDeathTest, RebuiltMeshWithoutClearAborts) {
     auto mesh = Strip(3);
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh);
     MStlSurface* surface = mesh->GetRootFeature()->GetSurface(0);
     MStlTriangle* first = surface->mp_first_triangle;
     surface->mp_first_triangle = first->mp_next; // as if rebuilt
