@@ -207,9 +207,8 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
     }
     auto mesh = MStlMeshBuilder::Make(points, triangles);
     for (auto key : {IVTransparencyCache::eSortDirectionDepth, IVTransparencyCache::eSortEyeDistance}) {
-        std::vector<const MStlTriangle*> first_order;
-        std::vector<uint32_t> first_depths;
-        std::vector<std::array<float, 3>> first_corners;
+        // Per record: the triangle, the depth's bits and the first corner.
+        std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>> first;
         for (unsigned threads : {1u, 2u, 3u}) {
             IVTransparencyCache cache(&constructor_device);
             cache.SetSortKey(key);
@@ -217,18 +216,15 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
             RegisterAndPass(cache, *mesh, {1, 0.001f, 0});
             const std::vector<float> values = Depths(cache);
             ASSERT_TRUE(std::is_sorted(values.begin(), values.end(), std::greater<float>())) << "key " << key;
-            std::vector<uint32_t> depths; // compared bitwise
-            for (const float value : values)
-                depths.push_back(std::bit_cast<uint32_t>(value));
-            if (threads == 1) {
-                first_order = Order(cache);
-                first_depths = depths;
-                first_corners = FirstCorners(cache);
-                continue;
-            }
-            EXPECT_EQ(FirstCorners(cache), first_corners) << "key " << key << ", " << threads << " threads";
-            EXPECT_EQ(Order(cache), first_order) << "key " << key << ", " << threads << " threads";
-            EXPECT_EQ(depths, first_depths) << "key " << key << ", " << threads << " threads";
+            const auto order = Order(cache);
+            const auto corners = FirstCorners(cache);
+            std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>> records;
+            for (size_t i = 0; i < values.size(); ++i)
+                records.emplace_back(order[i], std::bit_cast<uint32_t>(values[i]), corners[i]);
+            if (threads == 1)
+                first = records;
+            else
+                EXPECT_EQ(records, first) << "key " << key << ", " << threads << " threads";
         }
     }
 }
