@@ -80,6 +80,7 @@ TEST_F(TexturedAnimationContainer,
     // Copies share the geometry but keep a scale of their own.
     ExposedTexturedAnimation copy(container), assigned(mesh.get(), nullptr, nullptr);
     assigned = container;
+    EXPECT_EQ(Optimise(copy).vertices[1].x, displacement[0] + 1000.0f);
     copy.SetAnimationScale(0.0f);
     EXPECT_EQ(Optimise(copy).vertices[1].x, 1000.0f);
     EXPECT_EQ(Optimise(container).vertices[1].x, displacement[0] + 1000.0f);

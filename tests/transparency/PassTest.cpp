@@ -30,22 +30,17 @@ TEST_F(Pass, CallsEachDeviceInItsRoleAndOrder) {
         cache.RenderStlTransparentPN(&pass_device);
     }
 
-    const Calls bracket_open = {"StartTransparency(0)", "EnableZBuffer(1,1)", "SetBackfaceVisible(1)"};
-    Calls expected = bracket_open;
-    expected.insert(expected.end(),
-                    {"BeginTriangles", "AddTriangle", "AddTriangle", "End", "Render", "EndTransparency"});
-    expected.insert(expected.end(), bracket_open.begin(), bracket_open.end());
-    expected.insert(expected.end(), {"Render", "EndTransparency"}); // second frame: no sort, no refill
-    EXPECT_EQ(pass_device.calls, expected);
+    // The second frame neither sorts nor refills.
+    EXPECT_EQ(pass_device.calls,
+              (Calls{"StartTransparency(0)", "EnableZBuffer(1,1)", "SetBackfaceVisible(1)", "BeginTriangles",
+                     "AddTriangle", "AddTriangle", "End", "Render", "EndTransparency", "StartTransparency(0)",
+                     "EnableZBuffer(1,1)", "SetBackfaceVisible(1)", "Render", "EndTransparency"}));
     EXPECT_TRUE(pass_device.IsZBufferTest() && pass_device.IsZBufferWrite() &&
                 pass_device.GetBackfaceVisible());
     EXPECT_FALSE(pass_device.IsTransparencyStarted());
-
-    const Calls frame_calls = {"CreateMemento", "CreateMemento", "SetTransformObjectWorld",
-                               "RestoreMemento(2)"};
-    Calls constructor_expected = frame_calls;
-    constructor_expected.insert(constructor_expected.end(), frame_calls.begin(), frame_calls.end());
-    EXPECT_EQ(constructor_device.calls, constructor_expected);
+    EXPECT_EQ(constructor_device.calls,
+              (Calls{"CreateMemento", "CreateMemento", "SetTransformObjectWorld", "RestoreMemento(2)",
+                     "CreateMemento", "CreateMemento", "SetTransformObjectWorld", "RestoreMemento(2)"}));
     EXPECT_EQ(constructor_device.restored_materials, (std::vector<MMaterial>{far_material, far_material}))
         << "only the farthest mesh's memento";
     EXPECT_EQ(constructor_device.object_world_matrices.back(),
