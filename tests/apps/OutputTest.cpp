@@ -102,7 +102,6 @@ TEST_F(OutputTest, SymbolicLinksAreFollowedAndWhatIsNotAWritableRegularFileIsRef
         {"folder.png", "folder.png: refused: the output is a directory"},
         {"missing/out.png", "missing/out.png: the output folder 'missing' does not exist"},
         {"file.txt/out.png", "file.txt/out.png: cannot write there: Not a directory"},
-        {"", "--output: the path is empty"},
     };
     for (const auto& refused : cases)
         ExpectRefused({"-o", refused.output}, refused.message);

@@ -130,7 +130,6 @@ protected:
         mesh->GetCompact()->AddTriangle(p4, p0, p4, 127, 0, -127);
         mesh->GetCompact()->AddTriangle(p0, p4, p0, -128, 1, 0);
     }
-    void TearDown() override { MUnit::SetIE(1000); }
 
     // What a plane container over the mesh streams with these parameters.
     RecordedStreamLog<IVVertexPNT> Stream(MMTransformMatrix& matrix, float max_u, float max_v, float width,
