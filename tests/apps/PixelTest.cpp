@@ -125,27 +125,23 @@ bool Shows(const std::array<int, 3>& pixel, Seen seen) {
     return false;
 }
 
-class PixelTest : public ::testing::Test {
+class PixelTest : public ProgramFolderTest {
 protected:
     void SetUp() override {
         mo_folder.Write("left.stl", MakeBinaryStl(PanelMesh(LEFT_PANEL)));
         mo_folder.Write("right.stl", MakeBinaryStl(PanelMesh(RIGHT_PANEL)));
     }
 
-    ProgramResult Render(const View& view, const std::vector<std::string>& extra,
-                         const std::string& out_path = "/dev/null") {
-        ProgramCall call;
-        call.folder = mo_folder.Path("");
-        call.out_path = out_path;
-        call.err_path = mo_folder.Path("err.txt");
-        call.arguments = {"left.stl",     "right.stl",
-                          "--projection", view.projection,
-                          "--fov",        Options::FormatNumber(view.fov_degrees),
-                          "--size",       std::to_string(view.width) + "x" + std::to_string(view.height),
-                          "--eye",        "0,-4,0",
-                          "--target",     "0,0,0"};
-        call.arguments.insert(call.arguments.end(), extra.begin(), extra.end());
-        return RunProgram(call);
+    ProgramResult Render(const View& view, const std::vector<std::string>& extra) {
+        std::vector<std::string> arguments = {
+            "left.stl",     "right.stl",
+            "--projection", view.projection,
+            "--fov",        Options::FormatNumber(view.fov_degrees),
+            "--size",       std::to_string(view.width) + "x" + std::to_string(view.height),
+            "--eye",        "0,-4,0",
+            "--target",     "0,0,0"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return Run(arguments);
     }
 
     // Compares every judged pixel; returns how many of each kind were judged.
@@ -171,8 +167,6 @@ protected:
         EXPECT_EQ(wrong, 0) << what << ": pixels not showing what the ray cast sees";
         return judged;
     }
-
-    ScratchDirectory mo_folder;
 };
 
 } // namespace
@@ -204,7 +198,7 @@ TEST_F(PixelTest, AnOrbitSequenceTurnsTheViewFrameByFrameAndStandardOutputCarrie
 
     const View view = {"fisheye", 180, 64, 48};
     ASSERT_EQ(Render(view, {"-o", "file.png"}).status, 0);
-    const ProgramResult piped = Render(view, {"--stats", "-o", "-"}, mo_folder.Path("stdout.bin"));
+    const ProgramResult piped = Render(view, {"--stats", "-o", "-"});
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(piped.out, ReadWholeFile(mo_folder.Path("file.png")))
         << "standard output must hold the PNG and nothing else";

@@ -4,8 +4,10 @@
 // output. Also decodes the PNG files the programs write.
 #include "tests/apps/StlTestFiles.h"
 
+#include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -91,6 +93,32 @@ inline ProgramResult WaitProgram(pid_t child, const ProgramCall& call) {
 
 inline ProgramResult RunProgram(const ProgramCall& call) {
     return WaitProgram(StartProgram(call), call);
+}
+
+// A suite that runs a program in a scratch folder of its own, keeping its output in another.
+class ProgramFolderTest : public ::testing::Test {
+protected:
+    ProgramCall Call(std::vector<std::string> arguments) const {
+        ProgramCall call;
+        call.folder = mo_folder.Path("");
+        call.out_path = mo_logs.Path("out.txt");
+        call.err_path = mo_logs.Path("err.txt");
+        call.arguments = std::move(arguments);
+        return call;
+    }
+    ProgramResult Run(std::vector<std::string> arguments) const {
+        return RunProgram(Call(std::move(arguments)));
+    }
+
+    ScratchDirectory mo_folder, mo_logs;
+};
+
+// Status 2 and one line on standard error, starting with `message`.
+inline void ExpectOneLineRefusal(const ProgramResult& result, const std::string& message,
+                                 const std::string& what) {
+    EXPECT_EQ(result.status, 2) << what << ": " << result.err;
+    EXPECT_EQ(result.err.substr(0, message.size()), message) << what;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << what << ": " << result.err;
 }
 
 // A program left running in the background, stopped (SIGTERM, then SIGKILL) if it outlives the

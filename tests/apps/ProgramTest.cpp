@@ -170,20 +170,7 @@ TEST(OptionsTest, ValuesReachTheirFieldsAndDefaultsResolveByProjection) {
 
 namespace {
 
-class ProgramTest : public ::testing::Test {
-protected:
-    ProgramResult Run(std::vector<std::string> arguments) {
-        ProgramCall call;
-        call.folder = mo_folder.Path("");
-        call.out_path = mo_logs.Path("out.txt");
-        call.err_path = mo_logs.Path("err.txt");
-        call.arguments = std::move(arguments);
-        return RunProgram(call);
-    }
-
-    ScratchDirectory mo_folder;
-    ScratchDirectory mo_logs;
-};
+using ProgramTest = ProgramFolderTest;
 
 std::vector<std::string> SortDecisions(const std::string& stats) {
     std::vector<std::string> decisions;
@@ -228,9 +215,7 @@ TEST_F(ProgramTest,
     for (const auto& bad : cases) {
         const ProgramResult result = Run(bad.arguments);
         const std::string what = ::testing::PrintToString(bad.arguments);
-        EXPECT_EQ(result.status, 2) << what << ": " << result.err;
-        EXPECT_THAT(result.err, StartsWith(std::string("vantrel-render: ") + bad.message)) << what;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << what << ": " << result.err;
+        ExpectOneLineRefusal(result, std::string("vantrel-render: ") + bad.message, what);
         EXPECT_EQ(result.out, "") << what;
         EXPECT_THAT(mo_folder.List(), ElementsAre("empty.stl", "good.stl")) << what;
     }

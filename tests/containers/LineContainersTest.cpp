@@ -188,7 +188,6 @@ protected:
              std::vector<std::array<int32_t, 3>>{{1000, 0, 0}, {2000, 500, 0}, {0, 0, 33554435}})
             points.push_back(mesh.AddPoint(x, y, z));
     }
-    void TearDown() override { MUnit::SetIE(1000); }
 
     RecordedStreamLog<IVVertexP> Draw(std::vector<MStlPoint*> nodes, bool closed) {
         MStlSurfaceBorderContour contour(nodes, closed);

@@ -77,6 +77,14 @@ TEST_F(TexturedAnimationContainer,
     for (const IVVertexPNT& corner : log.vertices)
         EXPECT_EQ((std::array{corner.nx, corner.ny, corner.nz}),
                   (std::array{normal[0], normal[1], normal[2]}));
+    // Copies share the geometry but keep a scale of their own.
+    ExposedTexturedAnimation copy(container), assigned(mesh.get(), nullptr, nullptr);
+    assigned = container;
+    EXPECT_EQ(Optimise(copy).vertices[1].x, displacement[0] + 1000.0f);
+    copy.SetAnimationScale(0.0f);
+    EXPECT_EQ(Optimise(copy).vertices[1].x, 1000.0f);
+    EXPECT_EQ(Optimise(container).vertices[1].x, displacement[0] + 1000.0f);
+    EXPECT_EQ(Optimise(assigned).vertices[1].x, displacement[0] + 1000.0f);
 
     Cover(0);
     ExposedTexturedAnimation without_mask(mesh.get(), nullptr, texture);
@@ -88,46 +96,23 @@ TEST_F(TexturedAnimationContainer,
     EXPECT_EQ(Optimise(empty).calls, (Calls{"BeginTriangles", "End"}));
 }
 
-TEST_F(TexturedAnimationContainer, TakesTheThreeUValuesThenTheThreeVValuesOfTheRecord) {
-    Cover(0, MStlTextureCoordinates{{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}});
-    ExposedTexturedAnimation container(mesh.get(), &mask, texture);
-    container.SetAnimationScale(0.0f);
-    const auto log = Optimise(container);
-
-    ASSERT_EQ(log.vertices.size(), 3u);
-    EXPECT_EQ(Texel(log.vertices[0]), (std::array{0.1f, 0.4f}));
-    EXPECT_EQ(Texel(log.vertices[1]), (std::array{0.2f, 0.5f}));
-    EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.3f, 0.6f}));
-}
-
+// Each corner takes its u from the record's three u values, then its v from the three v values.
 TEST_F(TexturedAnimationContainer, DrawsTheTextureListInItsOwnOrderAndPicksUpLaterChanges) {
     Cover(2);
-    Cover(0);
+    Cover(0, MStlTextureCoordinates{{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}});
     ExposedTexturedAnimation container(mesh.get(), &mask, texture);
     container.SetAnimationScale(0.0f);
     auto log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 6u);
     EXPECT_EQ(log.vertices[1].x, -5.0f);   // triangle 2 first: its corner 1 is point 4
     EXPECT_EQ(log.vertices[4].x, 1000.0f); // then triangle 0: its corner 1 is point 1
+    EXPECT_EQ((std::array{Texel(log.vertices[3]), Texel(log.vertices[4]), Texel(log.vertices[5])}),
+              (std::array{std::array{0.1f, 0.4f}, std::array{0.2f, 0.5f}, std::array{0.3f, 0.6f}}));
 
     Cover(1); // a new triangle joins the end of the list, even after a fill
     log = Optimise(container);
     ASSERT_EQ(log.vertices.size(), 9u);
     EXPECT_EQ(log.vertices[7].z, 7.0f);
-}
-
-TEST_F(TexturedAnimationContainer, CopiesShareGeometryButKeepTheirOwnScale) {
-    Cover(0);
-    ExposedTexturedAnimation original(mesh.get(), &mask, texture);
-    original.SetAnimationScale(0.0f);
-    ExposedTexturedAnimation copy(original);
-    copy.SetAnimationScale(1.0f);
-    EXPECT_EQ(Optimise(original).vertices[1].x, 1000.0f);
-    EXPECT_EQ(Optimise(copy).vertices[1].x, mask.Get(1)[0] + 1000.0f);
-
-    ExposedTexturedAnimation assigned(mesh.get(), nullptr, nullptr);
-    assigned = copy;
-    EXPECT_EQ(Optimise(assigned).vertices[1].x, mask.Get(1)[0] + 1000.0f);
 }
 
 // One square plane in the tree: an active and an inactive triangle; the compact store holds two
@@ -145,7 +130,6 @@ protected:
         mesh->GetCompact()->AddTriangle(p4, p0, p4, 127, 0, -127);
         mesh->GetCompact()->AddTriangle(p0, p4, p0, -128, 1, 0);
     }
-    void TearDown() override { MUnit::SetIE(1000); }
 
     // What a plane container over the mesh streams with these parameters.
     RecordedStreamLog<IVVertexPNT> Stream(MMTransformMatrix& matrix, float max_u, float max_v, float width,

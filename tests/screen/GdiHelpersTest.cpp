@@ -224,22 +224,4 @@ TEST(GdiArrow, ColoursFromTheAttributeHandleAndEverythingRestored) {
     EXPECT_EQ(output.CountCalls("SelectObject"), 6u); // two brushes and pens in, the old two back
 }
 
-TEST(GdiText, HelpersRestoreStateWhileDrawingIntoAnImage) {
-    GdiDevice device;
-    device.CreateImage(200, 60, RGB(255, 255, 255));
-    const HDC dc = device.GetHdc();
-    const size_t live = Win32Stub::GetLiveGdiObjectCount();
-    const GdiDeviceState before = device.GetState();
-    IVRenderEx::DrawTextOutlined(dc, 1, L"Label", RECT{10, 10, 190, 50}, DT_SINGLELINE);
-    IVRenderEx::DrawTextDisabled(dc, L"Off", -1, CRect(10, 30, 190, 60), 0, 0);
-    EXPECT_TRUE(device.GetFailures().empty());
-    EXPECT_EQ(device.GetState(), before);
-    EXPECT_EQ(Win32Stub::GetLiveGdiObjectCount(), live);
-    int dark = 0;
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 200; ++x)
-            dark += GetRValue(device.GetPixel(x, y)) < 100 ? 1 : 0;
-    EXPECT_GT(dark, 20); // the black label shows on the white image
-}
-
 } // namespace

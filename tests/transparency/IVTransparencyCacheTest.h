@@ -50,6 +50,14 @@ protected:
         cache.AddSTL(&stl, eye.data(), direction.data(), matrix);
     }
 
+    // Registers a frame's last mesh and runs the pass on the pass device.
+    void RegisterAndPass(IVTransparencyCache& cache, MStlBase& stl,
+                         std::array<float, 3> direction = {1, 0, 0}, std::array<float, 3> eye = {0, 0, 0},
+                         const MMTransformMatrix& matrix = MMTransformMatrix()) {
+        Register(cache, stl, direction, eye, matrix);
+        cache.RenderStlTransparentPN(&pass_device);
+    }
+
     // A field of every record, in draw order.
     template <class Field> static auto Each(const IVTransparencyCache& cache, Field field) {
         std::vector<decltype(field(cache.GetTriangle(0)))> values;

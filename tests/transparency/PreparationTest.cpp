@@ -13,8 +13,7 @@ TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClearOrAnoth
     auto b = Strip(1, 50);
     IVTransparencyCache cache(&constructor_device);
     Register(cache, *a);
-    Register(cache, *b);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *b);
     // Depths follow the mesh's current points, so the order may change; the positions may not.
     const auto sorted = [](std::vector<std::array<float, 3>> corners) {
         std::sort(corners.begin(), corners.end());
@@ -26,8 +25,7 @@ TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClearOrAnoth
     a->GetPoint(0)->x = -7; // the mesh moves; the records do not notice
     a->Invalidate();
     Register(cache, *a);
-    Register(cache, *b);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *b);
     EXPECT_EQ(sorted(FirstCorners(cache)), before);
 
     cache.Clear();
@@ -36,8 +34,7 @@ TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClearOrAnoth
     EXPECT_EQ(cache.FindMemento(a.get()), nullptr);
 
     Register(cache, *a);
-    Register(cache, *b);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *b);
     const auto after = FirstCorners(cache);
     EXPECT_NE(std::find(after.begin(), after.end(), std::array<float, 3>{-7, 0, 0}), after.end());
     bool reused = false;
@@ -47,8 +44,7 @@ TEST_F(Preparation, ReusesRecordsForTheSameMeshesInTheSameOrderUntilClearOrAnoth
 
     a->GetPoint(0)->x = -9; // the same meshes in another order: the records are rebuilt
     Register(cache, *b);
-    Register(cache, *a);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *a);
     const auto reordered = FirstCorners(cache);
     EXPECT_NE(std::find(reordered.begin(), reordered.end(), std::array<float, 3>{-9, 0, 0}), reordered.end());
 }
@@ -59,8 +55,7 @@ TEST_F(Preparation, ScalesTheTransformByTheInternalUnitsAndNormalisesTheViewDire
     MMTransformMatrix matrix;
     matrix.MakeTranslation({1, 2, 3});
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *a, {1, 0, 0}, {0, 0, 0}, matrix);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *a, {1, 0, 0}, {0, 0, 0}, matrix);
 
     const IVVertexPNC& corner = cache.GetTriangle(0).ma_vertices[1]; // point (10, 0, 0)
     EXPECT_EQ((std::array<float, 3>{corner.x, corner.y, corner.z}), (std::array<float, 3>{1100, 200, 300}));
@@ -72,8 +67,7 @@ TEST_F(Preparation, ScalesTheTransformByTheInternalUnitsAndNormalisesTheViewDire
     auto b = Strip(1);
     IVTransparencyCache second(&constructor_device);
     Register(second, *b, {3, 4, 0}, {1.5f, -2, 9});
-    Register(second, *b, {0.001f, 0.002f, 0}); // squared length 5e-6: multiplied by it
-    second.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(second, *b, {0.001f, 0.002f, 0}); // squared length 5e-6: multiplied by it
 
     const auto& current = Current(second);
     ASSERT_EQ(current.size(), 2u);
@@ -121,16 +115,13 @@ protected:
 
 TEST_F(Gouraud, AveragesNeighboursWithinThirtyDegreesAndSwitchesOnlyAtRebuild) {
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh);
     cache.SetGouraudShadingEnabled(true);
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh);
     EXPECT_EQ(Normal(RecordOf(cache, Triangle(0)).ma_vertices[0]), Face(Triangle(0))) << "no rebuild yet";
 
     cache.Clear();
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh);
     const Record& flat = RecordOf(cache, Triangle(0));
     // Point 0 is shared with the 20-degree neighbour only: the normalised mean of the two faces.
     const float* n0 = Triangle(0)->ma_normal;
@@ -151,8 +142,7 @@ TEST_F(Gouraud, RestoresTheNeighbourInformationOfEveryMeshAndLeavesADegenerateTr
     IVTransparencyCache cache(&constructor_device);
     cache.SetGouraudShadingEnabled(true);
     Register(cache, *mesh);
-    Register(cache, *other);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *other);
     EXPECT_FALSE(mesh->GetCompact()->HasNeighbourInfo());
     EXPECT_TRUE(other->GetCompact()->HasNeighbourInfo());
     EXPECT_NE(Normal(RecordOf(cache, Triangle(0)).ma_vertices[0]), Face(Triangle(0)))
@@ -161,8 +151,7 @@ TEST_F(Gouraud, RestoresTheNeighbourInformationOfEveryMeshAndLeavesADegenerateTr
     auto line = MStlMeshBuilder::Make({{0, 0, 0}, {10, 0, 0}, {20, 0, 0}}, {{0, 1, 2}});
     IVTransparencyCache line_cache(&constructor_device);
     line_cache.SetGouraudShadingEnabled(true);
-    Register(line_cache, *line);
-    line_cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(line_cache, *line);
     for (const IVVertexPNC& vertex : line_cache.GetTriangle(0).ma_vertices)
         EXPECT_EQ(Normal(vertex), (std::array<float, 3>{0, 0, 0}));
 }
@@ -172,8 +161,7 @@ TEST_F(Preparation, FlatShadingSharesOneNormalAndKeepsATinyOneUnnormalised) {
     MMTransformMatrix shrink;
     shrink.MakeScale(1e-9, 1e-9, 1e-9);
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *a, {1, 0, 0}, {0, 0, 0}, shrink);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *a, {1, 0, 0}, {0, 0, 0}, shrink);
 
     float expected[3];
     const MStlTriangle* triangle = a->GetRootFeature()->GetSurface(0)->mp_first_triangle;
@@ -217,9 +205,9 @@ TEST_F(Preparation, SizesTheRecordsByWhatTheWalkYields) {
     uncounted->mo_properties.mn_num_triangles = 1; // a stale count below what the tree holds
 
     IVTransparencyCache cache(&constructor_device);
-    for (MStlBase* stl : {inactive.get(), compact_only.get(), compact_too.get(), uncounted.get()})
+    for (MStlBase* stl : {inactive.get(), compact_only.get(), compact_too.get()})
         Register(cache, *stl);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *uncounted);
 
     ASSERT_EQ(cache.GetNumTriangle(), 3u + 0u + 2u + 3u);
     std::set<const MStlTriangle*> seen;
@@ -234,8 +222,7 @@ TEST_F(Preparation, SizesTheRecordsByWhatTheWalkYields) {
     EXPECT_EQ(std::count(streams.pnc->calls.begin(), streams.pnc->calls.end(), "AddTriangle"), 8);
 
     Register(cache, *compact_only); // fewer records than before: the surplus goes
-    Register(cache, *inactive);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *inactive);
     EXPECT_EQ(cache.GetNumTriangle(), 3u);
 }
 

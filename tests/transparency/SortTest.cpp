@@ -19,8 +19,7 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirectionWithTheCentroidSumWrap
     auto b = Strip(2);
     IVTransparencyCache cache(&constructor_device);
     Register(cache, *a, {1, 0, 0});
-    Register(cache, *b, {-1, 0, 0}, {100, 0, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *b, {-1, 0, 0}, {100, 0, 0});
 
     // Centroid x of a's triangle i is (30 i + 10) x 0.33333 (not a third).
     const float c0 = 10.0f * 0.33333f, c1 = 40.0f * 0.33333f, c2 = 70.0f * 0.33333f;
@@ -32,8 +31,7 @@ TEST_F(Sorting, SortsBackToFrontAlongEachMeshsOwnDirectionWithTheCentroidSumWrap
     const int32_t far = std::numeric_limits<int32_t>::max();
     auto wrapped = MStlMeshBuilder::Make({{far, 0, 0}, {far, 1, 0}, {far, 0, 1}}, {{0, 1, 2}});
     IVTransparencyCache wrapped_cache(&constructor_device);
-    Register(wrapped_cache, *wrapped);
-    wrapped_cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(wrapped_cache, *wrapped);
     EXPECT_EQ(wrapped_cache.GetTriangle(0).mf_depth, static_cast<float>(2147483645) * 0.33333f);
 }
 
@@ -102,24 +100,21 @@ TEST_P(EqualDepths, KeepTheirPreviousOrder) {
     }
     auto mesh = MStlMeshBuilder::Make(points, triangles);
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh, {1, 0, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh, {1, 0, 0});
     std::vector<const MStlTriangle*> walk;
     for (MStlTriangle* t = mesh->GetRootFeature()->GetSurface(0)->mp_first_triangle; t != nullptr;
          t = t->mp_next)
         walk.push_back(t);
     EXPECT_EQ(Order(cache), walk) << "all depths equal: the walk order stays";
 
-    Register(cache, *mesh, {0, -1, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh, {0, -1, 0});
     std::vector<const MStlTriangle*> by_row = walk;
     std::stable_sort(by_row.begin(), by_row.end(), [](const MStlTriangle* a, const MStlTriangle* b) {
         return a->mp_points[0]->y < b->mp_points[0]->y;
     });
     EXPECT_EQ(Order(cache), by_row) << "rows by depth, each row in its previous order";
 
-    Register(cache, *mesh, {1, 0, 0});
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh, {1, 0, 0});
     EXPECT_EQ(Order(cache), by_row) << "all depths equal again: the previous order stands";
 }
 
@@ -212,29 +207,24 @@ TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
     }
     auto mesh = MStlMeshBuilder::Make(points, triangles);
     for (auto key : {IVTransparencyCache::eSortDirectionDepth, IVTransparencyCache::eSortEyeDistance}) {
-        std::vector<const MStlTriangle*> first_order;
-        std::vector<uint32_t> first_depths;
-        std::vector<std::array<float, 3>> first_corners;
+        // Per record: the triangle, the depth's bits and the first corner.
+        std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>> first;
         for (unsigned threads : {1u, 2u, 3u}) {
             IVTransparencyCache cache(&constructor_device);
             cache.SetSortKey(key);
             cache.SetSortThreads(threads);
-            Register(cache, *mesh, {1, 0.001f, 0});
-            cache.RenderStlTransparentPN(&pass_device);
+            RegisterAndPass(cache, *mesh, {1, 0.001f, 0});
             const std::vector<float> values = Depths(cache);
             ASSERT_TRUE(std::is_sorted(values.begin(), values.end(), std::greater<float>())) << "key " << key;
-            std::vector<uint32_t> depths; // compared bitwise
-            for (const float value : values)
-                depths.push_back(std::bit_cast<uint32_t>(value));
-            if (threads == 1) {
-                first_order = Order(cache);
-                first_depths = depths;
-                first_corners = FirstCorners(cache);
-                continue;
-            }
-            EXPECT_EQ(FirstCorners(cache), first_corners) << "key " << key << ", " << threads << " threads";
-            EXPECT_EQ(Order(cache), first_order) << "key " << key << ", " << threads << " threads";
-            EXPECT_EQ(depths, first_depths) << "key " << key << ", " << threads << " threads";
+            const auto order = Order(cache);
+            const auto corners = FirstCorners(cache);
+            std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>> records;
+            for (size_t i = 0; i < values.size(); ++i)
+                records.emplace_back(order[i], std::bit_cast<uint32_t>(values[i]), corners[i]);
+            if (threads == 1)
+                first = records;
+            else
+                EXPECT_EQ(records, first) << "key " << key << ", " << threads << " threads";
         }
     }
 }
@@ -268,8 +258,7 @@ class EyeDistance : public IVTransparencyCacheTest {
 protected:
     void Pass(std::array<float, 3> eye, std::array<float, 3> direction = {1, 0, 0}) {
         Register(cache, *near_mesh, direction, eye);
-        Register(cache, *scaled_mesh, direction, {eye[0] / 2, eye[1] / 2, eye[2] / 2}, doubled);
-        cache.RenderStlTransparentPN(&pass_device);
+        RegisterAndPass(cache, *scaled_mesh, direction, {eye[0] / 2, eye[1] / 2, eye[2] / 2}, doubled);
     }
     static float Expected(const MStlTriangle& triangle, double scale, std::array<float, 3> eye) {
         double squared = 0;
@@ -339,8 +328,7 @@ using ReuseCheckDeathTest = IVTransparencyCacheTest;
 TEST_F(ReuseCheckDeathTest, RebuiltMeshWithoutClearAborts) {
     auto mesh = Strip(3);
     IVTransparencyCache cache(&constructor_device);
-    Register(cache, *mesh);
-    cache.RenderStlTransparentPN(&pass_device);
+    RegisterAndPass(cache, *mesh);
     MStlSurface* surface = mesh->GetRootFeature()->GetSurface(0);
     MStlTriangle* first = surface->mp_first_triangle;
     surface->mp_first_triangle = first->mp_next; // as if rebuilt

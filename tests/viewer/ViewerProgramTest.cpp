@@ -8,23 +8,17 @@
 
 namespace {
 
-class ViewerProgramTest : public ::testing::Test {
+class ViewerProgramTest : public ProgramFolderTest {
 protected:
     // Runs the program in the scratch folder with no display at all, so nothing can open a window.
     ProgramResult Run(const std::string& arguments, const std::string& program = VANTREL_VIEW_PATH) {
-        ProgramCall call;
+        ProgramCall call = Call({"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", program});
         call.program = "env";
-        call.arguments = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", program};
         std::istringstream words(arguments);
         for (std::string word; words >> word;)
             call.arguments.push_back(word);
-        call.folder = mo_folder.Path("");
-        call.out_path = mo_logs.Path("out.txt");
-        call.err_path = mo_logs.Path("err.txt");
         return RunProgram(call);
     }
-
-    ScratchDirectory mo_folder, mo_logs;
 };
 
 TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwoAndAScriptRunsWithoutADisplaySavingScreenshots) {
@@ -42,11 +36,7 @@ TEST_F(ViewerProgramTest, BadInputEndsWithOneLineAndStatusTwoAndAScriptRunsWitho
         {"--script absent.txt", "vantrel-view: absent.txt"},
     };
     for (const auto& [arguments, message] : cases) {
-        const ProgramResult result = Run(arguments);
-        EXPECT_EQ(result.status, 2) << arguments << ": " << result.err;
-        EXPECT_EQ(result.err.rfind(message, 0), 0u) << arguments << ": " << result.err;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
-            << arguments << ": " << result.err;
+        ExpectOneLineRefusal(Run(arguments), message, arguments);
     }
 
     mo_folder.Write("run.txt",
