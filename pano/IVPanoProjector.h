@@ -32,8 +32,8 @@ public:
         bool reuse = false;
         float tolerance = 0.0f; // subdivision off at 0
         int depth = 0;
-        uint64_t matrices = 0; // generation of the matrices above
-        uint64_t epoch = 0;    // changes with the transform and at frame start
+        uint64_t matrices = UINT64_MAX; // generation of the matrices above
+        uint64_t epoch = UINT64_MAX;    // changes with the transform, the extensions and each frame
     };
 
     // What the device hands to the rasterizer, in order: a colour word to set, or a primitive.

@@ -91,6 +91,7 @@ public:
     void SetNearClipping(bool enable) {
         mp_rasterizer->Settle();
         mb_near_clipping = enable;
+        ++mn_projection_epoch;
     }
     bool GetNearClipping() const { return mb_near_clipping; }
 
@@ -107,6 +108,7 @@ public:
     void SetSubdivision(float tolerance_pixels, int max_depth) {
         mp_rasterizer->Settle();
         mf_subdivision_tolerance = tolerance_pixels > 0.0f ? tolerance_pixels : 0.0f;
+        ++mn_projection_epoch;
         mn_subdivision_depth = std::clamp(max_depth, 0, MAX_SUBDIVISION_DEPTH);
     }
     float GetSubdivisionTolerance() const { return mf_subdivision_tolerance; }
@@ -121,6 +123,7 @@ public:
     void SetProjectionReuse(bool enable) {
         mp_rasterizer->Settle();
         mb_projection_reuse = enable;
+        ++mn_projection_epoch;
     }
     bool GetProjectionReuse() const { return mb_projection_reuse; }
 
@@ -216,7 +219,9 @@ private:
 
     MMTransform* mp_transform = nullptr;
     uint64_t mn_columns_generation = UINT64_MAX; // mn_transform_generation of mo_setup.columns
-    uint64_t mn_projection_epoch = 0;            // grows with SetTransform and every frame
+    // Grows with SetTransform, every extension setter and every frame: kept projections and
+    // mo_setup are current while theirs is this one.
+    uint64_t mn_projection_epoch = 0;
     IVPanoProjector::Setup mo_setup;
 
     bool mb_near_clipping = false;
@@ -265,7 +270,6 @@ private:
     HeldBatch mo_batches[2];
     int mn_filling = 0;        // the batch that takes held triangles
     bool mb_in_flight = false; // the other batch is being projected
-    bool mb_handing_over = false;
     std::unique_ptr<IVRasterThreadPool> mp_vertex_pool;
 
     // Texture coordinates taken from DrawTriangleTextured for the one triangle being drawn.

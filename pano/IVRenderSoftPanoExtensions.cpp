@@ -21,6 +21,9 @@ void IVRenderSoftPano::_RefreshColumns() {
 }
 
 void IVRenderSoftPano::_RefreshSetup() {
+    if (mo_setup.epoch == mn_projection_epoch && mo_setup.matrices == mn_transform_generation &&
+        !mv_projectors.empty())
+        return;
     _RefreshColumns();
     mo_setup.object_raster = ma_object_raster;
     mo_setup.transform = mp_transform;
@@ -213,7 +216,6 @@ void IVRenderSoftPano::_ReplayRest(HeldBatch& batch) {
 void IVRenderSoftPano::_HandOverFull() {
     // Replaying records into the rasterizer, which must not ask for the held triangles again.
     mp_rasterizer->HoldsWork(false);
-    mb_handing_over = true;
     HeldBatch& filling = mo_batches[mn_filling];
     HeldBatch& other = mo_batches[mn_filling ^ 1];
     if (mb_in_flight)
@@ -225,16 +227,10 @@ void IVRenderSoftPano::_HandOverFull() {
         _ReplayRest(other);
     mb_in_flight = true;
     mn_filling ^= 1;
-    mb_handing_over = false;
     mp_rasterizer->HoldsWork(); // still holding: the batch in flight
 }
 
 void IVRenderSoftPano::_HandOverHeld() {
-    if (mb_handing_over) {
-        // A replay's own raster call: what is held is handed over in order as it is.
-        mp_rasterizer->HoldsWork();
-        return;
-    }
     HeldBatch& filling = mo_batches[mn_filling];
     if (mb_in_flight) {
         HeldBatch& other = mo_batches[mn_filling ^ 1];
