@@ -2,6 +2,7 @@
 
 #include "host/render/IVRender.h"
 #include "host/render/soft/HomogeneousClipper.h"
+#include "host/render/soft/IVSoftRasterizer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -206,9 +207,9 @@ bool IVPanoProjector::_FindJump(const Corner& a, const Corner& b, Corner& low, C
 }
 
 void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* b, const float* c,
-                               const float* normal, const float (*texcoords)[2], std::vector<Piece>& out) {
+                               const float* normal, const float (*texcoords)[2], std::vector<Piece>* out) {
     mp_setup = &setup;
-    mp_out = &out;
+    mp_out = out;
     mb_textured = texcoords != nullptr;
     // The side is chosen once, from the whole triangle; pieces keep its winding and its normal.
     float raster_normal[3];
@@ -311,9 +312,9 @@ void IVPanoProjector::_SubdivideTriangle(const Corner* corners, const int* depth
 
 void IVPanoProjector::TriangleLiteral(const Setup& setup, const float* a, const float* b, const float* c,
                                       const float* normal, const float (*texcoords)[2],
-                                      std::vector<Piece>& out) {
+                                      std::vector<Piece>* out) {
     mp_setup = &setup;
-    mp_out = &out;
+    mp_out = out;
     mb_textured = true;
     Corner corners[3];
     const float* points[3] = {a, b, c};
@@ -355,7 +356,15 @@ void IVPanoProjector::_EmitTriangle(const Corner& a, const Corner& b, const Corn
 
 void IVPanoProjector::_EmitPiece(const float* ra, const float* rb, const float* rc, const float* ta,
                                  const float* tb, const float* tc, const float* raster_normal) {
-    Piece& piece = mp_out->emplace_back();
+    if (mp_out == nullptr) {
+        ++*mp_raster_triangles;
+        if (mb_textured)
+            mp_rasterizer->RasterTriangleTextured(ra, rb, rc, raster_normal, ta, tb, tc);
+        else
+            mp_rasterizer->RasterTriangle(ra, rb, rc, raster_normal);
+        return;
+    }
+    Piece piece; // only what this kind uses is written, and nothing is zeroed first
     piece.kind = mb_textured ? Piece::EKind::eTextured : Piece::EKind::eTriangle;
     std::memcpy(piece.corner[0], ra, sizeof piece.corner[0]);
     std::memcpy(piece.corner[1], rb, sizeof piece.corner[1]);
@@ -366,12 +375,13 @@ void IVPanoProjector::_EmitPiece(const float* ra, const float* rb, const float* 
         std::memcpy(piece.texture[1], tb, sizeof piece.texture[1]);
         std::memcpy(piece.texture[2], tc, sizeof piece.texture[2]);
     }
+    mp_out->push_back(piece);
 }
 
 void IVPanoProjector::Line(const Setup& setup, const float* from, const float* to, float depth_offset,
-                           std::vector<Piece>& out) {
+                           std::vector<Piece>* out) {
     mp_setup = &setup;
-    mp_out = &out;
+    mp_out = out;
     mb_textured = false;
     Corner a{{from[0], from[1], from[2]}, {0.0f, 0.0f}, {}, {}},
         b{{to[0], to[1], to[2]}, {0.0f, 0.0f}, {}, {}};
@@ -432,10 +442,15 @@ void IVPanoProjector::_EmitLine(const Corner& a, const Corner& b, float depth_of
         ra[2] += depth_offset;
         rb[2] += depth_offset;
     }
-    Piece& piece = mp_out->emplace_back();
+    if (mp_out == nullptr) {
+        mp_rasterizer->RasterLine(ra, rb);
+        return;
+    }
+    Piece piece;
     piece.kind = Piece::EKind::eLine;
     std::memcpy(piece.corner[0], ra, sizeof piece.corner[0]);
     std::memcpy(piece.corner[1], rb, sizeof piece.corner[1]);
+    mp_out->push_back(piece);
 }
 
 bool IVPanoProjector::Point(const Setup& setup, float* out, float x, float y, float z) {

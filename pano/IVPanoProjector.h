@@ -2,8 +2,9 @@
 // IVPanoProjector: the panoramic device's extended primitive path (near clipping, subdivision of
 // edges that the point transform bends, reuse of projections) as an object of its own, so that
 // several of them can work on one device's triangles at once. It reads the device's setup, keeps
-// its own table of projections, and writes what is to be drawn as raster pieces into a list; it
-// never touches the rasterizer, so the device replays the list in order.
+// its own table of projections, and writes what is to be drawn as raster pieces into a list,
+// which the device replays in order; on the rasterizer's own thread it may instead hand them
+// straight to the rasterizer (SetDirect, and no list).
 //
 // Call order: the device fills a Setup, then calls Triangle, Line or Point with it; the setup and
 // the matrices it points to stay unchanged during the call. The epoch and matrix generation in
@@ -20,6 +21,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+class IVSoftRasterizer;
 
 class IVPanoProjector {
 public:
@@ -55,15 +58,22 @@ public:
     // Route A before the divide, through the transform (which must be set).
     static void ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z, float w);
 
+    // Where pieces go when a call is given no list: straight to `rasterizer`, each triangle
+    // counted in `raster_triangles`. Only from the rasterizer's thread.
+    void SetDirect(IVSoftRasterizer* rasterizer, size_t* raster_triangles) {
+        mp_rasterizer = rasterizer;
+        mp_raster_triangles = raster_triangles;
+    }
+
     // Appends the pieces of one triangle (texcoords: u, v per corner, or null when untextured).
     void Triangle(const Setup& setup, const float* a, const float* b, const float* c, const float* normal,
-                  const float (*texcoords)[2], std::vector<Piece>& out);
+                  const float (*texcoords)[2], std::vector<Piece>* out);
     // The textured triangle without extensions: one piece lit by its own projected corners.
     void TriangleLiteral(const Setup& setup, const float* a, const float* b, const float* c,
-                         const float* normal, const float (*texcoords)[2], std::vector<Piece>& out);
+                         const float* normal, const float (*texcoords)[2], std::vector<Piece>* out);
     // Appends the pieces of one line; depth_offset is added to the raster depth of each.
     void Line(const Setup& setup, const float* from, const float* to, float depth_offset,
-              std::vector<Piece>& out);
+              std::vector<Piece>* out);
     // Route A of a point; false when near clipping is on and it lies at or behind the eye.
     bool Point(const Setup& setup, float* out, float x, float y, float z);
 
@@ -105,7 +115,9 @@ private:
 
     // Set for the duration of a call.
     const Setup* mp_setup = nullptr;
-    std::vector<Piece>* mp_out = nullptr;
+    std::vector<Piece>* mp_out = nullptr; // null: straight to mp_rasterizer
+    IVSoftRasterizer* mp_rasterizer = nullptr;
+    size_t* mp_raster_triangles = nullptr;
     bool mb_textured = false;
 
     // Kept projections: a direct-mapped table indexed by a hash of the object point. An entry is

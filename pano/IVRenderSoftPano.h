@@ -232,7 +232,6 @@ private:
 
     // Projector 0 works on the calling thread; one more per vertex thread.
     std::vector<std::unique_ptr<IVPanoProjector>> mv_projectors;
-    std::vector<IVPanoProjector::Piece> mv_pieces; // one primitive's, on the calling thread
 
     struct HeldTriangle {
         float corner[3][3];

@@ -66,23 +66,23 @@ void IVRenderSoftPano::_DrawTriangleHere(const float* a, const float* b, const f
     if (colour != nullptr)
         mp_rasterizer->SetColourWord(*colour);
     _RefreshSetup();
-    mv_pieces.clear();
+    IVPanoProjector& projector = *mv_projectors[0];
+    projector.SetDirect(mp_rasterizer.get(), &mn_raster_triangles);
     const float(*texcoords)[2] = mb_textured_triangle ? ma_triangle_texcoords : nullptr;
     if (_IsExtended())
-        mv_projectors[0]->Triangle(mo_setup, a, b, c, normal, texcoords, mv_pieces);
+        projector.Triangle(mo_setup, a, b, c, normal, texcoords, nullptr);
     else
-        mv_projectors[0]->TriangleLiteral(mo_setup, a, b, c, normal, texcoords, mv_pieces);
-    _Replay(mv_pieces);
+        projector.TriangleLiteral(mo_setup, a, b, c, normal, texcoords, nullptr);
 }
 
 void IVRenderSoftPano::_DrawLineExtended(float x0, float y0, float z0, float x1, float y1, float z1,
                                          float depth_offset) {
     mp_rasterizer->Settle(); // held triangles come first, and the setup is theirs until then
     _RefreshSetup();
-    mv_pieces.clear();
+    IVPanoProjector& projector = *mv_projectors[0];
+    projector.SetDirect(mp_rasterizer.get(), &mn_raster_triangles);
     const float from[3] = {x0, y0, z0}, to[3] = {x1, y1, z1};
-    mv_projectors[0]->Line(mo_setup, from, to, depth_offset, mv_pieces);
-    _Replay(mv_pieces);
+    projector.Line(mo_setup, from, to, depth_offset, nullptr);
 }
 
 bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
@@ -154,7 +154,7 @@ void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, IVPanoProje
             piece.colour = held.colour;
         }
         projector.Triangle(mo_setup, held.corner[0], held.corner[1], held.corner[2], held.normal,
-                           held.textured ? held.texcoords : nullptr, pieces);
+                           held.textured ? held.texcoords : nullptr, &pieces);
     }
     batch.done[chunk].store(1, std::memory_order_release);
     batch.done[chunk].notify_one();
