@@ -12,7 +12,7 @@
 //
 // Elements must be trivially destructible (plain records of pointers and numbers). Not
 // thread-safe; one thread builds and reads at a time.
-#include <sys/mman.h>
+#include "host/base/MHugePageBlock.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -52,15 +52,11 @@ public:
     size_t GetSize() const { return mn_size; }
 
 private:
-    static constexpr size_t HUGE_PAGE = size_t(1) << 21;
     static constexpr size_t FIRST_BLOCK = 64;
-    static constexpr size_t LARGEST_BLOCK = std::max<size_t>(HUGE_PAGE / sizeof(T), FIRST_BLOCK);
+    static constexpr size_t LARGEST_BLOCK = std::max<size_t>(MHugePageBlock::SIZE / sizeof(T), FIRST_BLOCK);
 
-    struct Free {
-        void operator()(T* elements) const { std::free(elements); }
-    };
     struct Block {
-        std::unique_ptr<T[], Free> data;
+        std::unique_ptr<T[], MHugePageBlock::Free> data;
         size_t first = 0; // index of the block's first element
         size_t capacity = 0;
         size_t count = 0;
@@ -68,20 +64,12 @@ private:
 
     void _AddBlock(size_t capacity) {
         const size_t bytes = capacity * sizeof(T);
-        void* data = nullptr;
-        if (bytes >= HUGE_PAGE) {
-            data = std::aligned_alloc(HUGE_PAGE, (bytes + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
-            if (data != nullptr)
-                ::madvise(data, bytes & ~(HUGE_PAGE - 1), MADV_HUGEPAGE); // advice only
-        } else {
-            data = std::malloc(bytes);
-        }
-        if (data == nullptr)
-            throw std::bad_alloc();
+        void* data = MHugePageBlock::Allocate(bytes, bytes >= MHugePageBlock::SIZE);
         // A block left partly filled by a reservation keeps its unused room; indices stay dense.
         if (!mv_blocks.empty())
             mv_blocks.back().capacity = mv_blocks.back().count;
-        mv_blocks.push_back({std::unique_ptr<T[], Free>(static_cast<T*>(data)), mn_size, capacity, 0});
+        mv_blocks.push_back(
+            {std::unique_ptr<T[], MHugePageBlock::Free>(static_cast<T*>(data)), mn_size, capacity, 0});
     }
     T* _Find(size_t index) const {
         // Nearly every lookup falls in the last block (a reserved mesh has one); else bisect.

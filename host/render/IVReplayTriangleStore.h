@@ -15,6 +15,7 @@
 // Call order: Clear, Append per triangle, then ForEach as often as needed. Blocks never move and
 // are kept by Clear for the next fill. Units: none of its own. Not thread-safe; a store belongs
 // to one stream.
+#include "host/base/MHugePageBlock.h"
 #include "host/render/IVVertex.h"
 #include "host/render/IVVertexStorage.h"
 
@@ -130,10 +131,6 @@ private:
     static constexpr uint32_t NONE = UINT32_MAX;
     static constexpr size_t PREFETCH_DISTANCE = 4; // triangles
 
-    struct Free {
-        void operator()(IVVertexP* positions) const { std::free(positions); }
-    };
-
     static size_t _BlockOf(size_t index) {
         if (index >= GROWN)
             return (LARGEST_BITS - FIRST_BITS) + (index >> LARGEST_BITS);
@@ -160,9 +157,8 @@ private:
             throw std::length_error("more corner positions than 32-bit indices name");
         const size_t block = _BlockOf(index);
         if (block == mv_positions.size()) {
-            auto* data = static_cast<IVVertexP*>(std::malloc(_BlockCapacity(block) * sizeof(IVVertexP)));
-            if (data == nullptr)
-                throw std::bad_alloc();
+            auto* data = static_cast<IVVertexP*>(
+                MHugePageBlock::Allocate(_BlockCapacity(block) * sizeof(IVVertexP), false));
             mv_positions.emplace_back(data);
         }
         mv_positions[block][index - _BlockStart(block)] = position;
@@ -199,7 +195,7 @@ private:
     };
 
     IVVertexStorage<Triangle> mo_triangles;
-    std::vector<std::unique_ptr<IVVertexP[], Free>> mv_positions;
+    std::vector<std::unique_ptr<IVVertexP[], MHugePageBlock::Free>> mv_positions;
     size_t mn_num_positions = 0;
     std::vector<Recent> mv_recent; // by hash of the position
 };

@@ -10,7 +10,7 @@
 // Every block holds a multiple of six entries and a fill adds whole triangles or whole lines (3
 // or 2 vertices, or 1 primitive), so no primitive straddles two blocks. Clear keeps the blocks
 // for the next fill. Not thread-safe; a store belongs to one stream.
-#include <sys/mman.h>
+#include "host/base/MHugePageBlock.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -76,16 +76,12 @@ public:
     }
 
 private:
-    static constexpr size_t HUGE_PAGE = size_t(1) << 21;
-    static constexpr size_t FIRST_BLOCK = 96;                              // vertices
-    static constexpr size_t LARGEST_BLOCK = HUGE_PAGE / sizeof(V) / 6 * 6; // vertices
+    static constexpr size_t FIRST_BLOCK = 96;                                         // vertices
+    static constexpr size_t LARGEST_BLOCK = MHugePageBlock::SIZE / sizeof(V) / 6 * 6; // vertices
     static_assert(FIRST_BLOCK % 6 == 0 && LARGEST_BLOCK % 6 == 0 && FIRST_BLOCK < LARGEST_BLOCK);
 
-    struct Free {
-        void operator()(V* vertices) const { std::free(vertices); }
-    };
     struct Block {
-        std::unique_ptr<V[], Free> data;
+        std::unique_ptr<V[], MHugePageBlock::Free> data;
         size_t capacity = 0;
         size_t count = 0;
     };
@@ -93,17 +89,8 @@ private:
     // A block as large as all before it together (the store doubles), within the bounds above.
     void _AddBlock() {
         const size_t capacity = std::clamp(GetCapacity(), FIRST_BLOCK, LARGEST_BLOCK);
-        V* data = nullptr;
-        if (capacity == LARGEST_BLOCK) {
-            data = static_cast<V*>(std::aligned_alloc(HUGE_PAGE, HUGE_PAGE));
-            if (data != nullptr)
-                ::madvise(data, HUGE_PAGE, MADV_HUGEPAGE); // advice only
-        } else {
-            data = static_cast<V*>(std::malloc(capacity * sizeof(V)));
-        }
-        if (data == nullptr)
-            throw std::bad_alloc();
-        mv_blocks.push_back({std::unique_ptr<V[], Free>(data), capacity, 0});
+        V* data = static_cast<V*>(MHugePageBlock::Allocate(capacity * sizeof(V), capacity == LARGEST_BLOCK));
+        mv_blocks.push_back({std::unique_ptr<V[], MHugePageBlock::Free>(data), capacity, 0});
     }
 
     std::vector<Block> mv_blocks;
