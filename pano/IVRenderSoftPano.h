@@ -35,6 +35,7 @@
 // (SetSubdivision), reuse of projections (SetProjectionReuse), vertex work on several threads
 // (SetVertexThreads) and a count of rasterized triangles (GetNumRasterTriangles).
 #include "host/math/MMTransform.h"
+#include "host/render/soft/IVClaimRange.h"
 #include "host/render/soft/IVRenderSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "module/VantrelExport.h"
@@ -252,17 +253,13 @@ private:
         std::vector<HeldTriangle> triangles;
         std::vector<std::vector<IVPanoProjector::Piece>> pieces;
         std::unique_ptr<std::atomic<uint32_t>[]> done; // per chunk, set once its pieces are written
-        // The unclaimed chunks [first, last) as first << 32 | last: the caller takes them from the
-        // first (so that it can replay its own as it goes), the other threads from the last;
-        // each works through neighbouring chunks, whose triangles share points its projector has
-        // kept.
-        std::atomic<uint64_t> unclaimed{0};
+        // The caller takes chunks from the first (so that it can replay its own as it goes), the
+        // other threads from the last; each works through neighbouring chunks, whose triangles
+        // share points its projector has kept.
+        IVClaimRange unclaimed;
         size_t chunks = 0;   // of the projection under way
         size_t replayed = 0; // chunks replayed so far
         bool started = false;
-
-        // Takes the first (or last) unclaimed chunk; false when none is left.
-        bool Claim(bool from_last, size_t& chunk);
     };
     int mn_vertex_threads = 1;
     HeldTriangles mo_held;

@@ -95,20 +95,6 @@ bool IVRenderSoftPano::_ProjectPoint(float* out, float x, float y, float z) {
     return mv_projectors[0]->Point(mo_setup, out, x, y, z);
 }
 
-bool IVRenderSoftPano::HeldBatch::Claim(bool from_last, size_t& chunk) {
-    uint64_t current = unclaimed.load(std::memory_order_relaxed);
-    for (;;) {
-        const uint64_t first = current >> 32, last = current & 0xFFFFFFFFu;
-        if (first >= last)
-            return false;
-        const uint64_t claimed = from_last ? (first << 32 | (last - 1)) : ((first + 1) << 32 | last);
-        if (unclaimed.compare_exchange_weak(current, claimed, std::memory_order_relaxed)) {
-            chunk = size_t(from_last ? last - 1 : first);
-            return true;
-        }
-    }
-}
-
 void IVRenderSoftPano::_HoldTriangle(const float* a, const float* b, const float* c, const float* normal,
                                      const uint32_t* colour) {
     HeldBatch& batch = mo_batches[mn_filling];
@@ -164,7 +150,7 @@ void IVRenderSoftPano::_VertexJob(void* context, size_t index) {
     HeldBatch& batch = *static_cast<HeldBatch*>(context);
     IVPanoProjector& projector = *batch.device->mv_projectors[index + 1];
     size_t chunk = 0;
-    while (batch.Claim(true, chunk))
+    while (batch.unclaimed.Claim(true, chunk))
         batch.device->_ProjectChunk(batch, chunk, projector);
 }
 
@@ -173,7 +159,7 @@ void IVRenderSoftPano::_StartBatch(HeldBatch& batch) {
     batch.replayed = 0;
     for (size_t chunk = 0; chunk < batch.chunks; ++chunk)
         batch.done[chunk].store(0, std::memory_order_relaxed);
-    batch.unclaimed.store(uint64_t(batch.chunks), std::memory_order_relaxed);
+    batch.unclaimed.Reset(batch.chunks);
     const size_t threads = size_t(mn_vertex_threads);
     // One job per other thread, at least two: the pool runs a single job on the caller. A job
     // that finds no chunk left returns at once.
@@ -197,7 +183,7 @@ void IVRenderSoftPano::_FinishBatch(HeldBatch& batch) {
             continue;
         }
         size_t chunk = 0;
-        if (!batch.Claim(false, chunk))
+        if (!batch.unclaimed.Claim(false, chunk))
             break;
         _ProjectChunk(batch, chunk, *mv_projectors[0]);
     }

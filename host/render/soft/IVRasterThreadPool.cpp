@@ -22,15 +22,9 @@ IVRasterThreadPool::~IVRasterThreadPool() {
 }
 
 void IVRasterThreadPool::_Drain(bool from_last) {
-    uint64_t unclaimed = mn_unclaimed.load(std::memory_order_relaxed);
-    for (;;) {
-        const uint64_t first = unclaimed >> 32, last = unclaimed & 0xFFFFFFFFu;
-        if (first >= last)
-            return;
-        const uint64_t claimed = from_last ? (first << 32 | (last - 1)) : ((first + 1) << 32 | last);
-        if (mn_unclaimed.compare_exchange_weak(unclaimed, claimed, std::memory_order_relaxed))
-            mp_job(mp_context, size_t(from_last ? last - 1 : first));
-    }
+    size_t index = 0;
+    while (mo_unclaimed.Claim(from_last, index))
+        mp_job(mp_context, index);
 }
 
 void IVRasterThreadPool::Start(size_t count, void (*job)(void* context, size_t index), void* context) {
@@ -45,7 +39,7 @@ void IVRasterThreadPool::Start(size_t count, void (*job)(void* context, size_t i
         std::lock_guard lock(mo_mutex);
         mp_job = job;
         mp_context = context;
-        mn_unclaimed.store(uint64_t(count), std::memory_order_relaxed);
+        mo_unclaimed.Reset(count);
         mn_running = mv_workers.size();
         ++mn_generation;
     }

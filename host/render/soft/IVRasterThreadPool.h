@@ -13,6 +13,8 @@
 // finds its data in that core's cache. Otherwise which thread runs which job is unspecified, so
 // jobs must not depend on one another. Writes made by the jobs are visible to the caller once Run
 // or Wait returns. Nothing allocates after construction.
+#include "host/render/soft/IVClaimRange.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -55,8 +57,7 @@ private:
     size_t mn_running = 0;      // workers still in the current run, guarded by mo_mutex
     void (*mp_job)(void*, size_t) = nullptr;
     void* mp_context = nullptr;
-    // The unclaimed jobs [first, last) as first << 32 | last: both ends move in one atomic word.
-    std::atomic<uint64_t> mn_unclaimed{0};
-    bool mb_started = false; // a run was started and not yet waited for; the caller's thread only
+    IVClaimRange mo_unclaimed; // the jobs of the current run no thread has taken yet
+    bool mb_started = false;   // a run was started and not yet waited for; the caller's thread only
     std::vector<std::jthread> mv_workers;
 };
