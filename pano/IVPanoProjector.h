@@ -24,7 +24,9 @@
 
 class IVSoftRasterizer;
 
-class IVPanoProjector {
+// Aligned to a cache line: projectors of one device are allocated side by side, and each
+// thread writes its own at every triangle.
+class alignas(64) IVPanoProjector {
 public:
     struct Setup {
         // Object-to-world, world-to-eye and eye-to-raster, transposed (columns) for SSE.

@@ -209,7 +209,8 @@ private:
     void _FinishBatch(HeldBatch& batch);
     // Replays the batch's remaining chunks (all projected) and empties it.
     void _ReplayRest(HeldBatch& batch);
-    void _ProjectChunk(HeldBatch& batch, size_t chunk, IVPanoProjector& projector);
+    void _ProjectChunk(HeldBatch& batch, size_t chunk, const IVPanoProjector::Setup& setup,
+                       IVPanoProjector& projector);
     static void _VertexJob(void* batch, size_t index);
 
     // Lets the rasterizer ask for the held triangles before it does anything else.
@@ -248,7 +249,8 @@ private:
     static constexpr size_t CHUNK_TRIANGLES = 256;
     static constexpr size_t BATCH_CHUNKS = 32;
     // Held triangles and, once projected, their pieces per chunk. Allocated once and reused.
-    struct HeldBatch {
+    // Aligned so that the batch being filled and the one in flight share no cache line.
+    struct alignas(64) HeldBatch {
         IVRenderSoftPano* device = nullptr;
         std::vector<HeldTriangle> triangles;
         std::vector<std::vector<IVPanoProjector::Piece>> pieces;

@@ -128,18 +128,20 @@ void IVRenderSoftPano::_HoldTriangle(const float* a, const float* b, const float
         _HandOverFull();
 }
 
-void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, IVPanoProjector& projector) {
+void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, const IVPanoProjector::Setup& setup,
+                                     IVPanoProjector& projector) {
     std::vector<IVPanoProjector::Piece>& pieces = batch.pieces[chunk];
     pieces.clear();
+    const HeldTriangle* triangles = batch.triangles.data();
     const size_t end = std::min(batch.triangles.size(), (chunk + 1) * CHUNK_TRIANGLES);
     for (size_t k = chunk * CHUNK_TRIANGLES; k < end; ++k) {
-        const HeldTriangle& held = batch.triangles[k];
+        const HeldTriangle& held = triangles[k];
         if (held.has_colour) {
             IVPanoProjector::Piece& piece = pieces.emplace_back();
             piece.kind = IVPanoProjector::Piece::EKind::eColour;
             piece.colour = held.colour;
         }
-        projector.Triangle(mo_setup, held.corner[0], held.corner[1], held.corner[2], held.normal,
+        projector.Triangle(setup, held.corner[0], held.corner[1], held.corner[2], held.normal,
                            held.textured ? held.texcoords : nullptr, &pieces);
     }
     batch.done[chunk].store(1, std::memory_order_release);
@@ -149,9 +151,12 @@ void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, IVPanoProje
 void IVRenderSoftPano::_VertexJob(void* context, size_t index) {
     HeldBatch& batch = *static_cast<HeldBatch*>(context);
     IVPanoProjector& projector = *batch.device->mv_projectors[index + 1];
+    // A copy of its own: the device's setup shares cache lines with what the calling thread
+    // writes for every piece it replays, and the projector reads the setup at every corner.
+    const IVPanoProjector::Setup setup = batch.device->mo_setup;
     size_t chunk = 0;
     while (batch.unclaimed.Claim(true, chunk))
-        batch.device->_ProjectChunk(batch, chunk, projector);
+        batch.device->_ProjectChunk(batch, chunk, setup, projector);
 }
 
 void IVRenderSoftPano::_StartBatch(HeldBatch& batch) {
@@ -185,7 +190,7 @@ void IVRenderSoftPano::_FinishBatch(HeldBatch& batch) {
         size_t chunk = 0;
         if (!batch.unclaimed.Claim(false, chunk))
             break;
-        _ProjectChunk(batch, chunk, *mv_projectors[0]);
+        _ProjectChunk(batch, chunk, mo_setup, *mv_projectors[0]);
     }
     if (batch.started)
         mp_vertex_pool->Wait();
