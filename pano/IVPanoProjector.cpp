@@ -114,16 +114,25 @@ void IVPanoProjector::ThroughTransform(const Setup& setup, float* homogeneous, f
 }
 
 void IVPanoProjector::_Project(Corner& corner) {
+    Corner* corners[1] = {&corner};
+    _ProjectAll(corners, 1);
+}
+
+void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
     const Setup& setup = *mp_setup;
     if (setup.transform == nullptr) {
         // One product: cheaper than looking it up.
-        IVRender::MultiplyMatrix(corner.homogeneous, setup.object_raster, corner.object[0], corner.object[1],
-                                 corner.object[2], 1.0f);
-        IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+        for (int k = 0; k < count; ++k) {
+            Corner& corner = *corners[k];
+            IVRender::MultiplyMatrix(corner.homogeneous, setup.object_raster, corner.object[0],
+                                     corner.object[1], corner.object[2], 1.0f);
+            IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+        }
         return;
     }
     if (!setup.reuse) {
-        _ProjectThroughTransform(corner);
+        for (int k = 0; k < count; ++k)
+            _ProjectThroughTransform(*corners[k]);
         return;
     }
     if (mp_kept_projections == nullptr) {
@@ -134,24 +143,41 @@ void IVPanoProjector::_Project(Corner& corner) {
     }
     mn_kept_matrices = setup.matrices;
     mn_kept_epoch = setup.epoch;
-    // The key is the point's bits: -0 and +0 are different keys (a miss, never a wrong hit).
-    uint32_t bits[3];
-    std::memcpy(bits, corner.object, sizeof bits);
-    const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
-    KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
-    uint32_t kept_bits[3];
-    std::memcpy(kept_bits, kept.object, sizeof kept_bits);
-    if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
-        kept_bits[2] == bits[2]) {
-        std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
-        std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
-        return;
+    // All lookups first, then the misses' transforms back to back: their long chains of divides,
+    // roots and arc tangents are independent, so the processor overlaps them. A projection is a
+    // pure function of the point, so which of two points sharing an entry keeps it changes only
+    // what is found later, never a value.
+    Corner* missed[MAX_PROJECTED_TOGETHER];
+    KeptProjection* entries[MAX_PROJECTED_TOGETHER];
+    int misses = 0;
+    for (int k = 0; k < count; ++k) {
+        Corner& corner = *corners[k];
+        // The key is the point's bits: -0 and +0 are different keys (a miss, never a wrong hit).
+        uint32_t bits[3];
+        std::memcpy(bits, corner.object, sizeof bits);
+        const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
+        KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
+        uint32_t kept_bits[3];
+        std::memcpy(kept_bits, kept.object, sizeof kept_bits);
+        if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
+            kept_bits[2] == bits[2]) {
+            std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
+            std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
+            continue;
+        }
+        missed[misses] = &corner;
+        entries[misses] = &kept;
+        ++misses;
     }
-    _ProjectThroughTransform(corner);
-    std::memcpy(kept.object, bits, sizeof bits);
-    kept.generation = mn_kept_generation;
-    std::memcpy(kept.homogeneous, corner.homogeneous, sizeof kept.homogeneous);
-    std::memcpy(kept.raster, corner.raster, sizeof kept.raster);
+    for (int k = 0; k < misses; ++k)
+        _ProjectThroughTransform(*missed[k]);
+    for (int k = 0; k < misses; ++k) {
+        KeptProjection& kept = *entries[k];
+        std::memcpy(kept.object, missed[k]->object, sizeof kept.object);
+        kept.generation = mn_kept_generation;
+        std::memcpy(kept.homogeneous, missed[k]->homogeneous, sizeof kept.homogeneous);
+        std::memcpy(kept.raster, missed[k]->raster, sizeof kept.raster);
+    }
 }
 
 void IVPanoProjector::_ProjectThroughTransform(Corner& corner) {
@@ -171,11 +197,15 @@ void IVPanoProjector::_ForgetProjections() {
     }
 }
 
-void IVPanoProjector::_Middle(const Corner& a, const Corner& b, Corner& middle) {
+void IVPanoProjector::_MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle) {
     for (int i = 0; i < 3; ++i)
         middle.object[i] = (a.object[i] + b.object[i]) * 0.5f; // the same float either way round
     for (int i = 0; i < 2; ++i)
         middle.texture[i] = (a.texture[i] + b.texture[i]) * 0.5f;
+}
+
+void IVPanoProjector::_Middle(const Corner& a, const Corner& b, Corner& middle) {
+    _MiddleUnprojected(a, b, middle);
     _Project(middle);
 }
 
@@ -221,8 +251,9 @@ void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* 
             corners[k].object[i] = points[k][i];
         corners[k].texture[0] = texcoords != nullptr ? texcoords[k][0] : 0.0f;
         corners[k].texture[1] = texcoords != nullptr ? texcoords[k][1] : 0.0f;
-        _Project(corners[k]);
     }
+    Corner* const projected[3] = {&corners[0], &corners[1], &corners[2]};
+    _ProjectAll(projected, 3);
     if (!_IsSubdividing()) {
         _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
         return;
@@ -236,10 +267,13 @@ void IVPanoProjector::_SubdivideTriangle(const Corner* corners, const int* depth
     Corner middles[3];
     bool bending[3], wrapping[3];
     const double tolerance = double(mp_setup->tolerance);
+    for (int i = 0; i < 3; ++i)
+        _MiddleUnprojected(corners[i], corners[(i + 1) % 3], middles[i]);
+    Corner* const projected[3] = {&middles[0], &middles[1], &middles[2]};
+    _ProjectAll(projected, 3);
     for (int i = 0; i < 3; ++i) {
         const Corner& a = corners[i];
         const Corner& b = corners[(i + 1) % 3];
-        _Middle(a, b, middles[i]);
         const double bend = _Bend(a, b, middles[i]);
         bending[i] = bend > tolerance;
         wrapping[i] = bending[i] && bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);

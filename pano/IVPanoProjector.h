@@ -91,10 +91,14 @@ private:
 
     // Route A with w = 1 for corner.object, keeping the homogeneous point; reused when allowed.
     void _Project(Corner& corner);
+    // _Project for up to MAX_PROJECTED_TOGETHER corners at once.
+    static constexpr int MAX_PROJECTED_TOGETHER = 3;
+    void _ProjectAll(Corner* const* corners, int count);
     void _ProjectThroughTransform(Corner& corner);
     void _ForgetProjections();
     // The corner halfway between a and b in object space (and texture space), projected.
     void _Middle(const Corner& a, const Corner& b, Corner& middle);
+    static void _MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle);
     // Distance in raster x, y between the projected middle of an edge and the middle of its
     // projected ends.
     static double _Bend(const Corner& a, const Corner& b, const Corner& middle);
