@@ -162,7 +162,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
             kept_bits[2] == bits[2]) {
             std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
-            std::memcpy(corner.raster, kept.raster, sizeof kept.raster);
+            IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
             continue;
         }
         missed[misses] = &corner;
@@ -176,7 +176,6 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         std::memcpy(kept.object, missed[k]->object, sizeof kept.object);
         kept.generation = mn_kept_generation;
         std::memcpy(kept.homogeneous, missed[k]->homogeneous, sizeof kept.homogeneous);
-        std::memcpy(kept.raster, missed[k]->raster, sizeof kept.raster);
     }
 }
 
