@@ -61,15 +61,23 @@ void IVSoftRasterizer::_FillTile(const Batch& batch, size_t tile) {
     }
 }
 
-inline bool IVSoftRasterizer::_IsClipped(const Batch& batch, uint32_t set, float x, float y, float depth) {
-    const PlaneSet& planes = batch.plane_sets[set];
-    const float* plane = batch.plane_values.data() + size_t(planes.first) * 4;
-    for (uint32_t k = 0; k < planes.count; ++k, plane += 4) {
+namespace {
+
+// Whether a pixel at depth `depth` lies on the discarded side of any of `count` raster planes.
+inline bool IsClipped(const float* plane, uint32_t count, float x, float y, float depth) {
+    for (uint32_t k = 0; k < count; ++k, plane += 4) {
         const float plane_depth = (plane[0] + plane[1] * x) + plane[2] * y;
         if (plane[3] != 0.0f ? depth > plane_depth : depth < plane_depth)
             return true;
     }
     return false;
+}
+
+} // namespace
+
+inline bool IVSoftRasterizer::_IsClipped(const Batch& batch, uint32_t set, float x, float y, float depth) {
+    const PlaneSet& planes = batch.plane_sets[set];
+    return IsClipped(batch.plane_values.data() + size_t(planes.first) * 4, planes.count, x, y, depth);
 }
 
 inline void IVSoftRasterizer::_Plot(const Batch& batch, const Command& command, size_t index, float depth,
@@ -180,39 +188,72 @@ void IVSoftRasterizer::_DrawTriangle(const Batch& batch, const Command& command,
     Edge edge1(x[2], y[2], x[0], y[0], start_x, start_y);
     Edge edge2(x[0], y[0], x[1], y[1], start_x, start_y);
 
-    const uint32_t set = command.planes;
     const size_t stride = size_t(batch.surface->GetWidth());
     const double min_x = double(setup.min_x);
     uint32_t light = 256u;
     const uint32_t shaded = _Colour(batch, command, &light);
+    // What each pixel reads, in locals: the compiler cannot keep fields of the batch and the
+    // command in registers across the pixel stores, which might alias them.
+    float* const depth_buffer = batch.surface->mv_depth.data();
+    uint32_t* const colour_buffer = batch.surface->mv_colour.data();
+    const bool depth_test = (command.flags & FLAG_DEPTH_TEST) != 0;
+    const bool depth_write = (command.flags & FLAG_DEPTH_WRITE) != 0;
+    const bool blend = (command.flags & FLAG_BLEND) != 0;
+    const uint32_t alpha = command.alpha;
+    const PlaneSet& planes = batch.plane_sets[command.planes];
+    const uint32_t plane_count = command.planes != 0 ? planes.count : 0u;
+    const float* const plane_values = batch.plane_values.data() + size_t(planes.first) * 4;
+    // Rows at least this wide find their covered span with three divisions instead of testing
+    // each pixel's edge values; narrower ones test, which costs less than dividing.
+    constexpr int64_t SPAN_MIN_WIDTH = 16;
+    const bool spans = last_x - first_x + 1 >= SPAN_MIN_WIDTH;
     for (int64_t py = first_y; py <= last_y; ++py) {
-        int64_t w0 = edge0.value, w1 = edge1.value, w2 = edge2.value;
         const double centre_y = double(py) + 0.5;
         const double row_depth =
             depth.base + depth.dx * (min_x + 0.5 - setup.ax) + depth.dy * (centre_y - setup.ay);
         const size_t row = size_t(py) * stride;
-        for (int64_t px = first_x; px <= last_x; ++px) {
-            if ((w0 | w1 | w2) >= 0) {
-                const float value = float(row_depth + depth.dx * double(px - setup.min_x));
-                if (set == 0 || !_IsClipped(batch, set, float(px) + 0.5f, float(centre_y), value)) {
-                    uint32_t colour = shaded;
-                    if (textured) {
-                        const double cx = double(px) + 0.5 - setup.ax, cy = centre_y - setup.ay;
-                        const double inverse_w = q.base + q.dx * cx + q.dy * cy;
-                        const double u = (s.base + s.dx * cx + s.dy * cy) / inverse_w;
-                        const double v = (t.base + t.dx * cx + t.dy * cy) / inverse_w;
-                        const uint32_t texel =
-                            texture->texture->Sample(float(u), float(v), texture->addressing);
-                        colour = 0xFF000000u;
-                        for (int shift = 0; shift < 24; shift += 8)
-                            colour |= ((((texel >> shift) & 0xFFu) * light + 128u) >> 8) << shift;
-                    }
-                    _Plot(batch, command, row + size_t(px), value, colour);
-                }
+        const auto draw = [&](int64_t px) {
+            const float value = float(row_depth + depth.dx * double(px - setup.min_x));
+            float& stored = depth_buffer[row + size_t(px)];
+            // The depth test before the planes (the cheaper first): a pixel is written only
+            // when it passes both, in either order.
+            if (depth_test && !(value > stored))
+                return;
+            if (plane_count != 0 &&
+                IsClipped(plane_values, plane_count, float(px) + 0.5f, float(centre_y), value))
+                return;
+            uint32_t colour = shaded;
+            if (textured) {
+                const double cx = double(px) + 0.5 - setup.ax, cy = centre_y - setup.ay;
+                const double inverse_w = q.base + q.dx * cx + q.dy * cy;
+                const double u = (s.base + s.dx * cx + s.dy * cy) / inverse_w;
+                const double v = (t.base + t.dx * cx + t.dy * cy) / inverse_w;
+                const uint32_t texel = texture->texture->Sample(float(u), float(v), texture->addressing);
+                colour = 0xFF000000u;
+                for (int shift = 0; shift < 24; shift += 8)
+                    colour |= ((((texel >> shift) & 0xFFu) * light + 128u) >> 8) << shift;
             }
-            w0 += edge0.step_x;
-            w1 += edge1.step_x;
-            w2 += edge2.step_x;
+            if (depth_write)
+                stored = value;
+            uint32_t& pixel = colour_buffer[row + size_t(px)];
+            pixel = blend ? Blend(colour, pixel, alpha) : colour;
+        };
+        if (spans) {
+            int64_t low = first_x, high = last_x;
+            NarrowToEdge(edge0.value, edge0.step_x, first_x, low, high);
+            NarrowToEdge(edge1.value, edge1.step_x, first_x, low, high);
+            NarrowToEdge(edge2.value, edge2.step_x, first_x, low, high);
+            for (int64_t px = low; px <= high; ++px)
+                draw(px);
+        } else {
+            int64_t w0 = edge0.value, w1 = edge1.value, w2 = edge2.value;
+            for (int64_t px = first_x; px <= last_x; ++px) {
+                if ((w0 | w1 | w2) >= 0)
+                    draw(px);
+                w0 += edge0.step_x;
+                w1 += edge1.step_x;
+                w2 += edge2.step_x;
+            }
         }
         edge0.value += edge0.step_y;
         edge1.value += edge1.step_y;

@@ -95,6 +95,20 @@ struct Edge {
     int64_t value;
 };
 
+// Narrows [low, high] to the pixels k places right of the row's first where an edge's value
+// there, value + step k, is not negative; exact in integers, so a row loop over the span covers
+// the same pixels as testing every pixel. Empty (high < low) when none is.
+inline void NarrowToEdge(int64_t value, int64_t step, int64_t first, int64_t& low, int64_t& high) {
+    if (value >= 0) {
+        if (step < 0)
+            high = std::min(high, first + value / -step);
+    } else if (step > 0) {
+        low = std::max(low, first + (step - 1 - value) / step);
+    } else {
+        high = first - 1;
+    }
+}
+
 // A linear function of the pixel centre over a triangle's unsnapped corners.
 struct Plane {
     double base, dx, dy;
