@@ -37,6 +37,27 @@ bool IsOnPositiveSide(const float* a, const float* b, const float* c, const floa
     return (double(normal[0]) * g0 + double(normal[1]) * g1) + double(normal[2]) * g2 > 0.0;
 }
 
+// matrix x (x, y, z, w) for all four rows at once, from the matrix's columns: lane i sums
+// ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
+// IVRender::MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar
+// operations, and nothing is contracted).
+inline __m128 MultiplyColumns(const float* columns, __m128 x, __m128 y, __m128 z, __m128 w) {
+    __m128 sum = _mm_mul_ps(_mm_load_ps(columns), x);
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 4), y));
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 8), z));
+    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 12), w));
+}
+
+template <int LANE> inline __m128 Broadcast(__m128 value) {
+    return _mm_shuffle_ps(value, value, _MM_SHUFFLE(LANE, LANE, LANE, LANE));
+}
+
+// out = matrix x (point, 1), from the matrix's columns.
+inline void MultiplyPoint(float* out, const float* columns, const float* point) {
+    _mm_storeu_ps(out, MultiplyColumns(columns, _mm_set1_ps(point[0]), _mm_set1_ps(point[1]),
+                                       _mm_set1_ps(point[2]), _mm_set1_ps(1.0f)));
+}
+
 // One raster normal for every piece of a source triangle: the plane of its corners carried
 // through the linear matrices only (object to raster, without the point transform). The
 // transform bends a flat face into many pieces; normals taken from each piece's own corners
@@ -48,10 +69,10 @@ bool IsOnPositiveSide(const float* a, const float* b, const float* c, const floa
 // eye keeps the orientation of its own winding; the supplied normal then picks the side as before.
 void LinearNormal(float* out, const float* object_raster, const float* a, const float* b, const float* c,
                   bool positive) {
-    float ha[4], hb[4], hc[4];
-    IVRender::MultiplyMatrix(ha, object_raster, a[0], a[1], a[2], 1.0f);
-    IVRender::MultiplyMatrix(hb, object_raster, b[0], b[1], b[2], 1.0f);
-    IVRender::MultiplyMatrix(hc, object_raster, c[0], c[1], c[2], 1.0f);
+    alignas(16) float ha[4], hb[4], hc[4];
+    MultiplyPoint(ha, object_raster, a);
+    MultiplyPoint(hb, object_raster, b);
+    MultiplyPoint(hc, object_raster, c);
     double first[4], second[4], third[4];
     for (int i = 0; i < 4; ++i) {
         first[i] = double(ha[i]);
@@ -77,21 +98,6 @@ HomogeneousClipper::Vertex ToVertex(const float* homogeneous, const float* textu
     return {{homogeneous[0], homogeneous[1], homogeneous[2], homogeneous[3]}, {texture[0], texture[1]}};
 }
 
-// matrix x (x, y, z, w) for all four rows at once, from the matrix's columns: lane i sums
-// ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
-// IVRender::MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar
-// operations, and nothing is contracted).
-inline __m128 MultiplyColumns(const float* columns, __m128 x, __m128 y, __m128 z, __m128 w) {
-    __m128 sum = _mm_mul_ps(_mm_load_ps(columns), x);
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 4), y));
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 8), z));
-    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 12), w));
-}
-
-template <int LANE> inline __m128 Broadcast(__m128 value) {
-    return _mm_shuffle_ps(value, value, _MM_SHUFFLE(LANE, LANE, LANE, LANE));
-}
-
 } // namespace
 
 IVPanoProjector::IVPanoProjector() = default;
@@ -103,14 +109,14 @@ void IVPanoProjector::ThroughTransform(const Setup& setup, float* homogeneous, f
     // Route B with the object-to-world stage in front; the work around the transform stays in
     // registers.
     alignas(16) float world[4];
-    _mm_store_ps(world, MultiplyColumns(setup.columns[0], _mm_set1_ps(x), _mm_set1_ps(y), _mm_set1_ps(z),
-                                        _mm_set1_ps(w)));
+    _mm_store_ps(world, MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(x), _mm_set1_ps(y),
+                                        _mm_set1_ps(z), _mm_set1_ps(w)));
     float moved[3];
     setup.transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
-    const __m128 eye = MultiplyColumns(setup.columns[1], _mm_set1_ps(moved[0]), _mm_set1_ps(moved[1]),
-                                       _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
-    _mm_storeu_ps(homogeneous, MultiplyColumns(setup.columns[2], Broadcast<0>(eye), Broadcast<1>(eye),
-                                               Broadcast<2>(eye), Broadcast<3>(eye)));
+    const __m128 eye = MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[0]),
+                                       _mm_set1_ps(moved[1]), _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
+    _mm_storeu_ps(homogeneous, MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye),
+                                               Broadcast<1>(eye), Broadcast<2>(eye), Broadcast<3>(eye)));
 }
 
 void IVPanoProjector::_Project(Corner& corner) {
@@ -124,8 +130,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         // One product: cheaper than looking it up.
         for (int k = 0; k < count; ++k) {
             Corner& corner = *corners[k];
-            IVRender::MultiplyMatrix(corner.homogeneous, setup.object_raster, corner.object[0],
-                                     corner.object[1], corner.object[2], 1.0f);
+            MultiplyPoint(corner.homogeneous, setup.columns[Setup::OBJECT_RASTER], corner.object);
             IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
         }
         return;
@@ -242,7 +247,8 @@ void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* 
     mb_textured = texcoords != nullptr;
     // The side is chosen once, from the whole triangle; pieces keep its winding and its normal.
     float raster_normal[3];
-    LinearNormal(raster_normal, setup.object_raster, a, b, c, IsOnPositiveSide(a, b, c, normal));
+    LinearNormal(raster_normal, setup.columns[Setup::OBJECT_RASTER], a, b, c,
+                 IsOnPositiveSide(a, b, c, normal));
     Corner corners[3];
     const float* points[3] = {a, b, c};
     for (int k = 0; k < 3; ++k) {

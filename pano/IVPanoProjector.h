@@ -29,9 +29,11 @@ class IVSoftRasterizer;
 class alignas(64) IVPanoProjector {
 public:
     struct Setup {
-        // Object-to-world, world-to-eye and eye-to-raster, transposed (columns) for SSE.
-        alignas(16) float columns[3][16] = {};
-        const float* object_raster = nullptr; // 16 floats: route A without a transform
+        // Object-to-world, world-to-eye, eye-to-raster and object-to-raster (route A without a
+        // transform), transposed (columns) for SSE; copies, so that a thread that projects
+        // reads no line of the device's.
+        static constexpr int OBJECT_WORLD = 0, WORLD_EYE = 1, EYE_RASTER = 2, OBJECT_RASTER = 3;
+        alignas(16) float columns[4][16] = {};
         MMTransform* transform = nullptr;
         bool near_clipping = false;
         bool reuse = false;

@@ -11,9 +11,9 @@
 void IVRenderSoftPano::_RefreshColumns() {
     if (mn_columns_generation == mn_transform_generation)
         return;
-    // The three matrices transposed once per change rather than once per point.
-    const float* matrices[3] = {ma_object_world, ma_world_eye, ma_eye_raster};
-    for (int k = 0; k < 3; ++k)
+    // The matrices transposed once per change rather than once per point.
+    const float* matrices[4] = {ma_object_world, ma_world_eye, ma_eye_raster, ma_object_raster};
+    for (int k = 0; k < 4; ++k)
         for (int row = 0; row < 4; ++row)
             for (int column = 0; column < 4; ++column)
                 mo_setup.columns[k][4 * column + row] = matrices[k][4 * row + column];
@@ -25,7 +25,6 @@ void IVRenderSoftPano::_RefreshSetup() {
         !mv_projectors.empty())
         return;
     _RefreshColumns();
-    mo_setup.object_raster = ma_object_raster;
     mo_setup.transform = mp_transform;
     mo_setup.near_clipping = mb_near_clipping;
     mo_setup.reuse = mb_projection_reuse;
