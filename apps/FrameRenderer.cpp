@@ -377,6 +377,12 @@ FrameStats FrameRenderer::Render(int index) {
     const Clock::time_point opaque_drawn = Clock::now();
 
     mo_probe.Reset();
+    // Without a tolerance the cache sorts and fills again every frame anyway; forcing it makes
+    // that certain, so the fill may draw as it goes instead of storing a stream for one replay.
+    const bool sorts_every_frame = !(mo_options.skip_sort_degrees > 0.0);
+    if (sorts_every_frame)
+        mp_cache->ForceReSort();
+    mo_probe.SetDrawThrough(sorts_every_frame ? mp_device : nullptr);
     mp_cache->RenderStlTransparentPN(mp_device);
     const Clock::time_point transparent_drawn = Clock::now();
     const Clock::time_point sorted = mo_probe.GetFirstEvent().value_or(transparent_drawn);
@@ -430,6 +436,8 @@ void FrameRenderer::SetView(Projection projection, double fov_degrees) {
 void FrameRenderer::SetSkipSortTolerance(double degrees) {
     mo_options.skip_sort_degrees = degrees;
     mp_cache->SetSkipSortTolerance(float(degrees));
+    // The last fill may have drawn through and kept nothing to replay: the next frame sorts.
+    mp_cache->ForceReSort();
 }
 
 WindowProjection FrameRenderer::GetWindowProjection(const Camera& camera) const {

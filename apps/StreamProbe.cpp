@@ -4,10 +4,12 @@
 
 namespace {
 
-// The render library's buffered stream, reporting its fill and its replays to the probe.
+// The render library's stream (buffered, or drawing through on the probe's device), reporting its
+// fill and its replays to the probe.
 class ProbedStream final : public IIVVertexStream<IVVertexPNC> {
 public:
-    explicit ProbedStream(StreamProbe& probe) : mo_probe(probe) {}
+    explicit ProbedStream(StreamProbe& probe)
+        : mo_probe(probe), mo_buffer(probe.GetDrawThrough(), probe.GetDrawThrough() != nullptr) {}
 
     void BeginTriangles() override {
         mo_probe._Note(true);

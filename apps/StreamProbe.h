@@ -6,15 +6,25 @@
 // the stream after every sort), so a fill tells a sorted frame from a skipped one, and the two
 // times split the cache's pass into its sort part and its draw part.
 //
+// SetDrawThrough(device) makes the colour streams draw each triangle on `device` as it is added
+// and keep nothing, for frames in which the cache sorts (and so fills again) every time: the
+// stream's store and replay then cost nothing. The caller must make sure the cache does not
+// replay such a stream in a later frame (ForceReSort); null (the default) keeps them buffered.
+//
 // Reset before each frame; read after. Single-threaded, like the device it serves.
 #include "host/render/IVVertexStreamSource.h"
 
 #include <chrono>
 #include <optional>
 
+class IVRender;
+
 class StreamProbe : public IVVertexStreamSource {
 public:
     using Clock = std::chrono::steady_clock;
+
+    void SetDrawThrough(IVRender* device) { mp_through_device = device; }
+    IVRender* GetDrawThrough() const { return mp_through_device; }
 
     void Reset() {
         mn_fills = 0;
@@ -38,6 +48,7 @@ public:
     }
 
 private:
+    IVRender* mp_through_device = nullptr; // borrowed
     int mn_fills = 0;
     std::optional<Clock::time_point> mo_first_event;
 };

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -98,6 +99,31 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
     EXPECT_TRUE(renderer.Render(1).sorted);
     const Pixel back = At(renderer, WIDTH / 2, HEIGHT / 2);
     EXPECT_GT(back[1], back[0] + 60) << "green is nearer from y = +100";
+}
+
+// Without a tolerance the transparent fill draws as it goes and keeps nothing to replay; a
+// tolerance set afterwards must not replay that empty fill, nor must a frame that skips its sort.
+TEST(RendererTest, TransparentObjectsStayWhenTheSortToleranceChangesAndWhenASortIsSkipped) {
+    Scene scene;
+    AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
+    AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
+    FrameRenderer renderer(scene, SmallOptions(true));
+    const auto picture = [&] {
+        return std::vector<uint8_t>(renderer.GetPixels(),
+                                    renderer.GetPixels() + 4 * size_t(WIDTH) * size_t(HEIGHT));
+    };
+    EXPECT_TRUE(renderer.Render(0).sorted);
+    const std::vector<uint8_t> sorted = picture();
+    renderer.SetSkipSortTolerance(10.0);
+    EXPECT_TRUE(renderer.Render(0).sorted);
+    EXPECT_TRUE(picture() == sorted) << "first frame with a tolerance";
+    EXPECT_FALSE(renderer.Render(0).sorted);
+    EXPECT_TRUE(picture() == sorted) << "frame that replays the stream";
+    renderer.SetSkipSortTolerance(0.0);
+    for (int again = 0; again < 2; ++again) { // the same view twice: nothing turned, still sorted
+        EXPECT_TRUE(renderer.Render(0).sorted);
+        EXPECT_TRUE(picture() == sorted) << "back to sorting every frame, " << again;
+    }
 }
 
 TEST(RendererTest, ClippingPlaneRemovesTheExpectedHalf) {
