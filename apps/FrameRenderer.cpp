@@ -436,8 +436,7 @@ void FrameRenderer::SetView(Projection projection, double fov_degrees) {
 void FrameRenderer::SetSkipSortTolerance(double degrees) {
     mo_options.skip_sort_degrees = degrees;
     mp_cache->SetSkipSortTolerance(float(degrees));
-    // The last fill may have drawn through and kept nothing to replay: the next frame sorts.
-    mp_cache->ForceReSort();
+    mp_cache->ForceReSort(); // the last fill may have drawn through and kept nothing to replay
 }
 
 WindowProjection FrameRenderer::GetWindowProjection(const Camera& camera) const {
