@@ -15,3 +15,10 @@ MMPoint3d<double> CylindricalTransform::_FromImage(double u, double v) const {
     const double length = std::sqrt(1.0 + height * height);
     return {std::sin(longitude) / length, height / length, std::cos(longitude) / length};
 }
+
+bool CylindricalTransform::Transform(float* out, float x, float y, float z, bool direction) const {
+    return _TransformWith(out, x, y, z, direction,
+                          [this](const MMPoint3d<double>& unit, double& u, double& v) {
+                              CylindricalTransform::_ToImage(unit, u, v);
+                          });
+}

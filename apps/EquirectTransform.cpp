@@ -12,3 +12,10 @@ MMPoint3d<double> EquirectTransform::_FromImage(double u, double v) const {
     return {std::cos(latitude) * std::sin(longitude), std::sin(latitude),
             std::cos(latitude) * std::cos(longitude)};
 }
+
+bool EquirectTransform::Transform(float* out, float x, float y, float z, bool direction) const {
+    return _TransformWith(out, x, y, z, direction,
+                          [this](const MMPoint3d<double>& unit, double& u, double& v) {
+                              EquirectTransform::_ToImage(unit, u, v);
+                          });
+}

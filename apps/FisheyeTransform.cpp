@@ -23,3 +23,10 @@ MMPoint3d<double> FisheyeTransform::_FromImage(double u, double v) const {
     const double angle = radius * md_half_angle;
     return {std::sin(angle) * u / radius, std::sin(angle) * v / radius, std::cos(angle)};
 }
+
+bool FisheyeTransform::Transform(float* out, float x, float y, float z, bool direction) const {
+    return _TransformWith(out, x, y, z, direction,
+                          [this](const MMPoint3d<double>& unit, double& u, double& v) {
+                              FisheyeTransform::_ToImage(unit, u, v);
+                          });
+}

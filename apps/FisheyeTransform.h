@@ -12,6 +12,9 @@
 class FisheyeTransform : public PanoramicTransform {
 public:
     using PanoramicTransform::PanoramicTransform;
+    using PanoramicTransform::Transform;
+    // The mapping below inlined into the device's per-point call.
+    bool Transform(float* out, float x, float y, float z, bool direction) const override;
 
 protected:
     void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const override;

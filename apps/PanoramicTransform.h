@@ -39,12 +39,48 @@ protected:
     virtual void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const = 0;
     virtual MMPoint3d<double> _FromImage(double u, double v) const = 0;
 
+    // The device's per-point call with `to_image` in place of the virtual _ToImage: a concrete
+    // transform overrides Transform(float*, ...) with its own mapping called directly, so that the
+    // compiler sees the whole chain of one point; the arithmetic is the same, and so are the floats.
+    template <class ToImage>
+    bool _TransformWith(float* out, float x, float y, float z, bool direction,
+                        const ToImage& to_image) const {
+        const double p[3] = {double(x), double(y), double(z)};
+        double moved[3] = {p[0], p[1], p[2]};
+        const bool result = direction || _Move(p, moved, to_image);
+        for (int i = 0; i < 3; ++i)
+            out[i] = float(moved[i]);
+        return result;
+    }
+
     Camera mo_camera;
     double md_half_angle; // radians: half the horizontal field of view
 
 private:
     // Moves the world point p to its panoramic place; false (out = p) at the eye or for a
     // non-finite point.
+    template <class ToImage> bool _Move(const double* p, double* out, const ToImage& to_image) const {
+        // Camera::ToEye and FromEye, written out in the same order of operations.
+        const double offset[3] = {p[0] - ma_eye[0], p[1] - ma_eye[1], p[2] - ma_eye[2]};
+        double local[3];
+        for (int i = 0; i < 3; ++i)
+            local[i] = (offset[0] * ma_axes[i][0] + offset[1] * ma_axes[i][1]) + offset[2] * ma_axes[i][2];
+        const double distance = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
+        if (!(distance > 0.0) || !std::isfinite(distance)) {
+            // The eye itself has no direction: it stays where it is (the device gets depth 1/0 there).
+            out[0] = p[0];
+            out[1] = p[1];
+            out[2] = p[2];
+            return false;
+        }
+        double u = 0.0, v = 0.0;
+        to_image(MMPoint3d<double>{local[0] / distance, local[1] / distance, local[2] / distance}, u, v);
+        const double eye[3] = {u * distance, v * distance, distance};
+        for (int i = 0; i < 3; ++i)
+            out[i] = ma_eye[i] + ma_axes[0][i] * eye[0] + ma_axes[1][i] * eye[1] + ma_axes[2][i] * eye[2];
+        return true;
+    }
+    // With the virtual _ToImage.
     bool _Move(const double* p, double* out) const;
 
     double ma_eye[3];
