@@ -384,6 +384,7 @@ FrameStats FrameRenderer::Render(int index) {
         mp_cache->ForceReSort();
     mo_probe.SetDrawThrough(sorts_every_frame ? mp_device : nullptr);
     mp_cache->RenderStlTransparentPN(mp_device);
+    mo_probe.SetDrawThrough(nullptr); // only this pass knows that nothing replays its fill
     const Clock::time_point transparent_drawn = Clock::now();
     const Clock::time_point sorted = mo_probe.GetFirstEvent().value_or(transparent_drawn);
     stats.sorted = mo_probe.GetNumFills() > 0;
