@@ -2,6 +2,7 @@
 // projectors (IVPanoProjector), on the calling thread or, with vertex threads, held back and
 // projected by several threads at once, and replays their pieces to the rasterizer in order.
 // Switched off, none of this runs.
+#include "host/base/MPrefetchForWriting.h"
 #include "host/render/soft/IVRasterThreadPool.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "pano/IVRenderSoftPano.h"
@@ -113,6 +114,10 @@ void IVRenderSoftPano::_HoldTriangle(const float* a, const float* b, const float
         mp_rasterizer->SetProducer(&mo_held);
         mp_rasterizer->HoldsWork();
     }
+    // Held triangles' lines were last read by the vertex threads, two batches ago.
+    constexpr size_t WRITE_AHEAD = 8;
+    if (batch.triangles.size() + WRITE_AHEAD < batch.triangles.capacity())
+        MPrefetchForWriting(batch.triangles.data() + batch.triangles.size() + WRITE_AHEAD);
     HeldTriangle& held = batch.triangles.emplace_back();
     const float* corners[3] = {a, b, c};
     for (int k = 0; k < 3; ++k)

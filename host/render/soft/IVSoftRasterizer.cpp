@@ -1,5 +1,6 @@
 #include "host/render/soft/IVSoftRasterizer.h"
 
+#include "host/base/MPrefetchForWriting.h"
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVRasterThreadPool.h"
 #include "host/render/soft/IVSoftRasterizerRules.h"
@@ -11,6 +12,13 @@
 #include <thread>
 
 using namespace IVSoftRasterizerRules;
+
+namespace {
+
+// Commands ahead of the one being recorded whose lines are asked for.
+constexpr size_t WRITE_AHEAD = 16;
+
+} // namespace
 
 IVSoftRasterizer::IVSoftRasterizer() : mn_handover(FIRST_HANDOVER), mn_threads(DefaultThreadCount()) {
     SetColourWord(0xFFFFFFFFu);
@@ -188,6 +196,9 @@ IVSoftRasterizer::Command* IVSoftRasterizer::_Record(EKind kind) {
         if (batch.bins.size() < tiles)
             batch.bins.resize(tiles);
     }
+    // The command's line was last read by the thread that filled this batch before.
+    if (batch.count + WRITE_AHEAD < BATCH_COMMANDS)
+        MPrefetchForWriting(&batch.commands[batch.count + WRITE_AHEAD]);
     Command& command = batch.commands[batch.count++];
     command.kind = kind;
     command.flags = uint8_t((mb_blend ? FLAG_BLEND : 0) | (mb_depth_test ? FLAG_DEPTH_TEST : 0) |
