@@ -3,17 +3,26 @@
 #include <cmath>
 #include <numbers>
 
-void FisheyeTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
+namespace {
+
+// The mapping itself, for the virtual _ToImage and, inlined, for the per-point call.
+inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, double& v) {
     const double sideways = std::sqrt(d.x * d.x + d.y * d.y);
     if (sideways == 0.0) {
         // On the axis: the centre in front; behind, any point of the outer circle will do.
-        u = d.z >= 0.0 ? 0.0 : std::numbers::pi / md_half_angle;
+        u = d.z >= 0.0 ? 0.0 : std::numbers::pi / half_angle;
         v = 0.0;
         return;
     }
-    const double radius = std::atan2(sideways, d.z) / md_half_angle;
+    const double radius = std::atan2(sideways, d.z) / half_angle;
     u = radius * d.x / sideways;
     v = radius * d.y / sideways;
+}
+
+} // namespace
+
+void FisheyeTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
+    ToImage(d, md_half_angle, u, v);
 }
 
 MMPoint3d<double> FisheyeTransform::_FromImage(double u, double v) const {
@@ -25,8 +34,7 @@ MMPoint3d<double> FisheyeTransform::_FromImage(double u, double v) const {
 }
 
 bool FisheyeTransform::Transform(float* out, float x, float y, float z, bool direction) const {
-    return _TransformWith(out, x, y, z, direction,
-                          [this](const MMPoint3d<double>& unit, double& u, double& v) {
-                              FisheyeTransform::_ToImage(unit, u, v);
-                          });
+    return _TransformWith(
+        out, x, y, z, direction,
+        [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); });
 }
