@@ -2,11 +2,20 @@
 
 #include <cmath>
 
-void CylindricalTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
+namespace {
+
+// The mapping itself, for the virtual _ToImage and, inlined, for the per-point call.
+inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, double& v) {
     const double horizontal = std::sqrt(d.x * d.x + d.z * d.z);
-    u = std::atan2(d.x, d.z) / md_half_angle;
+    u = std::atan2(d.x, d.z) / half_angle;
     // Straight up or down has no finite height; a large one keeps the point off the image.
-    v = (horizontal > 1e-12 ? d.y / horizontal : std::copysign(1e12, d.y)) / md_half_angle;
+    v = (horizontal > 1e-12 ? d.y / horizontal : std::copysign(1e12, d.y)) / half_angle;
+}
+
+} // namespace
+
+void CylindricalTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
+    ToImage(d, md_half_angle, u, v);
 }
 
 MMPoint3d<double> CylindricalTransform::_FromImage(double u, double v) const {
@@ -17,8 +26,7 @@ MMPoint3d<double> CylindricalTransform::_FromImage(double u, double v) const {
 }
 
 bool CylindricalTransform::Transform(float* out, float x, float y, float z, bool direction) const {
-    return _TransformWith(out, x, y, z, direction,
-                          [this](const MMPoint3d<double>& unit, double& u, double& v) {
-                              CylindricalTransform::_ToImage(unit, u, v);
-                          });
+    return _TransformWith(
+        out, x, y, z, direction,
+        [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); });
 }

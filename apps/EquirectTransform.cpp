@@ -2,9 +2,18 @@
 
 #include <cmath>
 
+namespace {
+
+// The mapping itself, for the virtual _ToImage and, inlined, for the per-point call.
+inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, double& v) {
+    u = std::atan2(d.x, d.z) / half_angle;
+    v = std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) / half_angle;
+}
+
+} // namespace
+
 void EquirectTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
-    u = std::atan2(d.x, d.z) / md_half_angle;
-    v = std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) / md_half_angle;
+    ToImage(d, md_half_angle, u, v);
 }
 
 MMPoint3d<double> EquirectTransform::_FromImage(double u, double v) const {
@@ -14,8 +23,7 @@ MMPoint3d<double> EquirectTransform::_FromImage(double u, double v) const {
 }
 
 bool EquirectTransform::Transform(float* out, float x, float y, float z, bool direction) const {
-    return _TransformWith(out, x, y, z, direction,
-                          [this](const MMPoint3d<double>& unit, double& u, double& v) {
-                              EquirectTransform::_ToImage(unit, u, v);
-                          });
+    return _TransformWith(
+        out, x, y, z, direction,
+        [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); });
 }
