@@ -5,7 +5,7 @@
 // where the linear camera shows it at its panoramic place:
 //
 //   d = p − eye in camera axes (x right, y up, z forward), ρ = |d|
-//   (u, v) = ToImage(d / ρ)           the panoramic image position, ±1 at the image's left/right edge
+//   (u, v) = ToImage(d)               the panoramic image position, ±1 at the image's left/right edge
 //   p′ = eye + ρ·(u·right + v·up + forward)
 //
 // The linear camera (focal length half the image width, i.e. a 90 degree canvas) maps p′ to
@@ -35,7 +35,10 @@ public:
     static Camera MakeCanvasCamera(const Camera& camera);
 
 protected:
-    // Unit direction in camera axes to image position; the inverse.
+    // Direction in camera axes, of any positive length, to image position; the inverse takes the
+    // image position to a unit direction. Every mapping depends on the direction only, so the
+    // offset from the eye goes in as it is: dividing it by its length first would put a root
+    // and three divisions in front of the arc tangent on every point's chain.
     virtual void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const = 0;
     virtual MMPoint3d<double> _FromImage(double u, double v) const = 0;
 
@@ -74,7 +77,7 @@ private:
             return false;
         }
         double u = 0.0, v = 0.0;
-        to_image(MMPoint3d<double>{local[0] / distance, local[1] / distance, local[2] / distance}, u, v);
+        to_image(MMPoint3d<double>{local[0], local[1], local[2]}, u, v);
         const double eye[3] = {u * distance, v * distance, distance};
         for (int i = 0; i < 3; ++i)
             out[i] = ma_eye[i] + ma_axes[0][i] * eye[0] + ma_axes[1][i] * eye[1] + ma_axes[2][i] * eye[2];
