@@ -1,5 +1,7 @@
 #include "apps/CylindricalTransform.h"
 
+#include "apps/ArcTangent.h"
+
 #include <cmath>
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 // The mapping itself, for the virtual _ToImage and, inlined, for the per-point call.
 inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, double& v) {
     const double horizontal = std::sqrt(d.x * d.x + d.z * d.z);
-    u = std::atan2(d.x, d.z) / half_angle;
+    u = ArcTangent2(d.x, d.z) / half_angle;
     // Straight up or down has no finite height; a large one keeps the point off the image. (The
     // bound is relative, as d has any length: within 1e-12 of the vertical.)
     v = (horizontal > 1e-12 * std::abs(d.y) ? d.y / horizontal : std::copysign(1e12, d.y)) / half_angle;

@@ -1,13 +1,15 @@
 #include "apps/EquirectTransform.h"
 
+#include "apps/ArcTangent.h"
+
 #include <cmath>
 
 namespace {
 
 // The mapping itself, for the virtual _ToImage and, inlined, for the per-point call.
 inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, double& v) {
-    u = std::atan2(d.x, d.z) / half_angle;
-    v = std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) / half_angle;
+    u = ArcTangent2(d.x, d.z) / half_angle;
+    v = ArcTangent2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) / half_angle;
 }
 
 } // namespace

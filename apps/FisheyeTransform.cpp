@@ -1,5 +1,7 @@
 #include "apps/FisheyeTransform.h"
 
+#include "apps/ArcTangent.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -14,7 +16,7 @@ inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, do
         v = 0.0;
         return;
     }
-    const double radius = std::atan2(sideways, d.z) / half_angle;
+    const double radius = ArcTangent2(sideways, d.z) / half_angle;
     u = radius * d.x / sideways;
     v = radius * d.y / sideways;
 }
