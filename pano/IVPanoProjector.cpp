@@ -160,8 +160,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         // The key is the point's bits: -0 and +0 are different keys (a miss, never a wrong hit).
         uint32_t bits[3];
         std::memcpy(bits, corner.object, sizeof bits);
-        const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
-        KeptProjection& kept = mp_kept_projections[(mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS)];
+        KeptProjection& kept = mp_kept_projections[_KeptIndex(corner.object)];
         uint32_t kept_bits[3];
         std::memcpy(kept_bits, kept.object, sizeof kept_bits);
         if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
@@ -181,6 +180,27 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         std::memcpy(kept.object, missed[k]->object, sizeof kept.object);
         kept.generation = mn_kept_generation;
         std::memcpy(kept.homogeneous, missed[k]->homogeneous, sizeof kept.homogeneous);
+    }
+}
+
+size_t IVPanoProjector::_KeptIndex(const float* object) {
+    uint32_t bits[3];
+    std::memcpy(bits, object, sizeof bits);
+    const uint32_t mixed = (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du);
+    return (mixed * 0x9E3779B1u) >> (32 - KEPT_PROJECTION_BITS);
+}
+
+void IVPanoProjector::PrefetchTriangle(const float* a, const float* b, const float* c) const {
+    if (mp_kept_projections == nullptr)
+        return;
+    const float* corners[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        const float* from = corners[k];
+        const float* to = corners[(k + 1) % 3];
+        // As _MiddleUnprojected forms it.
+        const float middle[3] = {(from[0] + to[0]) * 0.5f, (from[1] + to[1]) * 0.5f, (from[2] + to[2]) * 0.5f};
+        __builtin_prefetch(&mp_kept_projections[_KeptIndex(from)]);
+        __builtin_prefetch(&mp_kept_projections[_KeptIndex(middle)]);
     }
 }
 

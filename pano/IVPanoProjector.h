@@ -81,6 +81,12 @@ public:
     // Route A of a point; false when near clipping is on and it lies at or behind the eye.
     bool Point(const Setup& setup, float* out, float x, float y, float z);
 
+    // Asks for the kept projections that a coming Triangle call with these corners looks up
+    // first (its corners and edge middles), so that the lookups need not wait on memory: they
+    // land at random in a table the size of a core's second-level cache, which the pieces and
+    // the rasterizer's work stream through. A hint only; it changes nothing.
+    void PrefetchTriangle(const float* a, const float* b, const float* c) const;
+
 private:
     // A corner on its way: object position, texture coordinates, and route A's result before
     // (homogeneous) and after the divide.
@@ -140,6 +146,8 @@ private:
     };
     static_assert(sizeof(KeptProjection) == 32, "two entries to a cache line, none straddling one");
     static constexpr int KEPT_PROJECTION_BITS = 14;
+    // The entry of an object point; its key is the point's bits.
+    static size_t _KeptIndex(const float* object);
     std::unique_ptr<KeptProjection[]> mp_kept_projections;
     uint32_t mn_kept_generation = 0;
     uint64_t mn_kept_matrices = UINT64_MAX; // the setup's matrices and epoch the entries were made under

@@ -248,6 +248,9 @@ private:
     // thread and waiting for a chunk cost little beside projecting it.
     static constexpr size_t CHUNK_TRIANGLES = 256;
     static constexpr size_t BATCH_CHUNKS = 32;
+    // How far ahead a projecting thread asks for the kept projections of the triangles to come:
+    // about one triangle's work covers a miss to memory.
+    static constexpr size_t PREFETCH_TRIANGLES = 2;
     // Held triangles and, once projected, their pieces per chunk. Allocated once and reused.
     // Aligned so that the batch being filled and the one in flight share no cache line.
     struct alignas(64) HeldBatch {

@@ -138,7 +138,12 @@ void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, const IVPan
     pieces.clear();
     const HeldTriangle* triangles = batch.triangles.data();
     const size_t end = std::min(batch.triangles.size(), (chunk + 1) * CHUNK_TRIANGLES);
+    const size_t count = batch.triangles.size();
     for (size_t k = chunk * CHUNK_TRIANGLES; k < end; ++k) {
+        if (k + PREFETCH_TRIANGLES < count) {
+            const HeldTriangle& coming = triangles[k + PREFETCH_TRIANGLES];
+            projector.PrefetchTriangle(coming.corner[0], coming.corner[1], coming.corner[2]);
+        }
         const HeldTriangle& held = triangles[k];
         if (held.has_colour) {
             IVPanoProjector::Piece& piece = pieces.emplace_back();
