@@ -135,17 +135,19 @@ private:
     bool mb_textured = false;
 
     // Kept projections: a direct-mapped table indexed by a hash of the object point. An entry is
-    // valid while its generation is the current one; 2^14 entries of 32 bytes stay in a core's
-    // second-level cache, and hold a few rows of a mesh's corners and edge middles. The raster
-    // point is divided again on every hit: the division costs less than the cache misses that
-    // a larger entry brings, since lookups land at random in the table.
+    // valid while its generation is the current one; 2^15 entries of 32 bytes about fill a core's
+    // second-level cache, and hold a few rows of a mesh's corners and edge middles, or in a
+    // depth-sorted frame most of a depth band's. The threads ask for an entry a triangle or two
+    // before they look it up (PrefetchTriangle), so that a table this large costs little waiting.
+    // The raster point is divided again on every hit: the division costs less than the cache
+    // misses that a larger entry brings.
     struct alignas(32) KeptProjection {
         float object[3];
         uint32_t generation;
         float homogeneous[4];
     };
     static_assert(sizeof(KeptProjection) == 32, "two entries to a cache line, none straddling one");
-    static constexpr int KEPT_PROJECTION_BITS = 14;
+    static constexpr int KEPT_PROJECTION_BITS = 15;
     // The entry of an object point; its key is the point's bits.
     static size_t _KeptIndex(const float* object);
     std::unique_ptr<KeptProjection[]> mp_kept_projections;
