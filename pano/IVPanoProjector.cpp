@@ -233,10 +233,10 @@ void IVPanoProjector::_Middle(const Corner& a, const Corner& b, Corner& middle) 
     _Project(middle);
 }
 
-double IVPanoProjector::_Bend(const Corner& a, const Corner& b, const Corner& middle) {
+double IVPanoProjector::_BendSquared(const Corner& a, const Corner& b, const Corner& middle) {
     const double dx = double(middle.raster[0]) - 0.5 * (double(a.raster[0]) + double(b.raster[0]));
     const double dy = double(middle.raster[1]) - 0.5 * (double(a.raster[1]) + double(b.raster[1]));
-    return std::sqrt(dx * dx + dy * dy);
+    return dx * dx + dy * dy;
 }
 
 bool IVPanoProjector::_FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high) {
@@ -296,12 +296,17 @@ void IVPanoProjector::_SubdivideTriangle(const Corner* corners, const int* depth
         _MiddleUnprojected(corners[i], corners[(i + 1) % 3], middles[i]);
     Corner* const projected[3] = {&middles[0], &middles[1], &middles[2]};
     _ProjectAll(projected, 3);
+    // tolerance² is exact (a float's square fits in a double), and the correctly rounded root of
+    // anything up to it is at most the tolerance: so the root is taken only for an edge whose
+    // squared bend exceeds the square, and the test still gives what comparing the root gives.
+    const double tolerance_squared = tolerance * tolerance;
     for (int i = 0; i < 3; ++i) {
         const Corner& a = corners[i];
         const Corner& b = corners[(i + 1) % 3];
-        const double bend = _Bend(a, b, middles[i]);
-        bending[i] = bend > tolerance;
-        wrapping[i] = bending[i] && bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
+        const double squared = _BendSquared(a, b, middles[i]);
+        bending[i] = squared > tolerance_squared && std::sqrt(squared) > tolerance;
+        wrapping[i] =
+            bending[i] && std::sqrt(squared) > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
     }
     const int inner = std::max(depths[0], std::max(depths[1], depths[2])) + 1;
     const bool deeper = generation < MaxGenerations(mp_setup->depth);
@@ -456,7 +461,7 @@ void IVPanoProjector::_SubdivideLine(const Corner& a, const Corner& b, int depth
                                      int generation) {
     Corner middle;
     _Middle(a, b, middle);
-    const double bend = _Bend(a, b, middle);
+    const double bend = std::sqrt(_BendSquared(a, b, middle));
     if (!(bend > double(mp_setup->tolerance))) {
         _EmitLine(a, b, depth_offset);
         return;

@@ -107,9 +107,9 @@ private:
     // The corner halfway between a and b in object space (and texture space), projected.
     void _Middle(const Corner& a, const Corner& b, Corner& middle);
     static void _MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle);
-    // Distance in raster x, y between the projected middle of an edge and the middle of its
-    // projected ends.
-    static double _Bend(const Corner& a, const Corner& b, const Corner& middle);
+    // Squared distance in raster x, y between the projected middle of an edge and the middle of
+    // its projected ends.
+    static double _BendSquared(const Corner& a, const Corner& b, const Corner& middle);
     // Narrows the edge a -> b to the spot where its projection jumps; true when the jump stays
     // wider than the tolerance allows, with low and high the last corners on a's and b's side.
     bool _FindJump(const Corner& a, const Corner& b, Corner& low, Corner& high);
