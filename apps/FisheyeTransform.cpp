@@ -16,9 +16,10 @@ inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, do
         v = 0.0;
         return;
     }
-    const double radius = ArcTangent2(sideways, d.z) / half_angle;
-    u = radius * d.x / sideways;
-    v = radius * d.y / sideways;
+    // radius / sideways, with one division where three were: each sits on the point's chain.
+    const double scale = ArcTangent2(sideways, d.z) / (half_angle * sideways);
+    u = scale * d.x;
+    v = scale * d.y;
 }
 
 } // namespace
