@@ -89,6 +89,19 @@ void LinearNormal(float* out, const float* object_raster, const float* a, const 
     HomogeneousClipper::StoreUnitNormal(out, m, positive);
 }
 
+// IVRender::DivideHomogeneous with the three divisions in one: a packed division rounds each lane
+// as the scalar one does, and every corner of every triangle is divided.
+inline void DivideHomogeneous(float* out, const float* homogeneous) {
+    if (homogeneous[3] == 0.0f) {
+        IVRender::DivideHomogeneous(out, homogeneous);
+        return;
+    }
+    const __m128 point = _mm_loadu_ps(homogeneous);
+    const __m128 divided = _mm_div_ps(point, Broadcast<3>(point));
+    _mm_storel_pi(reinterpret_cast<__m64*>(out), divided);
+    _mm_store_ss(out + 2, _mm_movehl_ps(divided, divided));
+}
+
 double PlanarDistance(const float* p, const float* q) {
     const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
     return std::sqrt(dx * dx + dy * dy);
@@ -131,7 +144,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         for (int k = 0; k < count; ++k) {
             Corner& corner = *corners[k];
             MultiplyPoint(corner.homogeneous, setup.columns[Setup::OBJECT_RASTER], corner.object);
-            IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+            DivideHomogeneous(corner.raster, corner.homogeneous);
         }
         return;
     }
@@ -166,7 +179,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         if (kept.generation == mn_kept_generation && kept_bits[0] == bits[0] && kept_bits[1] == bits[1] &&
             kept_bits[2] == bits[2]) {
             std::memcpy(corner.homogeneous, kept.homogeneous, sizeof kept.homogeneous);
-            IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+            DivideHomogeneous(corner.raster, corner.homogeneous);
             continue;
         }
         missed[misses] = &corner;
@@ -208,7 +221,7 @@ void IVPanoProjector::_ProjectThroughTransform(Corner& corner) {
     alignas(16) float h[4];
     ThroughTransform(*mp_setup, h, corner.object[0], corner.object[1], corner.object[2], 1.0f);
     std::memcpy(corner.homogeneous, h, sizeof h);
-    IVRender::DivideHomogeneous(corner.raster, corner.homogeneous);
+    DivideHomogeneous(corner.raster, corner.homogeneous);
 }
 
 void IVPanoProjector::_ForgetProjections() {
