@@ -149,8 +149,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         return;
     }
     if (!setup.reuse) {
-        for (int k = 0; k < count; ++k)
-            _ProjectThroughTransform(*corners[k]);
+        _ProjectThroughTransform(corners, count);
         return;
     }
     if (mp_kept_projections == nullptr) {
@@ -186,8 +185,7 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         entries[misses] = &kept;
         ++misses;
     }
-    for (int k = 0; k < misses; ++k)
-        _ProjectThroughTransform(*missed[k]);
+    _ProjectThroughTransform(missed, misses);
     for (int k = 0; k < misses; ++k) {
         KeptProjection& kept = *entries[k];
         std::memcpy(kept.object, missed[k]->object, sizeof kept.object);
@@ -217,11 +215,26 @@ void IVPanoProjector::PrefetchTriangle(const float* a, const float* b, const flo
     }
 }
 
-void IVPanoProjector::_ProjectThroughTransform(Corner& corner) {
-    alignas(16) float h[4];
-    ThroughTransform(*mp_setup, h, corner.object[0], corner.object[1], corner.object[2], 1.0f);
-    std::memcpy(corner.homogeneous, h, sizeof h);
-    DivideHomogeneous(corner.raster, corner.homogeneous);
+void IVPanoProjector::_ProjectThroughTransform(Corner* const* corners, int count) {
+    // ThroughTransform for each corner, with the transform given all the points at once.
+    const Setup& setup = *mp_setup;
+    float world[MAX_PROJECTED_TOGETHER][3], moved[MAX_PROJECTED_TOGETHER][3];
+    for (int k = 0; k < count; ++k) {
+        const float* object = corners[k]->object;
+        alignas(16) float point[4];
+        _mm_store_ps(point, MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(object[0]),
+                                            _mm_set1_ps(object[1]), _mm_set1_ps(object[2]), _mm_set1_ps(1.0f)));
+        std::memcpy(world[k], point, sizeof world[k]);
+    }
+    setup.transform->TransformPoints(moved, world, count);
+    for (int k = 0; k < count; ++k) {
+        Corner& corner = *corners[k];
+        const __m128 eye = MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[k][0]),
+                                           _mm_set1_ps(moved[k][1]), _mm_set1_ps(moved[k][2]), _mm_set1_ps(1.0f));
+        _mm_storeu_ps(corner.homogeneous, MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye),
+                                                          Broadcast<1>(eye), Broadcast<2>(eye), Broadcast<3>(eye)));
+        DivideHomogeneous(corner.raster, corner.homogeneous);
+    }
 }
 
 void IVPanoProjector::_ForgetProjections() {
@@ -290,25 +303,35 @@ void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* 
         corners[k].texture[0] = texcoords != nullptr ? texcoords[k][0] : 0.0f;
         corners[k].texture[1] = texcoords != nullptr ? texcoords[k][1] : 0.0f;
     }
-    Corner* const projected[3] = {&corners[0], &corners[1], &corners[2]};
-    _ProjectAll(projected, 3);
     if (!_IsSubdividing()) {
+        Corner* const projected[3] = {&corners[0], &corners[1], &corners[2]};
+        _ProjectAll(projected, 3);
         _EmitTriangle(corners[0], corners[1], corners[2], raster_normal);
         return;
     }
+    // The edge middles of the first generation go with the corners, so that the transform gets
+    // all of the triangle's misses in one call.
+    Corner middles[3];
+    for (int i = 0; i < 3; ++i)
+        _MiddleUnprojected(corners[i], corners[(i + 1) % 3], middles[i]);
+    Corner* const projected[6] = {&corners[0], &corners[1], &corners[2], &middles[0], &middles[1], &middles[2]};
+    _ProjectAll(projected, 6);
     const int depths[3] = {0, 0, 0};
-    _SubdivideTriangle(corners, depths, raster_normal, 0);
+    _SubdivideTriangle(corners, depths, raster_normal, 0, middles);
 }
 
 void IVPanoProjector::_SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
-                                         int generation) {
-    Corner middles[3];
+                                         int generation, const Corner* projected_middles) {
+    Corner found_middles[3];
+    if (projected_middles == nullptr) {
+        for (int i = 0; i < 3; ++i)
+            _MiddleUnprojected(corners[i], corners[(i + 1) % 3], found_middles[i]);
+        Corner* const projected[3] = {&found_middles[0], &found_middles[1], &found_middles[2]};
+        _ProjectAll(projected, 3);
+    }
+    const Corner* const middles = projected_middles != nullptr ? projected_middles : found_middles;
     bool bending[3], wrapping[3];
     const double tolerance = double(mp_setup->tolerance);
-    for (int i = 0; i < 3; ++i)
-        _MiddleUnprojected(corners[i], corners[(i + 1) % 3], middles[i]);
-    Corner* const projected[3] = {&middles[0], &middles[1], &middles[2]};
-    _ProjectAll(projected, 3);
     // tolerance² is exact (a float's square fits in a double), and the correctly rounded root of
     // anything up to it is at most the tolerance: so the root is taken only for an edge whose
     // squared bend exceeds the square, and the test still gives what comparing the root gives.

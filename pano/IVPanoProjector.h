@@ -100,9 +100,11 @@ private:
     // Route A with w = 1 for corner.object, keeping the homogeneous point; reused when allowed.
     void _Project(Corner& corner);
     // _Project for up to MAX_PROJECTED_TOGETHER corners at once.
-    static constexpr int MAX_PROJECTED_TOGETHER = 3;
+    static constexpr int MAX_PROJECTED_TOGETHER = 6;
     void _ProjectAll(Corner* const* corners, int count);
-    void _ProjectThroughTransform(Corner& corner);
+    // Route A through the transform for up to MAX_PROJECTED_TOGETHER corners, whose points the
+    // transform gets in one call (MMTransform::TransformPoints).
+    void _ProjectThroughTransform(Corner* const* corners, int count);
     void _ForgetProjections();
     // The corner halfway between a and b in object space (and texture space), projected.
     void _Middle(const Corner& a, const Corner& b, Corner& middle);
@@ -119,8 +121,9 @@ private:
     // count as deeper than any edge of their parent). Every decision about an edge depends only
     // on its ends and its depth, so triangles that share an edge split it alike.
     // raster_normal: the one normal that lights every piece of the source triangle.
+    // projected_middles: the three edge middles, projected already (or null).
     void _SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
-                            int generation);
+                            int generation, const Corner* projected_middles = nullptr);
     void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, const float* raster_normal);
     void _EmitPiece(const float* ra, const float* rb, const float* rc, const float* ta, const float* tb,
                     const float* tc, const float* raster_normal);

@@ -23,3 +23,8 @@ bool MMTransform::Transform(float& x, float& y, float& z, bool direction) const 
     z = out[2];
     return result;
 }
+
+void MMTransform::TransformPoints(float (*out)[3], const float (*in)[3], int count) const {
+    for (int i = 0; i < count; ++i)
+        Transform(out[i], in[i][0], in[i][1], in[i][2], false);
+}

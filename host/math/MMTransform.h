@@ -18,4 +18,10 @@ public:
     virtual bool Transform(float& x, float& y, float& z, bool direction) const;
     virtual bool InverseTransform(MMPoint3d<double>& out, const MMPoint3d<double>& in,
                                   bool direction) const = 0;
+
+    // Several points at once: out[i] as Transform(out[i], in[i][0], in[i][1], in[i][2], false)
+    // gives it, for i from 0 to count - 1 in order. This form makes those calls; a transform
+    // whose per-point work is one long chain of dependent operations may override it to run
+    // several chains side by side, and must give the same floats.
+    virtual void TransformPoints(float (*out)[3], const float (*in)[3], int count) const;
 };
