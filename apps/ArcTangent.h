@@ -7,6 +7,8 @@
 // place of std::atan2, far below the single-precision floats the transforms hand on.
 //
 // Finite arguments only; with both zero it answers as std::atan2 does.
+#include "apps/DoublePair.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -33,4 +35,25 @@ inline double ArcTangent2(double y, double x) {
     if (x < 0.0)
         angle = std::numbers::pi - angle;
     return std::copysign(angle, y);
+}
+
+// Two at once, lane by lane the same bits as the scalar form above (the same operations in the
+// same order, its branches as selections). No lane may have both arguments zero.
+inline DoublePair ArcTangent2(DoublePair y, DoublePair x) {
+    const DoublePair along = Abs(x), across = Abs(y);
+    const PairMask steep = across > along;
+    const DoublePair low = Select(steep, along, across), high = Select(steep, across, along);
+    const PairMask upper = low > Both(0.66) * high;
+    const DoublePair t = Select(upper, low - high, low) / Select(upper, low + high, high);
+    const DoublePair z = t * t;
+    const DoublePair p = (((Both(-8.750608600031904122785e-1) * z - Both(1.615753718733365076637e1)) * z -
+                           Both(7.500855792314704667340e1)) * z - Both(1.228866684490136173410e2)) * z -
+                         Both(6.485021904942025371773e1);
+    const DoublePair q = ((((z + Both(2.485846490142306297962e1)) * z + Both(1.650270098316988542046e2)) * z +
+                           Both(4.328810604912902668951e2)) * z + Both(4.853903996359136964868e2)) * z +
+                         Both(1.945506571482613964425e2);
+    DoublePair angle = Select(upper, Both(std::numbers::pi / 4.0), Both(0.0)) + (t + t * (z * p / q));
+    angle = Select(steep, Both(std::numbers::pi / 2.0) - angle, angle);
+    angle = Select(x < Both(0.0), Both(std::numbers::pi) - angle, angle);
+    return CopySign(angle, y);
 }

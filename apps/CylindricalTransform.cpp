@@ -15,6 +15,17 @@ inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, do
     v = (horizontal > 1e-12 * std::abs(d.y) ? d.y / horizontal : std::copysign(1e12, d.y)) / half_angle;
 }
 
+// ToImage for two directions, the same operations; false where one points straight up or down.
+inline bool ToImage(const DoublePair* d, double half_angle, DoublePair& u, DoublePair& v) {
+    if (Any((d[0] == Both(0.0)) & (d[2] == Both(0.0))))
+        return false;
+    const DoublePair horizontal = Sqrt(d[0] * d[0] + d[2] * d[2]);
+    u = ArcTangent2(d[0], d[2]) / Both(half_angle);
+    v = Select(horizontal > Both(1e-12) * Abs(d[1]), d[1] / horizontal, CopySign(Both(1e12), d[1])) /
+        Both(half_angle);
+    return true;
+}
+
 } // namespace
 
 void CylindricalTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
@@ -32,4 +43,11 @@ bool CylindricalTransform::Transform(float* out, float x, float y, float z, bool
     return _TransformWith(
         out, x, y, z, direction,
         [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); });
+}
+
+void CylindricalTransform::TransformPoints(float (*out)[3], const float (*in)[3], int count) const {
+    _TransformPointsWith(
+        out, in, count,
+        [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); },
+        [this](const DoublePair* d, DoublePair& u, DoublePair& v) { return ToImage(d, md_half_angle, u, v); });
 }

@@ -12,6 +12,15 @@ inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, do
     v = ArcTangent2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) / half_angle;
 }
 
+// ToImage for two directions, the same operations; false where one points straight up or down.
+inline bool ToImage(const DoublePair* d, double half_angle, DoublePair& u, DoublePair& v) {
+    if (Any((d[0] == Both(0.0)) & (d[2] == Both(0.0))))
+        return false;
+    u = ArcTangent2(d[0], d[2]) / Both(half_angle);
+    v = ArcTangent2(d[1], Sqrt(d[0] * d[0] + d[2] * d[2])) / Both(half_angle);
+    return true;
+}
+
 } // namespace
 
 void EquirectTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
@@ -28,4 +37,11 @@ bool EquirectTransform::Transform(float* out, float x, float y, float z, bool di
     return _TransformWith(
         out, x, y, z, direction,
         [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); });
+}
+
+void EquirectTransform::TransformPoints(float (*out)[3], const float (*in)[3], int count) const {
+    _TransformPointsWith(
+        out, in, count,
+        [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); },
+        [this](const DoublePair* d, DoublePair& u, DoublePair& v) { return ToImage(d, md_half_angle, u, v); });
 }

@@ -15,6 +15,8 @@ public:
     using PanoramicTransform::Transform;
     // The mapping below inlined into the device's per-point call.
     bool Transform(float* out, float x, float y, float z, bool direction) const override;
+    // Two points at a time, each giving the floats Transform gives it.
+    void TransformPoints(float (*out)[3], const float (*in)[3], int count) const override;
 
 protected:
     void _ToImage(const MMPoint3d<double>& direction, double& u, double& v) const override;

@@ -22,6 +22,17 @@ inline void ToImage(const MMPoint3d<double>& d, double half_angle, double& u, do
     v = scale * d.y;
 }
 
+// ToImage for two directions, the same operations; false where one lies on the axis.
+inline bool ToImage(const DoublePair* d, double half_angle, DoublePair& u, DoublePair& v) {
+    const DoublePair sideways = Sqrt(d[0] * d[0] + d[1] * d[1]);
+    if (Any(sideways == Both(0.0)))
+        return false;
+    const DoublePair scale = ArcTangent2(sideways, d[2]) / (Both(half_angle) * sideways);
+    u = scale * d[0];
+    v = scale * d[1];
+    return true;
+}
+
 } // namespace
 
 void FisheyeTransform::_ToImage(const MMPoint3d<double>& d, double& u, double& v) const {
@@ -40,4 +51,11 @@ bool FisheyeTransform::Transform(float* out, float x, float y, float z, bool dir
     return _TransformWith(
         out, x, y, z, direction,
         [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); });
+}
+
+void FisheyeTransform::TransformPoints(float (*out)[3], const float (*in)[3], int count) const {
+    _TransformPointsWith(
+        out, in, count,
+        [this](const MMPoint3d<double>& unit, double& u, double& v) { ToImage(unit, md_half_angle, u, v); },
+        [this](const DoublePair* d, DoublePair& u, DoublePair& v) { return ToImage(d, md_half_angle, u, v); });
 }

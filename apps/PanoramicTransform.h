@@ -16,8 +16,11 @@
 // Value object owned by the program; the device borrows it. Immutable after construction, so it
 // may be read from any thread.
 #include "apps/Camera.h"
+#include "apps/DoublePair.h"
 
 #include "host/math/MMTransform.h"
+
+#include <cmath>
 
 class PanoramicTransform : public MMTransform {
 public:
@@ -56,6 +59,29 @@ protected:
         return result;
     }
 
+    // TransformPoints with two points' chains side by side: `to_image` as above, and
+    // `to_image_pair(direction, u, v)` its DoublePair form, the same operations in the same order,
+    // which answers false (leaving the pair to `to_image`) where a lane needs one of the scalar
+    // form's special cases. An odd point out goes alone in both lanes.
+    template <class ToImage, class ToImagePair>
+    void _TransformPointsWith(float (*out)[3], const float (*in)[3], int count, const ToImage& to_image,
+                              const ToImagePair& to_image_pair) const {
+        for (int first = 0; first < count; first += 2) {
+            const int second = first + 1 < count ? first + 1 : first;
+            float moved[2][3];
+            if (_MovePair(in[first], in[second], moved, to_image_pair)) {
+                for (int i = 0; i < 3; ++i) {
+                    out[first][i] = moved[0][i];
+                    out[second][i] = moved[1][i];
+                }
+                continue;
+            }
+            _TransformWith(out[first], in[first][0], in[first][1], in[first][2], false, to_image);
+            if (second != first)
+                _TransformWith(out[second], in[second][0], in[second][1], in[second][2], false, to_image);
+        }
+    }
+
     Camera mo_camera;
     double md_half_angle; // radians: half the horizontal field of view
 
@@ -85,6 +111,34 @@ private:
     }
     // With the virtual _ToImage.
     bool _Move(const double* p, double* out) const;
+
+    // _TransformWith for two points, lane by lane the same operations as _Move; false, writing
+    // nothing, where either point is the eye or not finite, or `to_image` declines.
+    template <class ToImagePair>
+    bool _MovePair(const float* first, const float* second, float (*out)[3], const ToImagePair& to_image) const {
+        const DoublePair p[3] = {MakePair(double(first[0]), double(second[0])),
+                                 MakePair(double(first[1]), double(second[1])),
+                                 MakePair(double(first[2]), double(second[2]))};
+        const DoublePair offset[3] = {p[0] - Both(ma_eye[0]), p[1] - Both(ma_eye[1]), p[2] - Both(ma_eye[2])};
+        DoublePair local[3];
+        for (int i = 0; i < 3; ++i)
+            local[i] = (offset[0] * Both(ma_axes[i][0]) + offset[1] * Both(ma_axes[i][1])) +
+                       offset[2] * Both(ma_axes[i][2]);
+        const DoublePair distance = Sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
+        if (!All((distance > Both(0.0)) & (distance < Both(HUGE_VAL))))
+            return false;
+        DoublePair u, v;
+        if (!to_image(local, u, v))
+            return false;
+        const DoublePair eye[3] = {u * distance, v * distance, distance};
+        for (int i = 0; i < 3; ++i) {
+            const DoublePair moved = Both(ma_eye[i]) + Both(ma_axes[0][i]) * eye[0] +
+                                     Both(ma_axes[1][i]) * eye[1] + Both(ma_axes[2][i]) * eye[2];
+            out[0][i] = float(First(moved));
+            out[1][i] = float(Second(moved));
+        }
+        return true;
+    }
 
     double ma_eye[3];
     double ma_axes[3][3]; // right, up, forward

@@ -11,11 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,7 +46,7 @@ MMPoint3d<double> OnImage(std::shared_ptr<const PanoramicTransform> transform,
 
 } // namespace
 
-TEST(ProjectionTest, ArcTangentStaysWithinTwoUnitsInTheLastPlaceOfTheLibrarysInEveryOctant) {
+TEST(ProjectionTest, ArcTangentStaysWithinTwoUnitsInTheLastPlaceOfTheLibrarysInEveryOctantAndPairsMatchIt) {
     // Every octant and both sides of each reduction boundary (tan 33.4 and 45 degrees), over
     // magnitudes from tiny to huge, plus the axes and signed zeros.
     uint64_t state = 12345;
@@ -57,6 +61,11 @@ TEST(ProjectionTest, ArcTangentStaysWithinTwoUnitsInTheLastPlaceOfTheLibrarysInE
         const double expected = std::atan2(y, x), actual = ArcTangent2(y, x);
         ASSERT_LE(std::abs(actual - expected), 2.0 * std::abs(expected) * 0x1p-52)
             << "atan2(" << y << ", " << x << "): expected " << expected << ", got " << actual;
+        // Two at once: the same bits in each lane (the second lane mirrored into another octant).
+        const DoublePair pair = ArcTangent2(MakePair(y, -x), MakePair(x, y));
+        ASSERT_EQ(std::bit_cast<uint64_t>(First(pair)), std::bit_cast<uint64_t>(actual)) << y << ", " << x;
+        ASSERT_EQ(std::bit_cast<uint64_t>(Second(pair)), std::bit_cast<uint64_t>(ArcTangent2(-x, y)))
+            << -x << ", " << y;
     }
     for (const double y : {0.0, -0.0, 1.0, -1.0, 1e-300})
         for (const double x : {0.0, -0.0, 1.0, -1.0, 1e300}) {
@@ -64,6 +73,49 @@ TEST(ProjectionTest, ArcTangentStaysWithinTwoUnitsInTheLastPlaceOfTheLibrarysInE
             EXPECT_EQ(actual, expected) << "atan2(" << y << ", " << x << ")";
             EXPECT_EQ(std::signbit(actual), std::signbit(expected)) << "atan2(" << y << ", " << x << ")";
         }
+}
+
+TEST(ProjectionTest, TransformPointsGivesTheFloatsOfOnePointAtATimeForAnyCountAndEverySpecialPoint) {
+    const std::shared_ptr<PanoramicTransform> transforms[] = {
+        std::make_shared<FisheyeTransform>(Viewer(), 180.0), std::make_shared<FisheyeTransform>(Viewer(), 360.0),
+        std::make_shared<EquirectTransform>(Viewer(), 360.0),
+        std::make_shared<CylindricalTransform>(Viewer(), 180.0)};
+    // Around the eye at (0, -100, 0), looking along +y with z up: every scale, and the points the
+    // mappings treat apart (the eye, the axis ahead and behind, straight up and down, beyond
+    // finite), each next to an ordinary one in the same pair.
+    std::vector<std::array<float, 3>> points;
+    uint64_t state = 777;
+    const auto next = [&state] {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return double(state >> 11) * 0x1p-53;
+    };
+    for (int k = 0; k < 3000; ++k) {
+        const double scale = std::ldexp(1.0, int(next() * 40.0) - 10);
+        points.push_back({float(scale * (2.0 * next() - 1.0)), float(-100.0 + scale * (2.0 * next() - 1.0)),
+                          float(scale * (2.0 * next() - 1.0))});
+    }
+    const float inf = INFINITY, nan = NAN;
+    for (const std::array<float, 3>& special : std::initializer_list<std::array<float, 3>>{
+             {0, -100, 0}, {0, -50, 0}, {0, -150, 0}, {0, -100, 7}, {0, -100, -7}, {inf, 0, 0}, {nan, 1, 2},
+             {1e30f, -1e30f, 1e30f}, {-0.0f, -100, -0.0f}}) {
+        points.insert(points.begin() + 2 * int(points.size() / 4), special);
+        points.push_back(special);
+    }
+    for (const auto& transform : transforms)
+        for (int count = 1; count <= 5; ++count)
+            for (size_t first = 0; first + size_t(count) <= points.size(); first += size_t(count)) {
+                float in[5][3], out[5][3], expected[3];
+                for (int i = 0; i < count; ++i)
+                    std::memcpy(in[i], points[first + size_t(i)].data(), sizeof in[i]);
+                transform->TransformPoints(out, in, count);
+                for (int i = 0; i < count; ++i) {
+                    transform->Transform(expected, in[i][0], in[i][1], in[i][2], false);
+                    ASSERT_EQ(std::memcmp(out[i], expected, sizeof expected), 0)
+                        << "point (" << in[i][0] << ", " << in[i][1] << ", " << in[i][2] << ") of " << count
+                        << ": expected (" << expected[0] << ", " << expected[1] << ", " << expected[2]
+                        << "), got (" << out[i][0] << ", " << out[i][1] << ", " << out[i][2] << ")";
+                }
+            }
 }
 
 TEST(ProjectionTest, FisheyeRadiusGrowsLinearlyWithTheAngleAndEquirectAndCylindricalFollowTheirEquations) {
