@@ -1,5 +1,7 @@
 #include "pano/IVPanoProjector.h"
 
+#include "host/base/MPrefetchForWriting.h"
+
 #include "host/render/IVRender.h"
 #include "host/render/soft/HomogeneousClipper.h"
 #include "host/render/soft/IVSoftRasterizer.h"
@@ -14,6 +16,8 @@ namespace {
 // Bisection steps when narrowing an edge to its jump; the float positions stop changing
 // earlier for any edge that is not astronomically long.
 constexpr int JUMP_STEPS = 40;
+// How many pieces ahead of the one being appended a list's memory is asked for, for writing.
+constexpr size_t WRITE_AHEAD_PIECES = 4;
 // A jump that stays wider than this many pixels (or four tolerances) after narrowing is a
 // discontinuity of the transform, not a steep but continuous stretch.
 constexpr double MIN_JUMP_PIXELS = 2.0;
@@ -475,6 +479,9 @@ void IVPanoProjector::_EmitPiece(const float* ra, const float* rb, const float* 
         std::memcpy(piece.texture[1], tb, sizeof piece.texture[1]);
         std::memcpy(piece.texture[2], tc, sizeof piece.texture[2]);
     }
+    // The list's lines were last read by the thread that replayed it a batch ago.
+    if (mp_out->size() + WRITE_AHEAD_PIECES < mp_out->capacity())
+        MPrefetchForWriting(mp_out->data() + mp_out->size() + WRITE_AHEAD_PIECES);
     mp_out->push_back(piece);
 }
 
@@ -550,6 +557,9 @@ void IVPanoProjector::_EmitLine(const Corner& a, const Corner& b, float depth_of
     piece.kind = Piece::EKind::eLine;
     std::memcpy(piece.corner[0], ra, sizeof piece.corner[0]);
     std::memcpy(piece.corner[1], rb, sizeof piece.corner[1]);
+    // The list's lines were last read by the thread that replayed it a batch ago.
+    if (mp_out->size() + WRITE_AHEAD_PIECES < mp_out->capacity())
+        MPrefetchForWriting(mp_out->data() + mp_out->size() + WRITE_AHEAD_PIECES);
     mp_out->push_back(piece);
 }
 
