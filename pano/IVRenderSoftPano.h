@@ -251,6 +251,8 @@ private:
     // How far ahead a projecting thread asks for the kept projections of the triangles to come:
     // about one triangle's work covers a miss to memory.
     static constexpr size_t PREFETCH_TRIANGLES = 2;
+    // How far ahead it fetches the held triangles themselves.
+    static constexpr size_t FETCH_HELD_TRIANGLES = 8;
     // Held triangles and, once projected, their pieces per chunk. Allocated once and reused.
     // Aligned so that the batch being filled and the one in flight share no cache line.
     struct alignas(64) HeldBatch {

@@ -140,6 +140,13 @@ void IVRenderSoftPano::_ProjectChunk(HeldBatch& batch, size_t chunk, const IVPan
     const size_t end = std::min(batch.triangles.size(), (chunk + 1) * CHUNK_TRIANGLES);
     const size_t count = batch.triangles.size();
     for (size_t k = chunk * CHUNK_TRIANGLES; k < end; ++k) {
+        // The held triangles were written by the calling thread, so their lines come from its
+        // core: fetched well ahead, before the lookups of the triangle two ahead read them.
+        if (k + FETCH_HELD_TRIANGLES < count) {
+            const char* held = reinterpret_cast<const char*>(&triangles[k + FETCH_HELD_TRIANGLES]);
+            __builtin_prefetch(held);
+            __builtin_prefetch(held + sizeof(HeldTriangle) - 1);
+        }
         if (k + PREFETCH_TRIANGLES < count) {
             const HeldTriangle& coming = triangles[k + PREFETCH_TRIANGLES];
             projector.PrefetchTriangle(coming.corner[0], coming.corner[1], coming.corner[2]);
