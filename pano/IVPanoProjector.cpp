@@ -189,6 +189,8 @@ void IVPanoProjector::_ProjectAll(Corner* const* corners, int count) {
         entries[misses] = &kept;
         ++misses;
     }
+    if (misses == 0)
+        return;
     _ProjectThroughTransform(missed, misses);
     for (int k = 0; k < misses; ++k) {
         KeptProjection& kept = *entries[k];
