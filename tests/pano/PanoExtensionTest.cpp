@@ -299,6 +299,25 @@ TEST_F(PanoExtensions, ReusedProjectionsGiveTheSameBitsAndFollowMatrixAndTransfo
         << "points sent through the transforms: " << transformed << " with reuse, " << computed << " without";
 }
 
+TEST_F(PanoExtensions, ACornerInTheEyePlaneBecomesTheHostsDirectionOnBothPaths) {
+    // At w = 0 there is nothing to divide by: the host scales the point to a unit direction, and
+    // the extended path, which otherwise divides all lanes at once, must give the same bits.
+    IdentityPointTransform identity;
+    device.SetTransform(&identity);
+    const float a[3] = {1, 0, 0}, b[3] = {0, 1, 2}, c[3] = {1, 1, 2};
+    const auto literal = Draw(a, b, c);
+    device.SetSubdivision(1e9f, 1); // the extended path, with nothing to split
+    const auto extended = Draw(a, b, c);
+    ASSERT_EQ(literal.size(), 1u);
+    ASSERT_EQ(extended.size(), 1u);
+    for (int corner = 0; corner < 3; ++corner)
+        EXPECT_TRUE(SameBits(extended[0].points[corner], literal[0].points[corner]))
+            << "corner " << corner << ": " << extended[0].points[corner][0] << ", "
+            << extended[0].points[corner][1] << ", " << extended[0].points[corner][2] << " against "
+            << literal[0].points[corner][0] << ", " << literal[0].points[corner][1] << ", "
+            << literal[0].points[corner][2];
+}
+
 TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadCount) {
     // A bent grid of 27,200 overlapping triangles, the first 17,600 uninterrupted (more than two
     // batches, so that one is projected while the next fills), drawn first without
