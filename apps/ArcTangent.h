@@ -12,6 +12,15 @@
 #include <cmath>
 #include <numbers>
 
+// The approximant: atan(t) = t + t z P(z) / Q(z) with z = t², for |t| up to 0.66; coefficients
+// highest power first, Q's leading 1 left out.
+constexpr double ARC_TANGENT_P[5] = {-8.750608600031904122785e-1, -1.615753718733365076637e1,
+                                     -7.500855792314704667340e1, -1.228866684490136173410e2,
+                                     -6.485021904942025371773e1};
+constexpr double ARC_TANGENT_Q[5] = {2.485846490142306297962e1, 1.650270098316988542046e2,
+                                     4.328810604912902668951e2, 4.853903996359136964868e2,
+                                     1.945506571482613964425e2};
+
 inline double ArcTangent2(double y, double x) {
     const double along = std::abs(x), across = std::abs(y);
     const bool steep = across > along;
@@ -23,12 +32,11 @@ inline double ArcTangent2(double y, double x) {
     const bool upper = low > 0.66 * high;
     const double t = upper ? (low - high) / (low + high) : low / high;
     const double z = t * t;
-    const double p = (((-8.750608600031904122785e-1 * z - 1.615753718733365076637e1) * z -
-                       7.500855792314704667340e1) * z - 1.228866684490136173410e2) * z -
-                     6.485021904942025371773e1;
-    const double q = ((((z + 2.485846490142306297962e1) * z + 1.650270098316988542046e2) * z +
-                       4.328810604912902668951e2) * z + 4.853903996359136964868e2) * z +
-                     1.945506571482613964425e2;
+    double p = ARC_TANGENT_P[0], q = z + ARC_TANGENT_Q[0];
+    for (int i = 1; i < 5; ++i) {
+        p = p * z + ARC_TANGENT_P[i];
+        q = q * z + ARC_TANGENT_Q[i];
+    }
     double angle = (upper ? std::numbers::pi / 4.0 : 0.0) + (t + t * (z * p / q));
     if (steep)
         angle = std::numbers::pi / 2.0 - angle;
@@ -46,12 +54,11 @@ inline DoublePair ArcTangent2(DoublePair y, DoublePair x) {
     const PairMask upper = low > Both(0.66) * high;
     const DoublePair t = Select(upper, low - high, low) / Select(upper, low + high, high);
     const DoublePair z = t * t;
-    const DoublePair p = (((Both(-8.750608600031904122785e-1) * z - Both(1.615753718733365076637e1)) * z -
-                           Both(7.500855792314704667340e1)) * z - Both(1.228866684490136173410e2)) * z -
-                         Both(6.485021904942025371773e1);
-    const DoublePair q = ((((z + Both(2.485846490142306297962e1)) * z + Both(1.650270098316988542046e2)) * z +
-                           Both(4.328810604912902668951e2)) * z + Both(4.853903996359136964868e2)) * z +
-                         Both(1.945506571482613964425e2);
+    DoublePair p = Both(ARC_TANGENT_P[0]), q = z + Both(ARC_TANGENT_Q[0]);
+    for (int i = 1; i < 5; ++i) {
+        p = p * z + Both(ARC_TANGENT_P[i]);
+        q = q * z + Both(ARC_TANGENT_Q[i]);
+    }
     DoublePair angle = Select(upper, Both(std::numbers::pi / 4.0), Both(0.0)) + (t + t * (z * p / q));
     angle = Select(steep, Both(std::numbers::pi / 2.0) - angle, angle);
     angle = Select(x < Both(0.0), Both(std::numbers::pi) - angle, angle);

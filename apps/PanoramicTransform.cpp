@@ -42,7 +42,7 @@ bool PanoramicTransform::Transform(MMPoint3d<double>& out, const MMPoint3d<doubl
 bool PanoramicTransform::Transform(float* out, float x, float y, float z, bool direction) const {
     return _TransformWith(
         out, x, y, z, direction,
-        [this](const MMPoint3d<double>& unit, double& u, double& v) { _ToImage(unit, u, v); });
+        [this](const MMPoint3d<double>& direction, double& u, double& v) { _ToImage(direction, u, v); });
 }
 
 bool PanoramicTransform::InverseTransform(MMPoint3d<double>& out, const MMPoint3d<double>& in,

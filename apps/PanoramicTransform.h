@@ -115,7 +115,8 @@ private:
     // _TransformWith for two points, lane by lane the same operations as _Move; false, writing
     // nothing, where either point is the eye or not finite, or `to_image` declines.
     template <class ToImagePair>
-    bool _MovePair(const float* first, const float* second, float (*out)[3], const ToImagePair& to_image) const {
+    bool _MovePair(const float* first, const float* second, float (*out)[3],
+                   const ToImagePair& to_image) const {
         const DoublePair p[3] = {MakePair(double(first[0]), double(second[0])),
                                  MakePair(double(first[1]), double(second[1])),
                                  MakePair(double(first[2]), double(second[2]))};

@@ -80,9 +80,11 @@ TEST(ProjectionTest, TransformPointsGivesTheFloatsOfOnePointAtATimeForAnyCountAn
     // eye-space one infinite rather than not a number.
     const Camera oblique({0, -100, 0}, {30, -60, 20}, 200, 100, 60.0);
     const std::shared_ptr<PanoramicTransform> transforms[] = {
-        std::make_shared<FisheyeTransform>(Viewer(), 180.0), std::make_shared<FisheyeTransform>(Viewer(), 360.0),
+        std::make_shared<FisheyeTransform>(Viewer(), 180.0),
+        std::make_shared<FisheyeTransform>(Viewer(), 360.0),
         std::make_shared<EquirectTransform>(Viewer(), 360.0),
-        std::make_shared<CylindricalTransform>(Viewer(), 180.0), std::make_shared<FisheyeTransform>(oblique, 200.0),
+        std::make_shared<CylindricalTransform>(Viewer(), 180.0),
+        std::make_shared<FisheyeTransform>(oblique, 200.0),
         std::make_shared<CylindricalTransform>(oblique, 180.0)};
     // Around the eye at (0, -100, 0), looking along +y with z up: every scale, and the points the
     // mappings treat apart (the eye, the axis ahead and behind, straight and nearly straight up
@@ -99,9 +101,18 @@ TEST(ProjectionTest, TransformPointsGivesTheFloatsOfOnePointAtATimeForAnyCountAn
                           float(scale * (2.0 * next() - 1.0))});
     }
     const float inf = INFINITY, nan = NAN;
-    for (const std::array<float, 3>& special : std::initializer_list<std::array<float, 3>>{
-             {0, -100, 0}, {0, -50, 0}, {0, -150, 0}, {0, -100, 7}, {0, -100, -7}, {1e-14f, -100, 7},
-             {1e-14f, -100, -7}, {inf, 0, 0}, {nan, 1, 2}, {1e30f, -1e30f, 1e30f}, {-0.0f, -100, -0.0f}}) {
+    for (const std::array<float, 3>& special :
+         std::initializer_list<std::array<float, 3>>{{0, -100, 0},
+                                                     {0, -50, 0},
+                                                     {0, -150, 0},
+                                                     {0, -100, 7},
+                                                     {0, -100, -7},
+                                                     {1e-14f, -100, 7},
+                                                     {1e-14f, -100, -7},
+                                                     {inf, 0, 0},
+                                                     {nan, 1, 2},
+                                                     {1e30f, -1e30f, 1e30f},
+                                                     {-0.0f, -100, -0.0f}}) {
         points.insert(points.begin() + 2 * int(points.size() / 4), special);
         points.push_back(special);
     }
