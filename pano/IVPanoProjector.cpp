@@ -1,7 +1,6 @@
 #include "pano/IVPanoProjector.h"
 
 #include "host/base/MPrefetchForWriting.h"
-
 #include "host/render/IVRender.h"
 #include "host/render/soft/HomogeneousClipper.h"
 #include "host/render/soft/IVSoftRasterizer.h"
@@ -215,7 +214,8 @@ void IVPanoProjector::PrefetchTriangle(const float* a, const float* b, const flo
         const float* from = corners[k];
         const float* to = corners[(k + 1) % 3];
         // As _MiddleUnprojected forms it.
-        const float middle[3] = {(from[0] + to[0]) * 0.5f, (from[1] + to[1]) * 0.5f, (from[2] + to[2]) * 0.5f};
+        const float middle[3] = {(from[0] + to[0]) * 0.5f, (from[1] + to[1]) * 0.5f,
+                                 (from[2] + to[2]) * 0.5f};
         __builtin_prefetch(&mp_kept_projections[_KeptIndex(from)]);
         __builtin_prefetch(&mp_kept_projections[_KeptIndex(middle)]);
     }
@@ -228,17 +228,20 @@ void IVPanoProjector::_ProjectThroughTransform(Corner* const* corners, int count
     for (int k = 0; k < count; ++k) {
         const float* object = corners[k]->object;
         alignas(16) float point[4];
-        _mm_store_ps(point, MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(object[0]),
-                                            _mm_set1_ps(object[1]), _mm_set1_ps(object[2]), _mm_set1_ps(1.0f)));
+        _mm_store_ps(point,
+                     MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(object[0]),
+                                     _mm_set1_ps(object[1]), _mm_set1_ps(object[2]), _mm_set1_ps(1.0f)));
         std::memcpy(world[k], point, sizeof world[k]);
     }
     setup.transform->TransformPoints(moved, world, count);
     for (int k = 0; k < count; ++k) {
         Corner& corner = *corners[k];
-        const __m128 eye = MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[k][0]),
-                                           _mm_set1_ps(moved[k][1]), _mm_set1_ps(moved[k][2]), _mm_set1_ps(1.0f));
-        _mm_storeu_ps(corner.homogeneous, MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye),
-                                                          Broadcast<1>(eye), Broadcast<2>(eye), Broadcast<3>(eye)));
+        const __m128 eye =
+            MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[k][0]),
+                            _mm_set1_ps(moved[k][1]), _mm_set1_ps(moved[k][2]), _mm_set1_ps(1.0f));
+        _mm_storeu_ps(corner.homogeneous,
+                      MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye), Broadcast<1>(eye),
+                                      Broadcast<2>(eye), Broadcast<3>(eye)));
         DivideHomogeneous(corner.raster, corner.homogeneous);
     }
 }
@@ -320,7 +323,8 @@ void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* 
     Corner middles[3];
     for (int i = 0; i < 3; ++i)
         _MiddleUnprojected(corners[i], corners[(i + 1) % 3], middles[i]);
-    Corner* const projected[6] = {&corners[0], &corners[1], &corners[2], &middles[0], &middles[1], &middles[2]};
+    Corner* const projected[6] = {&corners[0], &corners[1], &corners[2],
+                                  &middles[0], &middles[1], &middles[2]};
     _ProjectAll(projected, 6);
     const int depths[3] = {0, 0, 0};
     _SubdivideTriangle(corners, depths, raster_normal, 0, middles);
@@ -460,6 +464,13 @@ void IVPanoProjector::_EmitTriangle(const Corner& a, const Corner& b, const Corn
                    raster_normal);
 }
 
+void IVPanoProjector::_Append(const Piece& piece) {
+    // The list's lines were last read by the thread that replayed it a batch ago.
+    if (mp_out->size() + WRITE_AHEAD_PIECES < mp_out->capacity())
+        MPrefetchForWriting(mp_out->data() + mp_out->size() + WRITE_AHEAD_PIECES);
+    mp_out->push_back(piece);
+}
+
 void IVPanoProjector::_EmitPiece(const float* ra, const float* rb, const float* rc, const float* ta,
                                  const float* tb, const float* tc, const float* raster_normal) {
     if (mp_out == nullptr) {
@@ -481,10 +492,7 @@ void IVPanoProjector::_EmitPiece(const float* ra, const float* rb, const float* 
         std::memcpy(piece.texture[1], tb, sizeof piece.texture[1]);
         std::memcpy(piece.texture[2], tc, sizeof piece.texture[2]);
     }
-    // The list's lines were last read by the thread that replayed it a batch ago.
-    if (mp_out->size() + WRITE_AHEAD_PIECES < mp_out->capacity())
-        MPrefetchForWriting(mp_out->data() + mp_out->size() + WRITE_AHEAD_PIECES);
-    mp_out->push_back(piece);
+    _Append(piece);
 }
 
 void IVPanoProjector::Line(const Setup& setup, const float* from, const float* to, float depth_offset,
@@ -559,10 +567,7 @@ void IVPanoProjector::_EmitLine(const Corner& a, const Corner& b, float depth_of
     piece.kind = Piece::EKind::eLine;
     std::memcpy(piece.corner[0], ra, sizeof piece.corner[0]);
     std::memcpy(piece.corner[1], rb, sizeof piece.corner[1]);
-    // The list's lines were last read by the thread that replayed it a batch ago.
-    if (mp_out->size() + WRITE_AHEAD_PIECES < mp_out->capacity())
-        MPrefetchForWriting(mp_out->data() + mp_out->size() + WRITE_AHEAD_PIECES);
-    mp_out->push_back(piece);
+    _Append(piece);
 }
 
 bool IVPanoProjector::Point(const Setup& setup, float* out, float x, float y, float z) {

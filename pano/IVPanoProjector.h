@@ -125,6 +125,8 @@ private:
     void _SubdivideTriangle(const Corner* corners, const int* depths, const float* raster_normal,
                             int generation, const Corner* projected_middles = nullptr);
     void _EmitTriangle(const Corner& a, const Corner& b, const Corner& c, const float* raster_normal);
+    // Appends to mp_out.
+    void _Append(const Piece& piece);
     void _EmitPiece(const float* ra, const float* rb, const float* rc, const float* ta, const float* tb,
                     const float* tc, const float* raster_normal);
     void _SubdivideLine(const Corner& a, const Corner& b, int depth, float depth_offset, int generation);
