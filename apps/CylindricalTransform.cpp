@@ -40,19 +40,9 @@ MMPoint3d<double> CylindricalTransform::_FromImage(double u, double v) const {
 }
 
 bool CylindricalTransform::Transform(float* out, float x, float y, float z, bool direction) const {
-    return _TransformWith(out, x, y, z, direction,
-                          [this](const MMPoint3d<double>& direction, double& u, double& v) {
-                              ToImage(direction, md_half_angle, u, v);
-                          });
+    return _TransformMapped<ToImage>(out, x, y, z, direction);
 }
 
 void CylindricalTransform::TransformPoints(float (*out)[3], const float (*in)[3], int count) const {
-    _TransformPointsWith(
-        out, in, count,
-        [this](const MMPoint3d<double>& direction, double& u, double& v) {
-            ToImage(direction, md_half_angle, u, v);
-        },
-        [this](const DoublePair* d, DoublePair& u, DoublePair& v) {
-            return ToImage(d, md_half_angle, u, v);
-        });
+    _TransformPointsMapped<ToImage, ToImage>(out, in, count);
 }

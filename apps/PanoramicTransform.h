@@ -82,6 +82,31 @@ protected:
         }
     }
 
+    // A concrete transform's mapping as functions of the direction and the half angle, scalar and
+    // for two lanes (false where a lane needs a special case); the pair must repeat the scalar
+    // operations in order.
+    using Mapping = void (*)(const MMPoint3d<double>& direction, double half_angle, double& u, double& v);
+    using PairMapping = bool (*)(const DoublePair* direction, double half_angle, DoublePair& u,
+                                 DoublePair& v);
+
+    // The per-point call and TransformPoints with the mapping called directly, so that a concrete
+    // transform's overrides are one line each.
+    template <Mapping TO_IMAGE>
+    bool _TransformMapped(float* out, float x, float y, float z, bool direction) const {
+        return _TransformWith(
+            out, x, y, z, direction,
+            [this](const MMPoint3d<double>& d, double& u, double& v) { TO_IMAGE(d, md_half_angle, u, v); });
+    }
+    template <Mapping TO_IMAGE, PairMapping TO_IMAGE_PAIR>
+    void _TransformPointsMapped(float (*out)[3], const float (*in)[3], int count) const {
+        _TransformPointsWith(
+            out, in, count,
+            [this](const MMPoint3d<double>& d, double& u, double& v) { TO_IMAGE(d, md_half_angle, u, v); },
+            [this](const DoublePair* d, DoublePair& u, DoublePair& v) {
+                return TO_IMAGE_PAIR(d, md_half_angle, u, v);
+            });
+    }
+
     Camera mo_camera;
     double md_half_angle; // radians: half the horizontal field of view
 
