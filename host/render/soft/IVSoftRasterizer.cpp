@@ -6,6 +6,7 @@
 #include "host/render/soft/IVSoftRasterizerRules.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -124,11 +125,14 @@ uint32_t IVSoftRasterizer::_CurrentPlaneSet(Batch& batch) {
     std::vector<float>& stored_values = batch.plane_values;
     const PlaneSet& last = sets.back();
     if (sets.size() > 1 && last.count == count) {
+        // Bit patterns, not float equality: a NaN plane is the same plane, and -0 is not +0. Asked
+        // for every primitive, so compared inline rather than through a library call.
+        const auto bits = [](float value) { return std::bit_cast<uint32_t>(value); };
         bool same = true;
         for (size_t k = 0; k < count && same; ++k) {
             const float* stored = &stored_values[(last.first + k) * 4];
-            const float values[4] = {mv_z0[k], mv_gx[k], mv_gy[k], mv_side[k] ? 1.0f : 0.0f};
-            same = std::memcmp(stored, values, sizeof values) == 0;
+            same = bits(stored[0]) == bits(mv_z0[k]) && bits(stored[1]) == bits(mv_gx[k]) &&
+                   bits(stored[2]) == bits(mv_gy[k]) && bits(stored[3]) == bits(mv_side[k] ? 1.0f : 0.0f);
         }
         if (same)
             return uint32_t(sets.size() - 1);
