@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <numeric>
@@ -193,38 +194,57 @@ std::vector<KeyCase> KeyCases() {
 
 INSTANTIATE_TEST_SUITE_P(SizesRangesAndMixes, ClusteredKeys, ::testing::ValuesIn(KeyCases()));
 
-// A mesh above the two-thread size, with depths a few float steps apart and a few equal, built and
-// sorted with each key and 1, 2 and 3 threads: the same records, order and bitwise depths.
-TEST_F(Sorting, OrderAndDepthsDoNotDependOnTheThreadCount) {
+// Two meshes of different colours above the two-thread size, with depths a few float steps apart
+// and a few equal, sorted with each key and 1, 2 and 3 threads, and again after a turn: the same
+// records, order and bitwise depths, and the same vertices streamed, colours included.
+TEST_F(Sorting, OrderDepthsAndStreamDoNotDependOnTheThreadCount) {
     const int count = 70'000;
-    std::vector<MStlMeshBuilder::Point> points;
-    std::vector<MStlMeshBuilder::Triangle> triangles;
+    std::vector<MStlMeshBuilder::Point> points[2];
+    std::vector<MStlMeshBuilder::Triangle> triangles[2];
     for (int i = 0; i < count; ++i) {
-        const uint32_t first = static_cast<uint32_t>(points.size());
+        const int m = (i / 3 + i / 7) % 2; // the meshes alternate unevenly in depth order
+        const uint32_t first = static_cast<uint32_t>(points[m].size());
         const int32_t x = 1'000'000 + (i * 7919) % 4096; // clustered far from the eye
-        points.insert(points.end(), {{x, i % 3, 0}, {x + 1, 0, i % 5}, {x, 1, 1}});
-        triangles.push_back({first, first + 1, first + 2});
+        points[m].insert(points[m].end(), {{x, i % 3, 0}, {x + 1, 0, i % 5}, {x, 1, 1}});
+        triangles[m].push_back({first, first + 1, first + 2});
     }
-    auto mesh = MStlMeshBuilder::Make(points, triangles);
+    auto near_mesh = MStlMeshBuilder::Make(points[0], triangles[0]);
+    auto far_mesh = MStlMeshBuilder::Make(points[1], triangles[1]);
+    const auto pass = [&](IVTransparencyCache& cache, std::array<float, 3> direction) {
+        constructor_device.SetMaterialFront(MMaterial(0x80FF2010u));
+        Register(cache, *near_mesh, direction);
+        constructor_device.SetMaterialFront(MMaterial(0x4010E0F0u));
+        RegisterAndPass(cache, *far_mesh, direction);
+    };
     for (auto key : {IVTransparencyCache::eSortDirectionDepth, IVTransparencyCache::eSortEyeDistance}) {
         // Per record: the triangle, the depth's bits and the first corner.
-        std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>> first;
+        using Records = std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>>;
+        Records first;
+        std::vector<IVVertexPNC> first_stream;
         for (unsigned threads : {1u, 2u, 3u}) {
             IVTransparencyCache cache(&constructor_device);
             cache.SetSortKey(key);
             cache.SetSortThreads(threads);
-            RegisterAndPass(cache, *mesh, {1, 0.001f, 0});
+            streams.pnc->vertices.clear();
+            pass(cache, {1, 0.001f, 0});
+            pass(cache, {0.001f, 1, 0});
             const std::vector<float> values = Depths(cache);
             ASSERT_TRUE(std::is_sorted(values.begin(), values.end(), std::greater<float>())) << "key " << key;
             const auto order = Order(cache);
             const auto corners = FirstCorners(cache);
-            std::vector<std::tuple<const MStlTriangle*, uint32_t, std::array<float, 3>>> records;
+            Records records;
             for (size_t i = 0; i < values.size(); ++i)
                 records.emplace_back(order[i], std::bit_cast<uint32_t>(values[i]), corners[i]);
-            if (threads == 1)
+            const std::vector<IVVertexPNC>& stream = streams.pnc->vertices;
+            ASSERT_EQ(stream.size(), 2 * size_t(count) * 3) << "key " << key << ", " << threads << " threads";
+            if (threads == 1) {
                 first = records;
-            else
-                EXPECT_EQ(records, first) << "key " << key << ", " << threads << " threads";
+                first_stream = stream;
+                continue;
+            }
+            EXPECT_EQ(records, first) << "key " << key << ", " << threads << " threads";
+            EXPECT_EQ(std::memcmp(stream.data(), first_stream.data(), stream.size() * sizeof(IVVertexPNC)), 0)
+                << "key " << key << ", " << threads << " threads";
         }
     }
 }
