@@ -319,10 +319,18 @@ void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* 
         return;
     }
     // The edge middles of the first generation go with the corners, so that the transform gets
-    // all of the triangle's misses in one call.
+    // all of the triangle's misses in one call. They are formed from the caller's points, the same
+    // floats as from the corners: read back at once, the corners' narrow stores could not be
+    // forwarded to the wide loads of the vectorised sums, and every triangle waited for them.
     Corner middles[3];
-    for (int i = 0; i < 3; ++i)
-        _MiddleUnprojected(corners[i], corners[(i + 1) % 3], middles[i]);
+    for (int i = 0; i < 3; ++i) {
+        const int next = (i + 1) % 3;
+        for (int k = 0; k < 3; ++k)
+            middles[i].object[k] = (points[i][k] + points[next][k]) * 0.5f;
+        for (int k = 0; k < 2; ++k)
+            middles[i].texture[k] =
+                texcoords != nullptr ? (texcoords[i][k] + texcoords[next][k]) * 0.5f : 0.0f;
+    }
     Corner* const projected[6] = {&corners[0], &corners[1], &corners[2],
                                   &middles[0], &middles[1], &middles[2]};
     _ProjectAll(projected, 6);
