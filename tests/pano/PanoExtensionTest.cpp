@@ -236,10 +236,11 @@ TEST_F(PanoExtensions, TexturedTrianglesCarryTheirCoordinatesIntoEveryPiece) {
             for (int corner = 0; corner < 3; ++corner) {
                 const auto& t = recorder.textures[k][corner];
                 // u, v stay inside the triangle's texture range; w is the corner's clip w,
-                // which the camera makes its eye depth: between the corners' 3 and 5.
+                // which the camera makes its eye depth. The corners' depths are 3, 3 and 5 where
+                // v is 0, 0 and 1, and both are linear over the triangle: w follows v.
                 EXPECT_TRUE(t[0] >= 0.0f && t[0] <= 1.0f && t[1] >= 0.0f && t[1] <= 1.0f)
                     << t[0] << "," << t[1];
-                EXPECT_TRUE(t[2] >= 3.0f && t[2] <= 5.0f) << "w " << t[2];
+                EXPECT_NEAR(t[2], 3.0f + 2.0f * t[1], 1e-4f) << "v " << t[1];
             }
         if (!extended) {
             // The literal projection, textured.
