@@ -1,6 +1,6 @@
-// Batches filled by other threads while the caller records the next: a frame of several batches
-// gives the same bytes for any thread count, also when, while a batch is being filled, the
-// surface is read, cleared, swapped or destroyed, or the thread count changes.
+// Batches filled by other threads while the caller records the next, each binned into tiles: a
+// frame of several batches gives the same bytes for any thread count, also when, while a batch is
+// being filled, the surface is read, cleared, swapped or destroyed, or the thread count changes.
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "host/render/soft/IVTextureSoft.h"
@@ -50,11 +50,12 @@ std::string Difference(const std::vector<uint8_t>& expected, const std::vector<u
     return {};
 }
 
-// Small primitives scattered over the surface (each touching it, so that every one counts towards
-// a batch) as lines, points, textured and plain triangles under changing state, with an event at
-// the end of every segment: the first surface is read, cleared, the thread count changes, the
-// drawing moves to a surface that is destroyed, then to the second surface; the rasterizer is
-// destroyed with one batch being filled and another pending.
+// Primitives scattered over the surface (each touching it, so that every one counts towards a
+// batch; most small, some spanning many tiles and the surface's edges) as lines, points, textured
+// and plain triangles under changing state, with an event at the end of every segment: the first
+// surface is read, cleared, the thread count changes, the drawing moves to a surface that is
+// destroyed, then to the second surface, where a texture rectangle lands; the rasterizer is
+// destroyed with one batch being filled and another pending. The surfaces end in partial tiles.
 Frame Draw(int threads, const IVTextureSoft& texture) {
     IVDisplaySurfaceSoft first(WIDTH, HEIGHT), second(WIDTH, HEIGHT);
     auto doomed = std::make_unique<IVDisplaySurfaceSoft>(WIDTH, HEIGHT);
@@ -64,6 +65,7 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
     {
         IVSoftRasterizer rasterizer;
         rasterizer.SetThreadCount(threads);
+        EXPECT_EQ(rasterizer.GetThreadCount(), threads);
         rasterizer.SetSurface(&first);
         rasterizer.SetTexture(&texture);
         std::mt19937 random(5);
@@ -82,6 +84,8 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
                 doomed.reset();
                 EXPECT_EQ(rasterizer.GetSurface(), nullptr) << "a destroyed surface is let go";
                 rasterizer.SetSurface(&second);
+                const float rect[4] = {30.5f, 90.0f, 80.25f, 20.0f};
+                rasterizer.RasterTextureRect(rect);
             }
             if (i % SEGMENT == SEGMENT / 3)
                 rasterizer.AddClippingPlane(0.5f, 1.0f, 40.0f, -60.0f);
@@ -92,15 +96,16 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
             rasterizer.SetDepthTest(i % 5 != 0, i % 3 != 0);
             rasterizer.SetColourWord(uint32_t(random()) | 0x20000000u);
             const float a[3] = {x(random), y(random), depth(random)};
-            const float b[3] = {a[0] + small(random), a[1] + small(random), depth(random)};
-            const float c[3] = {a[0] + small(random), a[1] + small(random), depth(random)};
-            const float normal[3] = {small(random), small(random), 1.0f};
+            const float spread = i % 50 == 0 ? 30.0f : 1.0f;
+            const float b[3] = {a[0] + small(random) * spread, a[1] + small(random) * spread, depth(random)};
+            const float c[3] = {a[0] + small(random) * spread, a[1] + small(random) * spread, depth(random)};
+            const float normal[3] = {small(random), small(random), small(random)};
             if (i % 11 == 0) {
                 rasterizer.RasterLine(a, b);
             } else if (i % 13 == 0) {
-                rasterizer.RasterPoint(a, 3);
+                rasterizer.RasterPoint(a, int(i % 4));
             } else if (i % 7 == 0) {
-                const float ta[3] = {0, 0, 1}, tb[3] = {1, 0, 2}, tc[3] = {0, 1, 0.5f};
+                const float ta[3] = {0, 0, 1}, tb[3] = {3, 0, 2}, tc[3] = {0, 3, 0.5f};
                 rasterizer.RasterTriangleTextured(a, b, c, normal, ta, tb, tc);
             } else {
                 rasterizer.RasterTriangle(a, b, c, normal);
@@ -131,7 +136,7 @@ TEST(RasterPipeline, FramesOfSeveralBatchesAreTheSameBytesForAnyThreadCountWhate
     EXPECT_GT(Drawn(expected.midway, BLACK), half) << "drawn before the read";
     EXPECT_GT(Drawn(expected.first, 0xFF306090u), half) << "drawn after the clear";
     EXPECT_GT(Drawn(expected.second, BLACK), half) << "drawn after the destroyed surface";
-    for (int threads : {2, 3}) {
+    for (int threads : {2, 7}) {
         const Frame frame = Draw(threads, texture);
         const std::pair<const char*, std::string> checks[] = {
             {"the surface read midway", Difference(expected.midway, frame.midway)},

@@ -1,95 +1,16 @@
-// Deferred, tiled drawing: the same pictures for any thread count, submission order kept under
-// blending, and every read of the surface seeing what was drawn before it.
+// Deferred, tiled drawing: submission order kept under blending, and pending work finished or
+// dropped as the surface changes. (The same pictures for any thread count: RasterPipelineTest.)
 #include "host/render/soft/IVDisplaySurfaceSoft.h"
 #include "host/render/soft/IVSoftRasterizer.h"
 #include "host/render/soft/IVTextureSoft.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
-#include <random>
-#include <vector>
 
 namespace {
 
 constexpr uint32_t BLACK = 0xFF000000u;
-
-// A frame of many overlapping primitives of every kind, under changing state: opaque and
-// transparent triangles with depth, textured triangles, lines and points, and clipping planes
-// that change midway. Reads the surface once halfway, as a host may.
-void DrawScene(IVSoftRasterizer& rasterizer, IVDisplaySurfaceSoft& surface, const IVTextureSoft& texture) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> x(-20.0f, 230.0f), y(-20.0f, 170.0f), depth(-1.0f, 1.0f);
-    std::uniform_real_distribution<float> small(-6.0f, 6.0f), unit(-1.0f, 1.0f);
-    surface.Clear(BLACK);
-    rasterizer.SetSurface(&surface);
-    rasterizer.SetTexture(&texture);
-    for (int i = 0; i < 3000; ++i) {
-        if (i == 1000)
-            rasterizer.AddClippingPlane(1.0f, 0.3f, 0.0f, -40.0f);
-        if (i == 1500)
-            (void)surface.GetPixel(0, 0); // a read in the middle of the frame
-        if (i == 2000) {
-            rasterizer.ClearClippingPlanes();
-            rasterizer.AddClippingPlane(-0.2f, 1.0f, 30.0f, -20.0f);
-        }
-        rasterizer.SetBlend(i % 3 == 0);
-        rasterizer.SetShading(i % 2 == 0);
-        rasterizer.SetDepthTest(i % 5 != 0, i % 7 != 0);
-        rasterizer.SetColourWord(uint32_t(random()) | 0x40000000u);
-        const float a[3] = {x(random), y(random), depth(random)};
-        // Mostly small triangles, some spanning many tiles.
-        const float spread = i % 50 == 0 ? 20.0f : 1.0f;
-        const float b[3] = {a[0] + small(random) * spread, a[1] + small(random) * spread, depth(random)};
-        const float c[3] = {a[0] + small(random) * spread, a[1] + small(random) * spread, depth(random)};
-        const float normal[3] = {unit(random), unit(random), unit(random)};
-        switch (i % 10) {
-        case 0: {
-            const float ta[3] = {0, 0, 1}, tb[3] = {3, 0, 2}, tc[3] = {0, 3, 0.5f};
-            rasterizer.RasterTriangleTextured(a, b, c, normal, ta, tb, tc);
-            break;
-        }
-        case 1:
-            rasterizer.RasterLine(a, b);
-            break;
-        case 2:
-            rasterizer.RasterPoint(a, i % 4);
-            break;
-        default:
-            rasterizer.RasterTriangle(a, b, c, normal);
-        }
-    }
-    const float rect[4] = {30.5f, 90.0f, 120.0f, 80.25f};
-    rasterizer.RasterTextureRect(rect);
-    rasterizer.Flush();
-}
-
-TEST(RasterThreads, PicturesAreTheSameBytesForOneTwoAndSevenThreads) {
-    IVTextureSoft texture;
-    const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    texture.SetImage(2, 2, texels, sizeof texels);
-    // 210 x 150 pixels: partial tiles on the right and at the bottom.
-    std::vector<IVDisplaySurfaceSoft> surfaces(3, IVDisplaySurfaceSoft(210, 150));
-    const int threads[3] = {1, 2, 7};
-    for (int k = 0; k < 3; ++k) {
-        IVSoftRasterizer rasterizer;
-        rasterizer.SetThreadCount(threads[k]);
-        ASSERT_EQ(rasterizer.GetThreadCount(), threads[k]);
-        DrawScene(rasterizer, surfaces[k], texture);
-    }
-    const size_t pixels = 210u * 150u;
-    size_t drawn = 0;
-    for (size_t i = 0; i < pixels; ++i)
-        drawn += surfaces[0].GetColourWords()[i] != BLACK ? 1 : 0;
-    EXPECT_GT(drawn, pixels / 2) << "the scene covers the surface";
-    for (int k = 1; k < 3; ++k) {
-        EXPECT_EQ(std::memcmp(surfaces[0].GetPixels(), surfaces[k].GetPixels(), pixels * 4), 0)
-            << "colour with " << threads[k] << " threads";
-        EXPECT_EQ(std::memcmp(surfaces[0].GetDepth(), surfaces[k].GetDepth(), pixels * 4), 0)
-            << "depth with " << threads[k] << " threads";
-    }
-}
 
 TEST(RasterThreads, OverlappingTransparentTrianglesBlendInSubmissionOrder) {
     // Red then green over black, and green then red, at alpha 128: the later colour dominates,
