@@ -14,39 +14,26 @@ protected:
     PanoTestDevice device; // identity matrices: raster = world coordinates, x-to-depth ratio 1
 };
 
-TEST_F(PanoClipping, NoEnabledPlaneLeavesAnEmptyInactiveTableAndAnEnabledZ5BecomesDepthPlane5) {
-    device.GetRasterizer().AddClippingPlane(1, 2, 3, 4);
-    device._UpdateClippingPlanes();
-    EXPECT_FALSE(Table().mb_active);
-    EXPECT_TRUE(Table().mv_z0.empty());
-
-    ASSERT_TRUE(device.SetClippingPlane(0, 0, 0, 1, -5));
+TEST_F(PanoClipping, OnlyEnabledPlanesReachTheTableAsDepthPlanesAndDisabledOnesKeepTheirIndexEntry) {
+    for (size_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(device.SetClippingPlane(i, 0, 0, 1, -5.0f - float(i))); // z = 5 + i
+    device.GetRasterizer().AddClippingPlane(1, 2, 3, 4);                    // the device's update replaces it
     device._UpdateClippingPlanes();
     EXPECT_FALSE(Table().mb_active) << "set but not enabled";
     EXPECT_TRUE(Table().mv_z0.empty() && Table().mv_gx.empty() && Table().mv_gy.empty() &&
                 Table().mv_side.empty());
 
-    device.SetClippingPlane(0, 0, 0, 1, -5);
+    device.mv_plane_indices[1] = 7;
     device.EnableClippingPlane(0, true);
-    ASSERT_EQ(Table().mv_z0.size(), 1u);
+    device.EnableClippingPlane(2, true);
+    ASSERT_EQ(Table().mv_z0.size(), 2u);
     EXPECT_TRUE(Table().mb_active);
     EXPECT_EQ(Table().mv_z0[0], 5.0f);
+    EXPECT_EQ(Table().mv_z0[1], 7.0f);
     EXPECT_EQ(Table().mv_gx[0], 0.0f);
     EXPECT_TRUE(std::signbit(Table().mv_gx[0])) << "-a/c with a = 0 is -0";
     EXPECT_TRUE(std::signbit(Table().mv_gy[0]));
     EXPECT_FALSE(Table().mv_side[0]);
-    EXPECT_EQ(device.mv_plane_indices[0], 0);
-}
-
-TEST_F(PanoClipping, DisabledPlaneKeepsItsIndexEntry) {
-    for (size_t i = 0; i < 3; ++i)
-        device.SetClippingPlane(i, 0, 0, 1, -float(i));
-    device.EnableClippingPlane(0, true);
-    device.EnableClippingPlane(2, true);
-    device.mv_plane_indices[1] = 7;
-    device._UpdateClippingPlanes();
-    ASSERT_EQ(Table().mv_z0.size(), 2u);
-    EXPECT_EQ(Table().mv_z0[1], 2.0f);
     EXPECT_EQ(device.mv_plane_indices[0], 0);
     EXPECT_EQ(device.mv_plane_indices[1], 7);
     EXPECT_EQ(device.mv_plane_indices[2], 1);

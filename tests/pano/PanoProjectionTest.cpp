@@ -57,38 +57,28 @@ protected:
     PanoTestDevice device;
 };
 
-TEST_F(PanoProjection, WithoutTransformEachRouteAndWithOneEachDirectionIsTheTransformOfItsCombinedMatrix) {
-    for (Route route : ROUTES)
-        for (float w : {1.0f, 0.5f, 0.0f, -0.0f}) {
-            EXPECT_EQ(Project(route, 0.25f, -3.0f, 7.0f, w), Combined(route, 0.25f, -3.0f, 7.0f, w))
-                << "route " << int(route) << " w " << w;
+TEST_F(PanoProjection, EachRouteIsItsCombinedMatrixAndATransformMovesPointsButNeverDirections) {
+    // World (1, 2, 3), object (0, 0, 0): eye (2, -1, -1, 1), window (250, 140, -1); mirrored to
+    // world (-1, 2, 3): eye (2, 1, -1, 1), window (250, -60, -1).
+    MirrorXPointTransform mirror;
+    for (MirrorXPointTransform* transform : {static_cast<MirrorXPointTransform*>(nullptr), &mirror}) {
+        device.SetTransform(transform);
+        const Point expected = transform ? Point{250, -60, -1} : Point{250, 140, -1};
+        for (Route route : ROUTES) {
+            const float x = route == Route::eWorldRaster ? 1.0f : 0.0f, y = 2.0f * x, z = 3.0f * x;
+            EXPECT_EQ(Project(route, x, y, z, 1), expected)
+                << "route " << int(route) << (transform ? " mirrored" : "");
+            for (float w : {1.0f, 0.5f, 0.0f, -0.0f})
+                if (!transform || w == 0.0f) {
+                    EXPECT_EQ(Project(route, 0.25f, -3.0f, 7.0f, w), Combined(route, 0.25f, -3.0f, 7.0f, w))
+                        << "route " << int(route) << " w " << w << (transform ? " mirrored" : "");
+                }
         }
-    // Directions never pass through a transform.
-    MirrorXPointTransform mirror;
-    device.SetTransform(&mirror);
-    for (Route route : ROUTES)
-        for (float w : {0.0f, -0.0f})
-            EXPECT_EQ(Project(route, 1, 2, 3, w), Combined(route, 1, 2, 3, w)) << "route " << int(route);
-    EXPECT_TRUE(mirror.received.empty());
-}
-
-TEST_F(PanoProjection, GivesExactPointsWithAndWithoutTransform) {
-    // World (1, 2, 3): eye (2, -1, -1, 1), window (250, 140, -1) after division by 1.
-    EXPECT_EQ(Project(Route::eWorldRaster, 1, 2, 3, 1), (Point{250, 140, -1}));
-    EXPECT_EQ(Project(Route::eObjectRaster, 0, 0, 0, 1), (Point{250, 140, -1}));
-    EXPECT_EQ(Project(Route::eObjectWindow, 0, 0, 0, 1), (Point{250, 140, -1}));
-
-    // Mirrored to world (-1, 2, 3): eye (2, 1, -1, 1), window (250, -60, -1).
-    MirrorXPointTransform mirror;
-    device.SetTransform(&mirror);
-    EXPECT_EQ(Project(Route::eWorldRaster, 1, 2, 3, 1), (Point{250, -60, -1}));
-    EXPECT_EQ(Project(Route::eObjectRaster, 0, 0, 0, 1), (Point{250, -60, -1}));
-    EXPECT_EQ(Project(Route::eObjectWindow, 0, 0, 0, 1), (Point{250, -60, -1}));
-    ASSERT_EQ(mirror.received.size(), 3u);
+    }
+    ASSERT_EQ(mirror.received.size(), 3u) << "the three points, none of the directions";
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(mirror.received[i].x, 1.0);
-        EXPECT_EQ(mirror.received[i].y, 2.0);
-        EXPECT_EQ(mirror.received[i].z, 3.0);
+        EXPECT_EQ((std::array{mirror.received[i].x, mirror.received[i].y, mirror.received[i].z}),
+                  (std::array{1.0, 2.0, 3.0}));
         EXPECT_FALSE(mirror.directions[i]);
     }
 }
