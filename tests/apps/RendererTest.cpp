@@ -64,27 +64,6 @@ Options SmallOptions(bool along_y = false) {
 
 } // namespace
 
-TEST(RendererTest, TransparentObjectInFrontOfAnOpaqueOneMixesTheTwoColours) {
-    Scene scene;
-    AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
-    AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
-    FrameRenderer renderer(scene, SmallOptions(true));
-    renderer.Render(0);
-    // The faces look straight at the camera, so the lighting shades them all alike (measured on the
-    // opaque box); the transparent box's back face (alpha 128 of 255) blends over the red, its
-    // front face over that.
-    const Pixel opaque_only = At(renderer, WIDTH / 2 + 25, HEIGHT / 2);
-    const double shade = opaque_only[0] / 220.0;
-    EXPECT_GT(shade, 0.6);
-    EXPECT_NEAR(opaque_only[2], 30 * shade, 2);
-    const double red = 30 * shade, blue = 220 * shade;
-    const double back_red = (red * 128 + opaque_only[0] * 127) / 255,
-                 back_blue = (blue * 128 + opaque_only[2] * 127) / 255;
-    const Pixel mixed = At(renderer, WIDTH / 2, HEIGHT / 2);
-    EXPECT_NEAR(mixed[0], (red * 128 + back_red * 127) / 255, 3);
-    EXPECT_NEAR(mixed[2], (blue * 128 + back_blue * 127) / 255, 3);
-}
-
 TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbit) {
     Scene scene;
     AddBox(scene, {-20, -25, -20}, {20, -5, 20}, WithAlpha(RED, 160), true);
@@ -101,9 +80,10 @@ TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbi
     EXPECT_GT(back[1], back[0] + 60) << "green is nearer from y = +100";
 }
 
-// Without a tolerance the transparent fill draws as it goes and keeps nothing to replay; a
-// tolerance set afterwards must not replay that empty fill, nor must a frame that skips its sort.
-TEST(RendererTest, TransparentObjectsStayWhenTheSortToleranceChangesAndWhenASortIsSkipped) {
+// A transparent box in front of an opaque one mixes the two colours. Without a tolerance the
+// transparent fill draws as it goes and keeps nothing to replay; a tolerance set afterwards must
+// not replay that empty fill, nor must a frame that skips its sort.
+TEST(RendererTest, TransparentBoxMixesOverAnOpaqueOneAndStaysWhenTheToleranceChangesOrASortIsSkipped) {
     Scene scene;
     AddBox(scene, {-30, 20, -30}, {30, 30, 30}, RED, false);
     AddBox(scene, {-10, -10, -10}, {10, 0, 10}, WithAlpha(BLUE, 128), true);
@@ -113,6 +93,20 @@ TEST(RendererTest, TransparentObjectsStayWhenTheSortToleranceChangesAndWhenASort
                                     renderer.GetPixels() + 4 * size_t(WIDTH) * size_t(HEIGHT));
     };
     EXPECT_TRUE(renderer.Render(0).sorted);
+    // The faces look straight at the camera, so the lighting shades them all alike (measured on the
+    // opaque box); the transparent box's back face (alpha 128 of 255) blends over the red, its
+    // front face over that.
+    const Pixel opaque_only = At(renderer, WIDTH / 2 + 25, HEIGHT / 2);
+    const double shade = opaque_only[0] / 220.0;
+    EXPECT_GT(shade, 0.6);
+    EXPECT_NEAR(opaque_only[2], 30 * shade, 2);
+    const double red = 30 * shade, blue = 220 * shade;
+    const double back_red = (red * 128 + opaque_only[0] * 127) / 255,
+                 back_blue = (blue * 128 + opaque_only[2] * 127) / 255;
+    const Pixel mixed = At(renderer, WIDTH / 2, HEIGHT / 2);
+    EXPECT_NEAR(mixed[0], (red * 128 + back_red * 127) / 255, 3);
+    EXPECT_NEAR(mixed[2], (blue * 128 + back_blue * 127) / 255, 3);
+
     const std::vector<uint8_t> sorted = picture();
     renderer.SetSkipSortTolerance(10.0);
     EXPECT_TRUE(renderer.Render(0).sorted);
