@@ -83,22 +83,6 @@ TEST_F(PanoDrawing, AlphaOnlyColourWordWritesAlpha248) {
     EXPECT_EQ(Only().colour.Values(), (std::array<uint32_t, 7>{0, 0, 0, 0, 0, 0, 248}));
 }
 
-TEST_F(PanoDrawing, PlainLineIsOneDepthUnitAboveTheColouredLine) {
-    const float colour[3] = {0, 1, 0};
-    device.DrawLine(1, 2, 3, 4, 5, 6, colour);
-    const RecordingRasterizer::ColourState coloured_state = recorder.primitives.back().colour;
-    device.SetCurrentColour(0x000000FFu); // not the rasterizer's state: the plain line leaves it alone
-    device.DrawLine(1, 2, 3, 4, 5, 6);
-    ASSERT_EQ(recorder.primitives.size(), 2u);
-    EXPECT_EQ(recorder.primitives[0].points[0], (Point{1, 2, 3}));
-    EXPECT_EQ(recorder.primitives[0].points[1], (Point{4, 5, 6}));
-    EXPECT_EQ(recorder.primitives[1].points[0], (Point{1, 2, 4}));
-    EXPECT_EQ(recorder.primitives[1].points[1], (Point{4, 5, 7}));
-    EXPECT_EQ(coloured_state.green, 255u);
-    EXPECT_EQ(recorder.primitives[1].colour.green, 255u);
-    EXPECT_EQ(recorder.primitives[1].colour.red, 0u);
-}
-
 TEST_F(PanoDrawing, PointsGoThroughTheTransformWithTheirModesAndAnEmptyListDrawsNothing) {
     FisheyePointTransform fisheye(0, 0, 2);
     device.SetTransform(&fisheye);

@@ -139,12 +139,16 @@ TEST_F(PanoExtensions, LinesAndPointsBehindTheEyeAreClippedOnlyWhenAsked) {
         device.SetNearClipping(clipping);
         RecordingRasterizer& recorder = device.Record();
         device.DrawLine(0, 0, 2, 0, 1, -2, white);
+        device.SetCurrentColour(0x000000FFu); // not the rasterizer's state: the plain line leaves it alone
         device.DrawLine(0, 0, 2, 0, 1, -2);
         device.DrawPoint(0, 0, -1);
         const float points[6] = {0, 0, 3, 0, 0, -3};
         device.DrawPoints(points, 2);
         ASSERT_EQ(recorder.primitives.size(), clipping ? 3u : 5u);
-        // The plain line stays 1.0 nearer in raster depth than the coloured one.
+        // The plain line stays 1.0 nearer in raster depth than the coloured one, in its colour.
+        EXPECT_EQ(recorder.primitives[1].colour.Values(), recorder.primitives[0].colour.Values());
+        EXPECT_EQ(recorder.primitives[0].colour.Values(),
+                  (std::array<uint32_t, 7>{255, 63, 255, 63, 255, 63, 0}));
         EXPECT_EQ(recorder.primitives[1].points[0][2], recorder.primitives[0].points[0][2] + 1.0f);
         EXPECT_EQ(recorder.primitives[1].points[1][2], recorder.primitives[0].points[1][2] + 1.0f);
         if (clipping) {
