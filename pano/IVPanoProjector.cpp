@@ -257,10 +257,15 @@ void IVPanoProjector::_ForgetProjections() {
 }
 
 void IVPanoProjector::_MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle) {
+    _MiddleUnprojected(a.object, b.object, a.texture, b.texture, middle);
+}
+
+void IVPanoProjector::_MiddleUnprojected(const float* a, const float* b, const float* texture_a,
+                                         const float* texture_b, Corner& middle) {
     for (int i = 0; i < 3; ++i)
-        middle.object[i] = (a.object[i] + b.object[i]) * 0.5f; // the same float either way round
+        middle.object[i] = (a[i] + b[i]) * 0.5f; // the same float either way round
     for (int i = 0; i < 2; ++i)
-        middle.texture[i] = (a.texture[i] + b.texture[i]) * 0.5f;
+        middle.texture[i] = (texture_a[i] + texture_b[i]) * 0.5f;
 }
 
 void IVPanoProjector::_Middle(const Corner& a, const Corner& b, Corner& middle) {
@@ -323,13 +328,11 @@ void IVPanoProjector::Triangle(const Setup& setup, const float* a, const float* 
     // floats as from the corners: read back at once, the corners' narrow stores could not be
     // forwarded to the wide loads of the vectorised sums, and every triangle waited for them.
     Corner middles[3];
+    constexpr float NO_TEXTURE[2] = {0.0f, 0.0f};
     for (int i = 0; i < 3; ++i) {
         const int next = (i + 1) % 3;
-        for (int k = 0; k < 3; ++k)
-            middles[i].object[k] = (points[i][k] + points[next][k]) * 0.5f;
-        for (int k = 0; k < 2; ++k)
-            middles[i].texture[k] =
-                texcoords != nullptr ? (texcoords[i][k] + texcoords[next][k]) * 0.5f : 0.0f;
+        _MiddleUnprojected(points[i], points[next], texcoords != nullptr ? texcoords[i] : NO_TEXTURE,
+                           texcoords != nullptr ? texcoords[next] : NO_TEXTURE, middles[i]);
     }
     Corner* const projected[6] = {&corners[0], &corners[1], &corners[2],
                                   &middles[0], &middles[1], &middles[2]};

@@ -109,6 +109,9 @@ private:
     // The corner halfway between a and b in object space (and texture space), projected.
     void _Middle(const Corner& a, const Corner& b, Corner& middle);
     static void _MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle);
+    // The same from the points and texture coordinates themselves.
+    static void _MiddleUnprojected(const float* a, const float* b, const float* texture_a,
+                                   const float* texture_b, Corner& middle);
     // Squared distance in raster x, y between the projected middle of an edge and the middle of
     // its projected ends.
     static double _BendSquared(const Corner& a, const Corner& b, const Corner& middle);
