@@ -213,9 +213,8 @@ void IVPanoProjector::PrefetchTriangle(const float* a, const float* b, const flo
     for (int k = 0; k < 3; ++k) {
         const float* from = corners[k];
         const float* to = corners[(k + 1) % 3];
-        // As _MiddleUnprojected forms it.
-        const float middle[3] = {(from[0] + to[0]) * 0.5f, (from[1] + to[1]) * 0.5f,
-                                 (from[2] + to[2]) * 0.5f};
+        float middle[3];
+        _MiddlePoint(from, to, middle);
         __builtin_prefetch(&mp_kept_projections[_KeptIndex(from)]);
         __builtin_prefetch(&mp_kept_projections[_KeptIndex(middle)]);
     }
@@ -256,14 +255,18 @@ void IVPanoProjector::_ForgetProjections() {
     }
 }
 
+void IVPanoProjector::_MiddlePoint(const float* a, const float* b, float* middle) {
+    for (int i = 0; i < 3; ++i)
+        middle[i] = (a[i] + b[i]) * 0.5f; // the same float either way round
+}
+
 void IVPanoProjector::_MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle) {
     _MiddleUnprojected(a.object, b.object, a.texture, b.texture, middle);
 }
 
 void IVPanoProjector::_MiddleUnprojected(const float* a, const float* b, const float* texture_a,
                                          const float* texture_b, Corner& middle) {
-    for (int i = 0; i < 3; ++i)
-        middle.object[i] = (a[i] + b[i]) * 0.5f; // the same float either way round
+    _MiddlePoint(a, b, middle.object);
     for (int i = 0; i < 2; ++i)
         middle.texture[i] = (texture_a[i] + texture_b[i]) * 0.5f;
 }
@@ -361,9 +364,9 @@ void IVPanoProjector::_SubdivideTriangle(const Corner* corners, const int* depth
         const Corner& a = corners[i];
         const Corner& b = corners[(i + 1) % 3];
         const double squared = _BendSquared(a, b, middles[i]);
-        bending[i] = squared > tolerance_squared && std::sqrt(squared) > tolerance;
-        wrapping[i] =
-            bending[i] && std::sqrt(squared) > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
+        const double bend = squared > tolerance_squared ? std::sqrt(squared) : 0.0;
+        bending[i] = bend > tolerance;
+        wrapping[i] = bending[i] && bend > MAX_LEAF_BEND_RATIO * PlanarDistance(a.raster, b.raster);
     }
     const int inner = std::max(depths[0], std::max(depths[1], depths[2])) + 1;
     const bool deeper = generation < MaxGenerations(mp_setup->depth);

@@ -106,6 +106,9 @@ private:
     // transform gets in one call (MMTransform::TransformPoints).
     void _ProjectThroughTransform(Corner* const* corners, int count);
     void _ForgetProjections();
+    // The middle of two object points: the one arithmetic every split and every prefetch uses, so
+    // that a prefetch asks for the entry the lookup will find.
+    static void _MiddlePoint(const float* a, const float* b, float* middle);
     // The corner halfway between a and b in object space (and texture space), projected.
     void _Middle(const Corner& a, const Corner& b, Corner& middle);
     static void _MiddleUnprojected(const Corner& a, const Corner& b, Corner& middle);
