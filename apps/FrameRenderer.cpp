@@ -161,12 +161,19 @@ Camera MakeBaseCamera(const Scene& scene, const Options& options) {
     // The room is seen from inside, from its own viewpoint, unless told otherwise.
     const bool room = options.meshes.empty() && options.scene == SceneKind::eRoom;
     const bool corner = options.projection == Projection::eNone;
-    const Vector target = options.target         ? *options.target
-                          : room && !options.eye ? (corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET)
-                                                 : centre;
+    const Vector room_eye = corner ? RoomScene::CORNER_EYE : RoomScene::EYE;
+    Vector room_target = corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET;
+    if (room && options.eye) {
+        // The scene's centre lies high among the sky outside the window: an eye moved through the
+        // room keeps the room's own view direction instead, as someone walking through it would.
+        room_target = {options.eye->x + (room_target.x - room_eye.x),
+                       options.eye->y + (room_target.y - room_eye.y),
+                       options.eye->z + (room_target.z - room_eye.z)};
+    }
+    const Vector target = options.target ? *options.target : room ? room_target : centre;
     const double linear_fov = options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0;
     const Vector eye = options.eye ? *options.eye
-                       : room      ? (corner ? RoomScene::CORNER_EYE : RoomScene::EYE)
+                       : room      ? room_eye
                                    : FrameEye(bounds, target, options, linear_fov);
     // An eye on the target has no view direction: nothing could be drawn.
     if (!(Distance(eye, target) > 1e-9 * std::max(1.0, bounds.Radius())))

@@ -255,7 +255,9 @@ void Options::Register(CLI::App& app, Options& options) {
                 const auto values = ParseList<3>(text, flag);
                 o->eye = MMPoint3d<double>{values[0], values[1], values[2]};
             });
-    AddText(app, "--target", "X,Y,Z", "point looked at, X,Y,Z [default: the centre of the scene]",
+    AddText(app, "--target", "X,Y,Z",
+            "point looked at, X,Y,Z [default: the centre of the scene; in the room, the room's view "
+            "direction from the eye]",
             [o](const std::string& text, const std::string& flag) {
                 const auto values = ParseList<3>(text, flag);
                 o->target = MMPoint3d<double>{values[0], values[1], values[2]};

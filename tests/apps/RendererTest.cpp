@@ -5,6 +5,7 @@
 #include "apps/InputError.h"
 #include "apps/Overlay.h"
 #include "apps/PrimitiveBuilder.h"
+#include "apps/RoomScene.h"
 
 #include "host/base/MMaterial.h"
 #include "host/base/MUnit.h"
@@ -283,6 +284,29 @@ TEST(RendererTest, EyeOnTheTargetIsRejected) {
     options.target.reset();
     options.eye = scene.GetBounds().Centre();
     EXPECT_THROW(FrameRenderer(scene, options), InputError);
+}
+
+// Inside the room the scene's centre lies up in the sky beyond the window, so an eye given alone
+// must keep the room's own view direction, the same picture as with that target spelled out.
+TEST(RendererTest, AnEyeMovedThroughTheRoomKeepsTheRoomsViewDirection) {
+    Scene scene = RoomScene::Make();
+    for (const Projection projection : {Projection::eNone, Projection::eFisheye}) {
+        const bool corner = projection == Projection::eNone;
+        const MMPoint3d<double> from = corner ? RoomScene::CORNER_EYE : RoomScene::EYE;
+        const MMPoint3d<double> to = corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET;
+        Options options = SmallOptions();
+        options.scene = SceneKind::eRoom;
+        options.projection = projection;
+        options.eye = MMPoint3d<double>{1000.0, -500.0, 1200.0};
+        FrameRenderer alone(scene, options);
+        alone.Render(0);
+        options.target = MMPoint3d<double>{options.eye->x + (to.x - from.x), options.eye->y + (to.y - from.y),
+                                           options.eye->z + (to.z - from.z)};
+        FrameRenderer spelled(scene, options);
+        spelled.Render(0);
+        EXPECT_EQ(std::memcmp(alone.GetPixels(), spelled.GetPixels(), size_t(WIDTH) * HEIGHT * 4), 0)
+            << (corner ? "linear" : "fisheye");
+    }
 }
 
 // Two transparent spheres about the eye, seen from inside with a 300 degree fisheye. The outer one
