@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -161,20 +162,27 @@ Camera MakeBaseCamera(const Scene& scene, const Options& options) {
     // The room is seen from inside, from its own viewpoint, unless told otherwise.
     const bool room = options.meshes.empty() && options.scene == SceneKind::eRoom;
     const bool corner = options.projection == Projection::eNone;
-    const Vector room_eye = corner ? RoomScene::CORNER_EYE : RoomScene::EYE;
-    Vector room_target = corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET;
-    if (room && options.eye) {
+    // What the options and the room give is in model units; the scene may lie offset from them.
+    const Vector& offset = scene.GetWorldOffset();
+    const auto to_world = [&](const Vector& model) {
+        return Vector{model.x - offset.x, model.y - offset.y, model.z - offset.z};
+    };
+    const Vector room_eye = to_world(corner ? RoomScene::CORNER_EYE : RoomScene::EYE);
+    Vector room_target = to_world(corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET);
+    const std::optional<Vector> given_eye =
+        options.eye ? std::optional(to_world(*options.eye)) : std::nullopt;
+    if (room && given_eye) {
         // The scene's centre lies high among the sky outside the window: an eye moved through the
         // room keeps the room's own view direction instead, as someone walking through it would.
-        room_target = {options.eye->x + (room_target.x - room_eye.x),
-                       options.eye->y + (room_target.y - room_eye.y),
-                       options.eye->z + (room_target.z - room_eye.z)};
+        room_target = {given_eye->x + (room_target.x - room_eye.x),
+                       given_eye->y + (room_target.y - room_eye.y),
+                       given_eye->z + (room_target.z - room_eye.z)};
     }
-    const Vector target = options.target ? *options.target : room ? room_target : centre;
+    const Vector target = options.target ? to_world(*options.target) : room ? room_target : centre;
     const double linear_fov = options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0;
-    const Vector eye = options.eye ? *options.eye
-                       : room      ? room_eye
-                                   : FrameEye(bounds, target, options, linear_fov);
+    const Vector eye = given_eye ? *given_eye
+                       : room    ? room_eye
+                                 : FrameEye(bounds, target, options, linear_fov);
     // An eye on the target has no view direction: nothing could be drawn.
     if (!(Distance(eye, target) > 1e-9 * std::max(1.0, bounds.Radius())))
         throw InputError(options.target ? "--eye: the eye is at the target; the view has no direction"
@@ -316,8 +324,12 @@ FrameStats FrameRenderer::Render(int index) {
                              : IVTransparencyCache::eSortDirectionDepth);
     mp_transform = std::move(transform);
     if (mo_options.clip) {
+        // The plane is given in model units: A x + B y + C z + D with x = world x + offset x.
         const auto& plane = *mo_options.clip;
-        mp_device->SetClippingPlane(0, float(plane[0]), float(plane[1]), float(plane[2]), float(plane[3]));
+        const MMPoint3d<double>& offset = mo_scene.GetWorldOffset();
+        const double constant =
+            plane[3] + ((plane[0] * offset.x + plane[1] * offset.y) + plane[2] * offset.z);
+        mp_device->SetClippingPlane(0, float(plane[0]), float(plane[1]), float(plane[2]), float(constant));
         mp_device->EnableClippingPlane(0, true);
     }
     mo_surface.Clear(BACKGROUND);

@@ -4,7 +4,9 @@
 
 #include "host/render/soft/IVTextureSoft.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <type_traits>
 
 namespace {
@@ -140,6 +142,38 @@ SceneObject& Scene::_AddMesh(const StlMesh& data, StlMesh* release, const std::s
     }
     mv_objects.push_back(std::move(object));
     return mv_objects.back();
+}
+
+void Scene::Recentre() {
+    const Bounds bounds = GetBounds();
+    if (bounds.IsEmpty())
+        return;
+    int exponent = 0;
+    std::frexp(std::max(bounds.Radius(), std::numeric_limits<double>::min()), &exponent);
+    const double grid = std::ldexp(1.0, exponent); // the radius, rounded up to a power of two
+    const MMPoint3d<double> centre = bounds.Centre();
+    const MMPoint3d<double> offset{grid * std::nearbyint(centre.x / grid),
+                                   grid * std::nearbyint(centre.y / grid),
+                                   grid * std::nearbyint(centre.z / grid)};
+    if (offset.x == 0.0 && offset.y == 0.0 && offset.z == 0.0)
+        return;
+    const auto moved = [&](const MMPoint3d<double>& point) {
+        return MMPoint3d<double>{point.x - offset.x, point.y - offset.y, point.z - offset.z};
+    };
+    for (SceneObject& object : mv_objects) {
+        // Still exact in float for the matrices; the mesh moves by at most half a float step of a
+        // coordinate that is now small.
+        const MMPoint3d<double> origin = moved(object.origin);
+        object.origin = {double(float(origin.x)), double(float(origin.y)), double(float(origin.z))};
+        if (!object.bounds.IsEmpty()) {
+            object.bounds.minimum = moved(object.bounds.minimum);
+            object.bounds.maximum = moved(object.bounds.maximum);
+        }
+        if (object.texture_plane)
+            object.texture_plane->corner = moved(object.texture_plane->corner);
+    }
+    mo_world_offset = {mo_world_offset.x + offset.x, mo_world_offset.y + offset.y,
+                       mo_world_offset.z + offset.z};
 }
 
 Bounds Scene::GetBounds() const {

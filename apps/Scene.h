@@ -1,7 +1,8 @@
 #pragma once
-// Scene: the meshes a frame draws, opaque and transparent, in model units. Built once (from mesh
-// files or by BuiltInScene) and then only read by FrameRenderer; objects never move, so the
-// transparency cache may keep its prepared triangles across frames.
+// Scene: the meshes a frame draws, opaque and transparent, in world coordinates: model units less
+// the world offset (zero unless Recentre moved the scene). Built once (from mesh files or by
+// BuiltInScene) and then only read by FrameRenderer; objects never move, so the transparency cache
+// may keep its prepared triangles across frames.
 #include "apps/SceneObject.h"
 #include "apps/StlMesh.h"
 
@@ -31,6 +32,16 @@ public:
     // Triangles the readers and the conversion to internal units left out, over all objects.
     uint64_t GetNumDegenerateTriangles() const;
 
+    // Moves the world to the scene when the scene lies far from the model's origin. The library's
+    // matrices and the device's points are single precision: a room in survey coordinates, 2,600 km
+    // out in metres, would reach it in steps of a quarter metre, and the bent edges of a panorama
+    // would fall apart. The offset is the scene's centre rounded to a power of two near its size,
+    // so a scene about the origin keeps an offset of zero and its pictures do not change. Call once,
+    // after the last AddMesh; coordinates given in model units (eye, target, clipping plane) are
+    // moved by GetWorldOffset() before they reach the library.
+    void Recentre();
+    const MMPoint3d<double>& GetWorldOffset() const { return mo_world_offset; }
+
     // The animation scale used when --animate is not given.
     double GetDefaultAnimationScale() const { return md_default_animation_scale; }
     void SetDefaultAnimationScale(double scale) { md_default_animation_scale = scale; }
@@ -41,5 +52,6 @@ private:
                           bool transparent, const std::function<double(double, double, double)>& wave);
 
     std::vector<SceneObject> mv_objects;
+    MMPoint3d<double> mo_world_offset{0.0, 0.0, 0.0}; // model units
     double md_default_animation_scale = 0.0;
 };

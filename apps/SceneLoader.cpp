@@ -43,6 +43,7 @@ Scene ReadScene(const Options& options) {
 
 Scene SceneLoader::Load(const Options& options, const std::string& program, std::ostream& errors) {
     Scene scene = ReadScene(options);
+    scene.Recentre();
     if (const uint64_t degenerate = scene.GetNumDegenerateTriangles(); degenerate > 0)
         errors << program << ": " << degenerate << " degenerate triangles left out (corners coincide)\n";
     return scene;

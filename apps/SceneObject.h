@@ -6,7 +6,8 @@
 // Each object keeps its points in internal units of its own: model coordinates less `origin`
 // (the centre of its bounding box), times `units_per_model` (a power of two picked for the mesh's
 // size). GetMeshToWorld gives the matrix that undoes this, for the library's mesh-to-world and
-// object-to-world transforms; world coordinates are model units.
+// object-to-world transforms; world coordinates are model units less the scene's world offset
+// (see Scene::Recentre), and so are `origin`, `bounds` and `texture_plane`.
 #include "apps/Bounds.h"
 #include "apps/TexturePlane.h"
 #include "host/mesh/MStlBase.h"

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -42,10 +43,12 @@ Scene MakeScene(double scale, const MMPoint3d<double>& offset) {
                   true);
     scene.AddMesh(Placed(Box({5, -10, -10}, {20, 5, 12}), scale, offset), "box",
                   MMaterial::MakeColour(40, 200, 60, 120), true);
+    scene.Recentre(); // as the loader does
     return scene;
 }
 
-std::vector<uint8_t> Render(double scale, const MMPoint3d<double>& offset, Projection projection) {
+std::vector<uint8_t> Render(double scale, const MMPoint3d<double>& offset, Projection projection,
+                            bool clipped = false) {
     Scene scene = MakeScene(scale, offset);
     Options options;
     options.width = 160;
@@ -53,6 +56,8 @@ std::vector<uint8_t> Render(double scale, const MMPoint3d<double>& offset, Proje
     options.projection = projection;
     options.eye = MMPoint3d<double>{25 * scale + offset.x, -45 * scale + offset.y, 20 * scale + offset.z};
     options.target = offset;
+    if (clipped) // through the sphere and the near box, in model units
+        options.clip = std::array<double, 4>{0.0, -1.0, 0.0, 5.0 * scale + offset.y};
     FrameRenderer renderer(scene, options);
     renderer.Render(0);
     return {renderer.GetPixels(), renderer.GetPixels() + 160 * 120 * 4};
@@ -121,6 +126,7 @@ TEST(SceneTest, FarFromTheOriginAndInOtherUnitsTheSceneLooksTheSame) {
         {"2e6 units away", 1.0, {2e6, -1.5e6, 3e5}},
         {"in metres", 1e-3, {0, 0, 0}},
         {"in metres, 2 km away", 1e-3, {2000, -1500, 300}},
+        {"in metres, in survey coordinates 2,600 km out", 1e-3, {2.6e6, 1.2e6, 450}},
         {"a thousand times larger", 1e3, {0, 0, 0}},
     };
     for (const Projection projection : {Projection::eNone, Projection::eFisheye}) {
@@ -133,8 +139,9 @@ TEST(SceneTest, FarFromTheOriginAndInOtherUnitsTheSceneLooksTheSame) {
             const std::vector<uint8_t> image = Render(placement.scale, placement.offset, projection);
             // Pixels whose colour is found nowhere within one pixel of the same place in the
             // reference: edges that rounding moves by a pixel do not count. (The device's world
-            // coordinates are floats: a scene must stay well above 2^-24 of its distance from the
-            // world origin.)
+            // coordinates are floats: without the scene's world offset, the survey placement
+            // would reach it in steps of a fifth of the sphere, and the fisheye's bent edges would
+            // fall apart.)
             auto close = [&](size_t pixel, int x, int y) {
                 if (x < 0 || y < 0 || x >= 160 || y >= 120)
                     return false;
@@ -156,5 +163,20 @@ TEST(SceneTest, FarFromTheOriginAndInOtherUnitsTheSceneLooksTheSame) {
             EXPECT_LE(different, 8) << placement.name << ", projection " << int(projection)
                                     << " (of 19200 pixels)";
         }
+    }
+}
+
+// Moved by whole multiples of a power of two above its size, a scene lands on the same world
+// coordinates as at the origin: the same bytes, also where a clipping plane given in model units
+// cuts it.
+TEST(SceneTest, MovedByMultiplesOfItsWorldGridTheSceneDrawsTheSameBytes) {
+    const MMPoint3d<double> far{3.0 * 1048576.0, -5.0 * 1048576.0, 262144.0};
+    for (const Projection projection : {Projection::eNone, Projection::eFisheye}) {
+        const std::vector<uint8_t> moved = Render(1.0, far, projection, true);
+        const std::vector<uint8_t> reference = Render(1.0, {0, 0, 0}, projection, true);
+        int different = 0;
+        for (size_t pixel = 0; pixel < reference.size(); pixel += 4)
+            different += std::memcmp(&moved[pixel], &reference[pixel], 4) != 0;
+        EXPECT_EQ(different, 0) << "pixels of 19200, projection " << int(projection);
     }
 }
