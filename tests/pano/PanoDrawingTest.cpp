@@ -61,26 +61,19 @@ TEST_F(PanoDrawing, RasterNormalFollowsTheSuppliedNormalsSideOfTheWinding) {
     }
 }
 
-TEST_F(PanoDrawing, FloatColourBecomesColourWordAndColourStateKeepingTheLowByte) {
-    const float colour[3] = {1.0f, 0.5f, 0.0f};
+// Float colours keep the low byte of each channel, without clamping; the device's colour goes
+// through the colour-word triangle too, an alpha-only one writing alpha 248.
+TEST_F(PanoDrawing, ColoursBecomeColourWordsAndColourStateKeepingTheLowByte) {
+    const float colour[3] = {1.0f, 0.5f, 0.0f}, unclamped[3] = {-0.5f, 2.0f, 1e30f}; // -127, 510, huge
     device.DrawTriangle(A, B, C, UP, colour);
-    ASSERT_EQ(device.words.size(), 1u);
-    EXPECT_EQ(device.words[0], 0x00007FFFul);
-    // Red, its quarter, green, its quarter, blue, its quarter, alpha.
-    EXPECT_EQ(Only().colour.Values(), (std::array<uint32_t, 7>{255, 63, 127, 31, 0, 0, 0}));
-
-    const float unclamped[3] = {-0.5f, 2.0f, 1e30f}; // -127 -> 0x81, 510 -> 0xFE, huge -> 0
     device.DrawTriangle(A, B, C, UP, unclamped);
-    ASSERT_EQ(device.words.size(), 2u);
-    EXPECT_EQ(device.words[1], 0x0000FE81ul) << "the low byte, without clamping";
-}
-
-TEST_F(PanoDrawing, AlphaOnlyColourWordWritesAlpha248) {
     device.SetCurrentColour(0xFF000000u);
     device.DrawTriangle(A, B, C, UP);
-    ASSERT_EQ(device.words.size(), 1u);
-    EXPECT_EQ(device.words[0], 0xFF000000ul) << "the device colour goes through the colour-word triangle";
-    EXPECT_EQ(Only().colour.Values(), (std::array<uint32_t, 7>{0, 0, 0, 0, 0, 0, 248}));
+    EXPECT_EQ(device.words, (std::vector<unsigned long>{0x00007FFFul, 0x0000FE81ul, 0xFF000000ul}));
+    ASSERT_EQ(recorder.primitives.size(), 3u);
+    // Red, its quarter, green, its quarter, blue, its quarter, alpha.
+    EXPECT_EQ(recorder.primitives[0].colour.Values(), (std::array<uint32_t, 7>{255, 63, 127, 31, 0, 0, 0}));
+    EXPECT_EQ(recorder.primitives[2].colour.Values(), (std::array<uint32_t, 7>{0, 0, 0, 0, 0, 0, 248}));
 }
 
 TEST_F(PanoDrawing, PointsGoThroughTheTransformWithTheirModesAndAnEmptyListDrawsNothing) {
@@ -90,11 +83,8 @@ TEST_F(PanoDrawing, PointsGoThroughTheTransformWithTheirModesAndAnEmptyListDraws
     const float list[6] = {0, 3, 1, 4, 0, 2};
     device.DrawPoints(list, 2);
     ASSERT_EQ(recorder.primitives.size(), 3u);
-    const int modes[3] = {recorder.primitives[0].mode, recorder.primitives[1].mode,
-                          recorder.primitives[2].mode};
-    EXPECT_EQ(modes[0], 0);
-    EXPECT_EQ(modes[1], 3);
-    EXPECT_EQ(modes[2], 3);
+    const auto& drawn = recorder.primitives;
+    EXPECT_EQ((std::array{drawn[0].mode, drawn[1].mode, drawn[2].mode}), (std::array{0, 3, 3}));
     EXPECT_EQ(recorder.primitives[0].points[0], (Point{float(2 * std::atan(0.5)), 0, 0}));
     EXPECT_EQ(recorder.primitives[2].points[0], (Point{float(2 * std::atan(2.0)), 0, 2}));
     device.DrawPoints(nullptr, 0);
