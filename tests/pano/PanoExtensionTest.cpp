@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numeric>
 
@@ -19,6 +19,8 @@ namespace {
 // Eye space to raster: x' = 100 x / z + 50, y' = -100 y / z + 40, depth 100 / z, w = z.
 constexpr float PERSPECTIVE[16] = {100, 0, 50, 0, 0, -100, 40, 0, 0, 0, 0, 100, 0, 0, 1, 0};
 constexpr float TOWARD_EYE[3] = {0, 0, -1};
+// 2 x 2 texels: red, green, blue, white.
+constexpr uint8_t TEXELS[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
 
 // A jump of 300 in x where x changes sign: the seam of a panorama in miniature.
 class SeamTransform : public RecordingPointTransform {
@@ -45,10 +47,12 @@ protected:
     PanoTestDevice device;
 };
 
-bool SameBits(const std::array<float, 3>& p, const std::array<float, 3>& q) {
-    return std::equal(p.begin(), p.end(), q.begin(), [](float x, float y) {
-        return std::bit_cast<uint32_t>(x) == std::bit_cast<uint32_t>(y);
-    });
+// Exactly the same floats (-0 apart from 0); a failure shows both points.
+::testing::AssertionResult SameBits(const std::array<float, 3>& p, const std::array<float, 3>& q) {
+    if (std::memcmp(p.data(), q.data(), sizeof p) == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << ::testing::PrintToString(p) << " against " << ::testing::PrintToString(q);
 }
 
 } // namespace
@@ -179,21 +183,16 @@ TEST_F(PanoExtensions, SubdivisionFollowsTheTransformAndKeepsTheSide) {
     // One normal for the whole source triangle: pieces lit by their own bent corners would
     // break a flat face into facets of different tones.
     for (const auto& piece : pieces) {
-        EXPECT_TRUE(SameBits(piece.normal, pieces.front().normal))
-            << "piece normal (" << piece.normal[0] << ", " << piece.normal[1] << ", " << piece.normal[2]
-            << ") differs from the first piece's (" << pieces.front().normal[0] << ", "
-            << pieces.front().normal[1] << ", " << pieces.front().normal[2] << ")";
+        EXPECT_TRUE(SameBits(piece.normal, pieces.front().normal)) << "against the first piece's";
         EXPECT_GT(piece.normal[2] * whole[0].normal[2], 0.0f)
-            << "every piece faces the supplied normal's side: " << piece.normal[2] << " against "
-            << whole[0].normal[2];
+            << "every piece faces the supplied normal's side";
     }
     for (int k = 0; k < 3; ++k)
-        EXPECT_TRUE(SameBits(whole[0].points[k], pieces.front().points[k]) ||
-                    std::any_of(pieces.begin(), pieces.end(),
+        EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(),
                                 [&](const auto& piece) {
                                     return std::any_of(piece.points.begin(), piece.points.end(),
                                                        [&](const auto& point) {
-                                                           return SameBits(point, whole[0].points[k]);
+                                                           return bool(SameBits(point, whole[0].points[k]));
                                                        });
                                 }))
             << "corner " << k << " of the whole triangle is a corner of a piece";
@@ -222,8 +221,7 @@ TEST_F(PanoExtensions, LineAcrossADiscontinuityIsCutThereNotDrawnAcross) {
 
 TEST_F(PanoExtensions, TexturedTrianglesCarryTheirCoordinatesIntoEveryPiece) {
     IVTextureSoft texture;
-    const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    texture.SetImage(2, 2, texels, sizeof texels);
+    texture.SetImage(2, 2, TEXELS, sizeof TEXELS);
     ASSERT_TRUE(device.SetTexture(&texture));
     const float a[3] = {-2, -2, 3}, b[3] = {2, -2, 3}, c[3] = {0, 2, 5};
     const float ta[2] = {0, 0}, tb[2] = {1, 0}, tc[2] = {0.5f, 1};
@@ -296,9 +294,7 @@ TEST_F(PanoExtensions, ReusedProjectionsGiveTheSameBitsAndFollowMatrixAndTransfo
     for (size_t k = 0; k < literal.size(); ++k)
         for (int corner = 0; corner < 3; ++corner)
             ASSERT_TRUE(SameBits(reused[k].points[corner], literal[k].points[corner]))
-                << "piece " << k << " corner " << corner << ": " << reused[k].points[corner][0] << ", "
-                << reused[k].points[corner][1] << " against " << literal[k].points[corner][0] << ", "
-                << literal[k].points[corner][1];
+                << "piece " << k << " corner " << corner;
     const size_t transformed = fisheye.received.size() + other.received.size() - computed;
     EXPECT_LT(transformed * 2, computed)
         << "points sent through the transforms: " << transformed << " with reuse, " << computed << " without";
@@ -316,11 +312,7 @@ TEST_F(PanoExtensions, ACornerInTheEyePlaneBecomesTheHostsDirectionOnBothPaths) 
     ASSERT_EQ(literal.size(), 1u);
     ASSERT_EQ(extended.size(), 1u);
     for (int corner = 0; corner < 3; ++corner)
-        EXPECT_TRUE(SameBits(extended[0].points[corner], literal[0].points[corner]))
-            << "corner " << corner << ": " << extended[0].points[corner][0] << ", "
-            << extended[0].points[corner][1] << ", " << extended[0].points[corner][2] << " against "
-            << literal[0].points[corner][0] << ", " << literal[0].points[corner][1] << ", "
-            << literal[0].points[corner][2];
+        EXPECT_TRUE(SameBits(extended[0].points[corner], literal[0].points[corner])) << "corner " << corner;
 }
 
 TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadCount) {
@@ -330,10 +322,9 @@ TEST(PanoVertexThreads, HeldTrianglesGiveTheSameBytesCountsAndReadsForAnyThreadC
     // before it interleaved: colours, lines, points, textured triangles, a matrix, a transform and
     // a plane change, the z-buffer switch and surface reads.
     IVTextureSoft texture;
-    const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    texture.SetImage(2, 2, texels, sizeof texels);
+    texture.SetImage(2, 2, TEXELS, sizeof TEXELS);
     IVTextureSoft other_texture;
-    other_texture.SetImage(1, 1, texels + 4, 4);
+    other_texture.SetImage(1, 1, TEXELS + 4, 4);
     FisheyePointTransform fisheye(0, 0, 1), other(0.3, -0.2, 2);
     fisheye.recording = other.recording = false;
     const float moved[16] = {1, 0, 0, 0.3f, 0, 1, 0, -0.2f, 0, 0, 1, 0.5f, 0, 0, 0, 1};
