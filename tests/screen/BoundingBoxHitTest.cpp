@@ -56,41 +56,34 @@ TEST(GizmoHitGeometry, ReachLimitIsStrictAndStrokesMayBeVerticalHorizontalOrEmpt
     EXPECT_FALSE(OnStroke({-8, -8}, {-10, 10}, 8.0003)); // in the box, too far from the line
 }
 
-TEST(GizmoHitTest, StrokeSampleReportsTheThirdAxis) {
+// What WhereIsTheMouse reports at `at`: the place, the corner and the axis, from corner 99 and the
+// axis along y (an outside place keeps the axis it is given).
+std::tuple<Box::EMouseType, unsigned int, Box::EAxis> Hit(const Box& box, CPoint at) {
+    Box::EAxis axis = Box::eAxisAlongY;
+    unsigned int point = 99;
+    const Box::EMouseType where = box.WhereIsTheMouse(axis, point, at);
+    return {where, point, axis};
+}
+
+TEST(GizmoHitTest, StrokesReportTheThirdAxisAndTheReachLimitStillTheNearestCorner) {
     StrokeSample sample;
     ASSERT_EQ(sample.box.GetVerticesOnScreen()[0], CPoint(300, 300));
     ASSERT_EQ(sample.box.mn_min_z_vertex, 0);
-    Box::EAxis axis = Box::eAxisAlongZ;
-    unsigned int point = 99;
-    EXPECT_EQ(sample.box.WhereIsTheMouse(axis, point, CPoint(305, 294)), Box::eMouseHandle);
-    EXPECT_EQ(point, 0u);
-    EXPECT_EQ(axis, Box::eAxisAlongX); // the axis of the (2, -12) stroke
+    // Beside the (2, -12) stroke, and along it: sector 1, between the strokes along y and along x.
+    EXPECT_EQ(Hit(sample.box, CPoint(305, 294)), std::tuple(Box::eMouseHandle, 0u, Box::eAxisAlongX));
+    EXPECT_EQ(Hit(sample.box, CPoint(301, 306)), std::tuple(Box::eMouseHandle, 0u, Box::eAxisAlongZ));
 
-    // Along the (2, -12) stroke itself: sector 1, between the strokes along y and along x.
-    EXPECT_EQ(sample.box.WhereIsTheMouse(axis, point, CPoint(301, 306)), Box::eMouseHandle);
-    EXPECT_EQ(axis, Box::eAxisAlongZ);
-}
-
-TEST(GizmoHitTest, ReachLimitStillReportsTheNearestCorner) {
     // Strokes (12, 10), (10, 10) and (2, 12) at 10 percent, the corners at least 100 pixels apart.
     GizmoScene scene({20, 120}, {-100, -100}, {120, -100}, {300, 300}, {1, 1, 1, 0});
     Box box(false);
     ASSERT_TRUE(box.Build(&scene.object, &scene.window));
     ASSERT_EQ(box.GetHandleSizeForLine(0), CSize(12, 10));
     ASSERT_EQ(box.mn_longest_handle_axis, 0);
-    Box::EAxis axis = Box::eAxisAlongY;
-    unsigned int point = 99;
-    EXPECT_EQ(box.WhereIsTheMouse(axis, point, CPoint(280, 318)), Box::eMouseOutside); // squared distance 724
-    EXPECT_EQ(point, 0u);
-    EXPECT_EQ(axis, Box::eAxisAlongY);
-
-    // Within reach, in the sector between the strokes along y and along x, but on neither.
-    point = 99;
-    EXPECT_EQ(box.WhereIsTheMouse(axis, point, CPoint(292, 308)), Box::eMouseOutside);
-    EXPECT_EQ(point, 0u);
-    EXPECT_EQ(axis, Box::eAxisAlongY);
-    EXPECT_EQ(box.WhereIsTheMouse(axis, point, CPoint(290, 290)), Box::eMouseHandle); // on the stroke along y
-    EXPECT_EQ(axis, Box::eAxisAlongX);
+    // At squared distance 724, and within reach between the strokes along y and x but on neither.
+    EXPECT_EQ(Hit(box, CPoint(280, 318)), std::tuple(Box::eMouseOutside, 0u, Box::eAxisAlongY));
+    EXPECT_EQ(Hit(box, CPoint(292, 308)), std::tuple(Box::eMouseOutside, 0u, Box::eAxisAlongY));
+    EXPECT_EQ(Hit(box, CPoint(290, 290)),
+              std::tuple(Box::eMouseHandle, 0u, Box::eAxisAlongX)); // on y's stroke
 }
 
 TEST(GizmoHitTest, CentreRadiusWidensOnlyForLargeBoxes) {
@@ -99,15 +92,11 @@ TEST(GizmoHitTest, CentreRadiusWidensOnlyForLargeBoxes) {
         Box box(true);
         ASSERT_TRUE(box.Build(&scene.object, &scene.window));
         const CPoint centre = box.GetCenterOnScreen();
-        Box::EAxis axis = Box::eAxisAlongZ;
-        unsigned int point = 99;
-        EXPECT_EQ(box.WhereIsTheMouse(axis, point, centre), Box::eMouseCenter);
-        EXPECT_EQ(point, 8u);
-        EXPECT_EQ(box.WhereIsTheMouse(axis, point, CPoint(centre.x + radius, centre.y)), Box::eMouseCenter)
-            << "side " << side;
-        point = 99;
-        box.WhereIsTheMouse(axis, point, CPoint(centre.x, centre.y - radius - 1));
-        EXPECT_NE(point, 8u) << "side " << side;
+        for (const CPoint at : {centre, CPoint(centre.x + radius, centre.y)}) {
+            EXPECT_EQ(std::get<0>(Hit(box, at)), Box::eMouseCenter) << "side " << side;
+            EXPECT_EQ(std::get<1>(Hit(box, at)), 8u) << "side " << side;
+        }
+        EXPECT_NE(std::get<1>(Hit(box, CPoint(centre.x, centre.y - radius - 1))), 8u) << "side " << side;
     }
 }
 
