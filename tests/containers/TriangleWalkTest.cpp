@@ -41,21 +41,17 @@ private:
     int mn_next = 0;
 };
 
-TEST(TriangleWalk, NullRootAndEmptyTreesYieldNothing) {
+TEST(TriangleWalk,
+     VisitsSurfacesBeforeChildrenAndSubtreesBeforeSiblingsToTheStartingFeatureAndNothingInEmptyTrees) {
     TreeBuilder tree;
     EXPECT_TRUE(tree.Walk(nullptr).empty());
     EXPECT_TRUE(IVStlTriangleIterator::Begin(nullptr) == IVStlTriangleIterator::End(nullptr));
-
     MStlFeature* root = tree.mesh.CreateRootFeature();
     EXPECT_TRUE(tree.Walk(root).empty());
     tree.mesh.AddSurface(tree.mesh.AddFeature(root)); // an empty surface in an empty child
     tree.mesh.AddFeature(root);
-    EXPECT_TRUE(tree.Walk(root).empty());
-}
+    EXPECT_TRUE(tree.Walk(root).empty()) << "a tree without triangles";
 
-TEST(TriangleWalk, VisitsSurfacesBeforeChildrenAndWholeSubtreesBeforeSiblingsEndingAtTheStartingFeature) {
-    TreeBuilder tree;
-    MStlFeature* root = tree.mesh.CreateRootFeature();
     tree.Surface(root, 1);
     tree.Surface(root, 0); // empty surfaces and features without surfaces are passed over
     MStlFeature* first = tree.mesh.AddFeature(root);
