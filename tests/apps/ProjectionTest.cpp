@@ -18,7 +18,6 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
-#include <string>
 #include <vector>
 
 namespace {
@@ -100,19 +99,11 @@ TEST(ProjectionTest, TransformPointsGivesTheFloatsOfOnePointAtATimeForAnyCountAn
         points.push_back({float(scale * (2.0 * next() - 1.0)), float(-100.0 + scale * (2.0 * next() - 1.0)),
                           float(scale * (2.0 * next() - 1.0))});
     }
-    const float inf = INFINITY, nan = NAN;
-    for (const std::array<float, 3>& special :
-         std::initializer_list<std::array<float, 3>>{{0, -100, 0},
-                                                     {0, -50, 0},
-                                                     {0, -150, 0},
-                                                     {0, -100, 7},
-                                                     {0, -100, -7},
-                                                     {1e-14f, -100, 7},
-                                                     {1e-14f, -100, -7},
-                                                     {inf, 0, 0},
-                                                     {nan, 1, 2},
-                                                     {1e30f, -1e30f, 1e30f},
-                                                     {-0.0f, -100, -0.0f}}) {
+    const std::array<float, 3> specials[] = {{0, -100, 0},           {0, -50, 0},         {0, -150, 0},
+                                             {0, -100, 7},           {0, -100, -7},       {1e-14f, -100, 7},
+                                             {1e-14f, -100, -7},     {INFINITY, 0, 0},    {NAN, 1, 2},
+                                             {1e30f, -1e30f, 1e30f}, {-0.0f, -100, -0.0f}};
+    for (const std::array<float, 3>& special : specials) {
         points.insert(points.begin() + 2 * int(points.size() / 4), special);
         points.push_back(special);
     }
@@ -133,36 +124,36 @@ TEST(ProjectionTest, TransformPointsGivesTheFloatsOfOnePointAtATimeForAnyCountAn
             }
 }
 
-TEST(ProjectionTest, FisheyeRadiusGrowsLinearlyWithTheAngleAndEquirectAndCylindricalFollowTheirEquations) {
-    auto fisheye = std::make_shared<FisheyeTransform>(Viewer(), 180.0);
-    const MMPoint3d<double> ahead = OnImage(fisheye, Seen(0, 0, 30));
-    EXPECT_NEAR(ahead.x, 100.0, 1e-9);
-    EXPECT_NEAR(ahead.y, 50.0, 1e-9);
-    EXPECT_NEAR(OnImage(fisheye, Seen(45, 0, 30)).x, 150.0, 1e-9);
-    EXPECT_NEAR(OnImage(fisheye, Seen(0, 30, 30)).y, 50.0 - 100.0 / 3.0, 1e-9);
-    // Straight to the side lies on the rim of a 180-degree fisheye, even slightly behind the eye.
-    EXPECT_NEAR(OnImage(fisheye, Seen(90, 0, 30)).x, 200.0, 1e-9);
-    EXPECT_NEAR(OnImage(fisheye, Seen(-120, 0, 30)).x, 100.0 - 100.0 * 120.0 / 90.0, 1e-9);
-    // The equirectangular image spreads longitude and latitude evenly.
-    auto equirect = std::make_shared<EquirectTransform>(Viewer(), 360.0);
-    EXPECT_NEAR(OnImage(equirect, Seen(90, 0, 20)).x, 150.0, 1e-9);
-    EXPECT_NEAR(OnImage(equirect, Seen(-170, 0, 20)).x, 100.0 - 100.0 * 170.0 / 180.0, 1e-9);
-    const MMPoint3d<double> raised = OnImage(equirect, Seen(30, 45, 20));
-    EXPECT_NEAR(raised.x, 100.0 + 100.0 * 30.0 / 180.0, 1e-9);
-    EXPECT_NEAR(raised.y, 50.0 - 25.0, 1e-9);
-    // The cylindrical keeps longitude linear and height as the tangent of the latitude.
-    auto cylindrical = std::make_shared<CylindricalTransform>(Viewer(), 180.0);
-    const MMPoint3d<double> point = OnImage(cylindrical, Seen(45, 45, 20));
-    EXPECT_NEAR(point.x, 150.0, 1e-9);
-    EXPECT_NEAR(point.y, 50.0 - 100.0 / (std::numbers::pi / 2.0), 1e-9);
-}
-
-TEST(ProjectionTest, DepthIsTheDistanceFromTheEyeAndInversesUndoTheTransforms) {
-    const std::shared_ptr<PanoramicTransform> transforms[] = {
-        std::make_shared<FisheyeTransform>(Viewer(), 200.0),
-        std::make_shared<CylindricalTransform>(Viewer(), 180.0),
-        std::make_shared<EquirectTransform>(Viewer(), 360.0)};
-    for (const auto& transform : transforms)
+TEST(ProjectionTest, ImagePositionsFollowEachEquationDepthIsTheDistanceAndInversesUndoTheTransforms) {
+    using Transform = std::shared_ptr<PanoramicTransform>;
+    const Transform fisheye = std::make_shared<FisheyeTransform>(Viewer(), 180.0);
+    const Transform wide = std::make_shared<FisheyeTransform>(Viewer(), 200.0);
+    const Transform equirect = std::make_shared<EquirectTransform>(Viewer(), 360.0);
+    const Transform cylindrical = std::make_shared<CylindricalTransform>(Viewer(), 180.0);
+    // The fisheye's radius grows linearly with the angle, to the rim of a 180-degree fisheye and
+    // beyond it behind the eye; the equirectangular image spreads longitude and latitude evenly;
+    // the cylindrical keeps longitude linear and height as the tangent of the latitude.
+    const struct {
+        Transform transform;
+        double right, up, distance, x, y;
+    } cases[] = {
+        {fisheye, 0, 0, 30, 100, 50},
+        {fisheye, 45, 0, 30, 150, 50},
+        {fisheye, 0, 30, 30, 100, 50 - 100.0 / 3.0},
+        {fisheye, 90, 0, 30, 200, 50},
+        {fisheye, -120, 0, 30, 100 - 100.0 * 120 / 90, 50},
+        {equirect, 90, 0, 20, 150, 50},
+        {equirect, -170, 0, 20, 100 - 100.0 * 170 / 180, 50},
+        {equirect, 30, 45, 20, 100 + 100.0 * 30 / 180, 25},
+        {cylindrical, 45, 45, 20, 150, 50 - 100 / (std::numbers::pi / 2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "at " << c.right << ", " << c.up);
+        const MMPoint3d<double> window = OnImage(c.transform, Seen(c.right, c.up, c.distance));
+        EXPECT_NEAR(window.x, c.x, 1e-9);
+        EXPECT_NEAR(window.y, c.y, 1e-9);
+    }
+    for (const Transform& transform : {wide, cylindrical, equirect})
         for (const auto& [right, up, distance] :
              {std::array<double, 3>{10, 5, 7}, {-80, -30, 55}, {150, 20, 12}, {0, -60, 3}}) {
             const MMPoint3d<double> world = Seen(right, up, distance);
