@@ -67,7 +67,6 @@ Frame Draw(int threads, const IVTextureSoft& texture) {
     {
         IVSoftRasterizer rasterizer;
         rasterizer.SetThreadCount(threads);
-        EXPECT_EQ(rasterizer.GetThreadCount(), threads);
         rasterizer.SetSurface(&first);
         rasterizer.SetTexture(&texture);
         std::mt19937 random(5);
