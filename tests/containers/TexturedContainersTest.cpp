@@ -143,7 +143,7 @@ protected:
     MMTransformMatrix identity;
 };
 
-TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunningDown) {
+TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunningDownScaledInDoublePrecision) {
     const auto log = Stream(identity, 1.0f, 1.0f, 2.0f, 4.0f, true);
 
     // Compact triangle 0, corner 0: point 4 at (1, 1, 9) in model units.
@@ -154,6 +154,14 @@ TEST_F(TexturedPlaneContainer, MapsLocalPositionsIntoTheTextureRangeWithVRunning
     EXPECT_EQ(Texel(log.vertices[0]), (std::array{0.0f, 1.0f}));
     EXPECT_EQ(Texel(log.vertices[1]), (std::array{1.0f, 1.0f}));
     EXPECT_EQ(Texel(log.vertices[2]), (std::array{0.0f, 0.0f}));
+
+    // Scaled in double precision, v flipped in single: point 4, local (1000, 1000), where
+    // 0.3f x 1000 / 3 rounds differently in single precision.
+    const auto scaled_log = Stream(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
+    ASSERT_EQ(scaled_log.vertices.size(), 9u);
+    const float scaled = static_cast<float>(static_cast<double>(0.3f) * 1000.0 / 3.0);
+    ASSERT_NE(scaled, 0.3f * 1000.0f / 3.0f);
+    EXPECT_EQ(Texel(scaled_log.vertices[3]), (std::array{scaled, 0.3f - scaled}));
 }
 
 TEST_F(TexturedPlaneContainer,
@@ -192,17 +200,6 @@ TEST_F(TexturedPlaneContainer, DividesByTheInternalUnitsOnlyWhenAsked) {
     log = Stream(identity, 1.0f, 1.0f, 1.0f, 1.0f, false);
     ASSERT_EQ(log.vertices.size(), 3u);
     EXPECT_EQ(Position(log.vertices[0]), (std::array{1500.0f, -1500.0f, 33554435.0f}));
-}
-
-TEST_F(TexturedPlaneContainer, ScalesInDoublePrecisionAndFlipsVInSinglePrecision) {
-    const auto log = Stream(identity, 0.3f, 0.3f, 3.0f, 3.0f, false);
-    ASSERT_EQ(log.vertices.size(), 9u);
-
-    // Point 4 at local (1000, 1000): 0.3f x 1000 / 3 rounds differently in single precision.
-    const float scaled = static_cast<float>(static_cast<double>(0.3f) * 1000.0 / 3.0);
-    ASSERT_NE(scaled, 0.3f * 1000.0f / 3.0f);
-    EXPECT_EQ(log.vertices[3].u, scaled);
-    EXPECT_EQ(log.vertices[3].v, 0.3f - scaled);
 }
 
 TEST_F(TexturedPlaneContainer,
