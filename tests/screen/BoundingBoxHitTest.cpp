@@ -69,7 +69,8 @@ TEST(GizmoHitTest, StrokesReportTheThirdAxisAndTheReachLimitStillTheNearestCorne
     StrokeSample sample;
     ASSERT_EQ(sample.box.GetVerticesOnScreen()[0], CPoint(300, 300));
     ASSERT_EQ(sample.box.mn_min_z_vertex, 0);
-    // Beside the (2, -12) stroke, and along it: sector 1, between the strokes along y and along x.
+    // Beside the corner, the axis of the (2, -12) stroke; along that stroke itself, in sector 1
+    // between the strokes along y and along x, the third axis.
     EXPECT_EQ(Hit(sample.box, CPoint(305, 294)), std::tuple(Box::eMouseHandle, 0u, Box::eAxisAlongX));
     EXPECT_EQ(Hit(sample.box, CPoint(301, 306)), std::tuple(Box::eMouseHandle, 0u, Box::eAxisAlongZ));
 
