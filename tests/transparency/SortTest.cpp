@@ -9,6 +9,7 @@
 #include <limits>
 #include <numeric>
 #include <random>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -192,7 +193,13 @@ std::vector<KeyCase> KeyCases() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(SizesRangesAndMixes, ClusteredKeys, ::testing::ValuesIn(KeyCases()));
+std::string KeyCaseName(const ::testing::TestParamInfo<KeyCase>& info) {
+    static const char* const MIXES[] = {"Plain", "Zeros", "Nan"};
+    return std::to_string(info.param.count) + "Keys" + std::to_string(info.param.bits) + "Bits" +
+           MIXES[int(info.param.mix)];
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesRangesAndMixes, ClusteredKeys, ::testing::ValuesIn(KeyCases()), KeyCaseName);
 
 // Two meshes of different colours above the two-thread size, with depths a few float steps apart
 // and a few equal, sorted with each key and 1, 2 and 3 threads, and again after a turn: the same
