@@ -163,14 +163,10 @@ Camera MakeBaseCamera(const Scene& scene, const Options& options) {
     const bool room = options.meshes.empty() && options.scene == SceneKind::eRoom;
     const bool corner = options.projection == Projection::eNone;
     // What the options and the room give is in model units; the scene may lie offset from them.
-    const Vector& offset = scene.GetWorldOffset();
-    const auto to_world = [&](const Vector& model) {
-        return Vector{model.x - offset.x, model.y - offset.y, model.z - offset.z};
-    };
-    const Vector room_eye = to_world(corner ? RoomScene::CORNER_EYE : RoomScene::EYE);
-    Vector room_target = to_world(corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET);
+    const Vector room_eye = scene.ToWorld(corner ? RoomScene::CORNER_EYE : RoomScene::EYE);
+    Vector room_target = scene.ToWorld(corner ? RoomScene::CORNER_TARGET : RoomScene::TARGET);
     const std::optional<Vector> given_eye =
-        options.eye ? std::optional(to_world(*options.eye)) : std::nullopt;
+        options.eye ? std::optional(scene.ToWorld(*options.eye)) : std::nullopt;
     if (room && given_eye) {
         // The scene's centre lies high among the sky outside the window: an eye moved through the
         // room keeps the room's own view direction instead, as someone walking through it would.
@@ -178,7 +174,7 @@ Camera MakeBaseCamera(const Scene& scene, const Options& options) {
                        given_eye->y + (room_target.y - room_eye.y),
                        given_eye->z + (room_target.z - room_eye.z)};
     }
-    const Vector target = options.target ? to_world(*options.target) : room ? room_target : centre;
+    const Vector target = options.target ? scene.ToWorld(*options.target) : room ? room_target : centre;
     const double linear_fov = options.projection == Projection::eNone ? options.GetFovDegrees() : 90.0;
     const Vector eye = given_eye ? *given_eye
                        : room    ? room_eye
@@ -324,12 +320,8 @@ FrameStats FrameRenderer::Render(int index) {
                              : IVTransparencyCache::eSortDirectionDepth);
     mp_transform = std::move(transform);
     if (mo_options.clip) {
-        // The plane is given in model units: A x + B y + C z + D with x = world x + offset x.
-        const auto& plane = *mo_options.clip;
-        const MMPoint3d<double>& offset = mo_scene.GetWorldOffset();
-        const double constant =
-            plane[3] + ((plane[0] * offset.x + plane[1] * offset.y) + plane[2] * offset.z);
-        mp_device->SetClippingPlane(0, float(plane[0]), float(plane[1]), float(plane[2]), float(constant));
+        const std::array<double, 4> plane = mo_scene.ToWorld(*mo_options.clip); // given in model units
+        mp_device->SetClippingPlane(0, float(plane[0]), float(plane[1]), float(plane[2]), float(plane[3]));
         mp_device->EnableClippingPlane(0, true);
     }
     mo_surface.Clear(BACKGROUND);

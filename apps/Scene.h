@@ -6,6 +6,7 @@
 #include "apps/SceneObject.h"
 #include "apps/StlMesh.h"
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -37,10 +38,20 @@ public:
     // out in metres, would reach it in steps of a quarter metre, and the bent edges of a panorama
     // would fall apart. The offset is the scene's centre rounded to a power of two near its size,
     // so a scene about the origin keeps an offset of zero and its pictures do not change. Call once,
-    // after the last AddMesh; coordinates given in model units (eye, target, clipping plane) are
-    // moved by GetWorldOffset() before they reach the library.
+    // after the last AddMesh; coordinates given in model units (eye, target, clipping plane) go
+    // through ToWorld before they reach the library.
     void Recentre();
     const MMPoint3d<double>& GetWorldOffset() const { return mo_world_offset; }
+    // A point in model units, in world coordinates.
+    MMPoint3d<double> ToWorld(const MMPoint3d<double>& model) const {
+        return {model.x - mo_world_offset.x, model.y - mo_world_offset.y, model.z - mo_world_offset.z};
+    }
+    // The plane A x + B y + C z + D = 0 in model units, in world coordinates (the same normal).
+    std::array<double, 4> ToWorld(const std::array<double, 4>& plane) const {
+        const MMPoint3d<double>& offset = mo_world_offset;
+        return {plane[0], plane[1], plane[2],
+                plane[3] + ((plane[0] * offset.x + plane[1] * offset.y) + plane[2] * offset.z)};
+    }
 
     // The animation scale used when --animate is not given.
     double GetDefaultAnimationScale() const { return md_default_animation_scale; }
