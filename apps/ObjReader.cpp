@@ -7,6 +7,7 @@
 #include <stb/stb_image.h>
 #include <tiny_obj_loader.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,9 @@
 #include <istream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
+#include <span>
 #include <streambuf>
 #include <string_view>
 
@@ -54,13 +58,43 @@ public:
         ByteStreamBuffer buffer(file->GetBytes());
         std::istream stream(&buffer);
         tinyobj::LoadMtl(names, materials, &stream, warning, error);
+        _FindDiffuse(file->GetBytes());
         return true;
     }
 
+    // Whether the material of this name had a Kd line: the loader reads a missing one as black.
+    bool HasDiffuse(const std::string& material) const { return mo_with_diffuse.contains(material); }
+
 private:
+    void _FindDiffuse(std::span<const uint8_t> bytes) {
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::string material;
+        for (size_t start = 0; start < text.size();) {
+            const size_t end = std::min(text.find('\n', start), text.size());
+            std::string_view line = text.substr(start, end - start);
+            start = end + 1;
+            line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+                line.remove_suffix(1);
+            if (line.starts_with("newmtl ") || line.starts_with("newmtl\t")) {
+                line.remove_prefix(7);
+                line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+                material = line;
+            } else if (line.starts_with("Kd ") || line.starts_with("Kd\t")) {
+                mo_with_diffuse.insert(material);
+            }
+        }
+    }
+
     std::filesystem::path mo_folder;
     std::string mo_obj;
+    std::set<std::string> mo_with_diffuse;
 };
+
+// A colour or opacity component from the library: clamped to 0..1, or `fallback` when not finite.
+float Unit(double value, float fallback) {
+    return std::isfinite(value) ? float(std::clamp(value, 0.0, 1.0)) : fallback;
+}
 
 StlMesh::Image ReadImage(const std::string& path, const std::string& what) {
     std::unique_ptr<FileBytes> file_holder;
@@ -95,8 +129,10 @@ StlMesh::Image ReadImage(const std::string& path, const std::string& what) {
 struct Group {
     std::vector<std::array<double, 3>> corners;
     std::vector<std::array<float, 6>> texture_coordinates;
-    std::string texture;  // image path, empty for the untextured group
+    std::string texture;  // image path, empty without one
     std::string material; // for messages
+    std::optional<std::array<float, 3>> diffuse;
+    float opacity = 1.0f;
 };
 
 // The loader reads a word that is no number as zero; such a line is refused here instead, with its
@@ -148,6 +184,7 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
     std::string warning, error;
+    MaterialLibraryReader library(std::filesystem::path(path).parent_path(), path);
     {
         const FileBytes file(path);
         if (file.GetBytes().empty())
@@ -155,7 +192,6 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
         CheckNumbers(file.GetBytes(), path);
         ByteStreamBuffer buffer(file.GetBytes());
         std::istream stream(&buffer);
-        MaterialLibraryReader library(std::filesystem::path(path).parent_path(), path);
         if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warning, &error, &stream, &library, true))
             throw InputError(path + ": " + FirstLine(error.empty() ? warning : error));
     }
@@ -163,16 +199,26 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
         throw InputError(path + ": " + FirstLine(warning.substr(warning.find("Face with invalid"))));
 
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    // Group 0 holds the untextured faces; textured materials get a group each, in material order.
+    // Group 0 holds the faces without a material of their own; every material with an image, a
+    // colour or an opacity below 1 gets a group, in material order.
     std::vector<Group> groups(1);
     std::map<int, size_t> group_of_material;
-    for (size_t material = 0; material < materials.size(); ++material)
-        if (!materials[material].diffuse_texname.empty()) {
-            group_of_material[int(material)] = groups.size();
-            Group& group = groups.emplace_back();
-            group.texture = (folder / materials[material].diffuse_texname).string();
-            group.material = materials[material].name;
-        }
+    for (size_t index = 0; index < materials.size(); ++index) {
+        const tinyobj::material_t& material = materials[index];
+        Group group;
+        group.material = material.name;
+        if (!material.diffuse_texname.empty())
+            group.texture = (folder / material.diffuse_texname).string();
+        else if (library.HasDiffuse(material.name) && std::isfinite(material.diffuse[0]) &&
+                 std::isfinite(material.diffuse[1]) && std::isfinite(material.diffuse[2]))
+            group.diffuse = {Unit(material.diffuse[0], 1.0f), Unit(material.diffuse[1], 1.0f),
+                             Unit(material.diffuse[2], 1.0f)};
+        group.opacity = Unit(material.dissolve, 1.0f);
+        if (group.texture.empty() && !group.diffuse && group.opacity == 1.0f)
+            continue;
+        group_of_material[int(index)] = groups.size();
+        groups.push_back(std::move(group));
+    }
     const size_t vertex_count = attributes.vertices.size() / 3;
     const size_t texcoord_count = attributes.texcoords.size() / 2;
     for (const tinyobj::shape_t& shape : shapes) {
@@ -198,7 +244,7 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
                     uv[3 + corner] = 1.0f - attributes.texcoords[2 * size_t(index.texcoord_index) + 1];
                 }
             }
-            if (&group != &groups[0])
+            if (!group.texture.empty())
                 group.texture_coordinates.push_back(uv);
         }
     }
@@ -218,6 +264,8 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
         if (!group.texture.empty())
             mesh.texture = ReadImage(group.texture, path + ": texture '" + group.texture + "' of material '" +
                                                         group.material + "'");
+        mesh.diffuse = group.diffuse;
+        mesh.opacity = group.opacity;
         meshes.push_back(std::move(mesh));
     }
     if (faces == 0)

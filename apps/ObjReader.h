@@ -2,9 +2,11 @@
 // ObjReader: reads a Wavefront OBJ file, its MTL material library and the PNG or JPEG images its
 // materials name as diffuse maps (map_Kd), through tinyobjloader and stb_image.
 //
-// The faces (polygons are triangulated) become one StlMesh per textured material, carrying that
-// material's image and its faces' texture coordinates, and one more for all other faces; each
-// mesh welds its points and leaves out degenerate triangles like the STL reader. Facet normals
+// The faces (polygons are triangulated) become one StlMesh per material that has an image, a
+// diffuse colour (Kd) or an opacity below 1 (d, or Tr), carrying those and, with an image, its
+// faces' texture coordinates; faces without such a material share one more mesh. Each mesh welds
+// its points and leaves out degenerate triangles like the STL reader. Colours and opacities are
+// clamped to 0..1; a value that is no finite number counts as not given. Facet normals
 // are computed from the corners (the file's vertex normals are not used). Paths in the OBJ are
 // relative to its folder.
 //

@@ -218,8 +218,8 @@ void Options::Register(CLI::App& app, Options& options) {
             "(0..100) from the midpoint of its projected ends is split; 0 = off [default: 0.5]",
             number(options.subdivide_pixels));
     AddText(app, "--alpha", "A",
-            "opacity of the model files' meshes, 0 < A <= 1; below 1 they are drawn transparent, "
-            "sorted back to front [default: 1]",
+            "opacity of the model files' meshes, 0 < A <= 1, times their material's (OBJ d); below 1 "
+            "they are drawn transparent, sorted back to front [default: 1]",
             number(options.alpha));
     AddText(app, "--animate", "SCALE",
             "displace points along their normals by SCALE model units (in a sequence, SCALE x cos(2 "

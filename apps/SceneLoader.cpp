@@ -14,7 +14,7 @@
 
 namespace {
 
-// Colours of the model files, in turn; their alpha byte comes from --alpha.
+// Colours of the model files, in turn, for meshes without a material colour of their own.
 constexpr uint32_t FILE_COLOURS[] = {
     MMaterial::MakeColour(170, 185, 205, 255), MMaterial::MakeColour(230, 140, 40, 255),
     MMaterial::MakeColour(80, 190, 110, 255),  MMaterial::MakeColour(200, 70, 70, 255),
@@ -25,15 +25,19 @@ Scene ReadScene(const Options& options) {
     if (options.meshes.empty())
         return options.scene == SceneKind::eRoom ? RoomScene::Make() : BuiltInScene::Make(MUnit::GetIE());
     Scene scene;
-    const bool transparent = options.alpha < 1.0;
-    const auto alpha = uint32_t(std::lround(options.alpha * 255.0));
+    const auto byte = [](double unit) { return uint8_t(std::lround(unit * 255.0)); };
     for (size_t i = 0; i < options.meshes.size(); ++i) {
-        const uint32_t colour =
-            (FILE_COLOURS[i % std::size(FILE_COLOURS)] & 0x00FFFFFFu) | (std::max(alpha, 1u) << 24);
         for (StlMesh& mesh : ModelReader().ReadFile(options.meshes[i])) {
-            const bool textured = !mesh.texture_coordinates.empty();
-            scene.AddMesh(std::move(mesh), options.meshes[i], textured ? colour | 0x00FFFFFFu : colour,
-                          transparent);
+            // An image shows in its own colours; a material's opacity and --alpha multiply.
+            uint32_t colour = FILE_COLOURS[i % std::size(FILE_COLOURS)];
+            if (!mesh.texture_coordinates.empty())
+                colour = 0xFFFFFFFFu;
+            else if (mesh.diffuse)
+                colour = MMaterial::MakeColour(byte((*mesh.diffuse)[0]), byte((*mesh.diffuse)[1]),
+                                               byte((*mesh.diffuse)[2]), 255);
+            const double opacity = options.alpha * double(mesh.opacity);
+            colour = (colour & 0x00FFFFFFu) | uint32_t(std::max<uint8_t>(byte(opacity), 1)) << 24;
+            scene.AddMesh(std::move(mesh), options.meshes[i], colour, opacity < 1.0);
         }
     }
     return scene;

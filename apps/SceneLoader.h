@@ -1,7 +1,8 @@
 #pragma once
 // SceneLoader: builds the scene a command line names, for every program that draws one: the model
-// files through ModelReader (one colour each, in turn, with --alpha as their opacity; a textured
-// mesh shows its image's own colours), or without files the built-in scene --scene chooses.
+// files through ModelReader (a mesh takes its material's colour, or else its file's colour in
+// turn; a textured mesh shows its image's own colours; the opacity is the material's times
+// --alpha, transparent below 1), or without files the built-in scene --scene chooses.
 // Triangles the readers left out are counted on `errors` as one line after the program's name.
 // Bad input throws InputError. Stateless.
 #include "apps/Options.h"

@@ -5,6 +5,7 @@
 // scale of internal units chosen for that mesh.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,4 +29,10 @@ struct StlMesh {
     // their v, with v = 0 at the image's top row; and the image they index.
     std::vector<std::array<float, 6>> texture_coordinates;
     Image texture;
+
+    // The material of an OBJ group: its diffuse colour (Kd, each 0..1) when the library gave one,
+    // and its opacity (d, or 1 - Tr), 1 when none. The program's own colour stands in for a
+    // missing diffuse colour.
+    std::optional<std::array<float, 3>> diffuse;
+    float opacity = 1.0f;
 };

@@ -4,6 +4,7 @@
 #include "apps/FrameRenderer.h"
 #include "apps/InputError.h"
 #include "apps/Scene.h"
+#include "apps/SceneLoader.h"
 
 #include "host/render/soft/IVTextureSoft.h"
 #include "tests/apps/StlTestFiles.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 
 using ::testing::HasSubstr;
 
@@ -51,11 +53,13 @@ protected:
 TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     const std::vector<StlMesh> meshes = ModelReader().ReadFile(mo_directory.Path("scene.obj"));
     ASSERT_EQ(meshes.size(), 2u);
-    const StlMesh& plain = meshes[0];
-    const StlMesh& textured = meshes[1];
+    const StlMesh& textured = meshes[0];
+    const StlMesh& plain = meshes[1];
     EXPECT_EQ(plain.triangles.size(), 1u);
     EXPECT_TRUE(plain.texture_coordinates.empty());
     EXPECT_TRUE(plain.texture.rgba.empty());
+    EXPECT_EQ(plain.diffuse, (std::array<float, 3>{0.8f, 0.2f, 0.2f}));
+    EXPECT_FALSE(textured.diffuse) << "an image shows in its own colours";
     ASSERT_EQ(textured.triangles.size(), 2u);
     EXPECT_EQ(textured.points.size(), 4u) << "the square's diagonal is welded";
     EXPECT_EQ(textured.texture.width, 4);
@@ -73,10 +77,10 @@ TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     Scene scene;
     for (const StlMesh& mesh : meshes)
         scene.AddMesh(mesh, "scene.obj", 0xFFFFFFFFu, false);
-    const SceneObject& object = scene.GetObjects()[1];
+    const SceneObject& object = scene.GetObjects()[0];
     ASSERT_TRUE(object.texture);
     EXPECT_EQ(object.texture->GetWidth(), 4);
-    EXPECT_FALSE(scene.GetObjects()[0].texture);
+    EXPECT_FALSE(scene.GetObjects()[1].texture);
 
     // Drawn through the textured container: the square, seen from above, covers the image's middle.
     Options options;
@@ -85,7 +89,7 @@ TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     options.eye = MMPoint3d<double>{1, 0.5, 3};
     options.target = MMPoint3d<double>{1, 0.5, 0};
     Scene square;
-    square.AddMesh(meshes[1], "square", 0xFFFFFFFFu, false);
+    square.AddMesh(meshes[0], "square", 0xFFFFFFFFu, false);
     FrameRenderer renderer(square, options);
     renderer.Render(0);
     // The texels of the top row show in their own colours, give or take the light.
@@ -108,10 +112,56 @@ TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     ASSERT_EQ(texture->GetTriangles().size(), 2u);
     MStlTextureCoordinates coordinates;
     ASSERT_TRUE(texture->GetCoordinates(texture->GetTriangles()[1], coordinates, true));
-    const auto& expected = meshes[1].texture_coordinates[1];
+    const auto& expected = meshes[0].texture_coordinates[1];
     EXPECT_EQ((std::array<float, 6>{coordinates.ma_u[0], coordinates.ma_u[1], coordinates.ma_u[2],
                                     coordinates.ma_v[0], coordinates.ma_v[1], coordinates.ma_v[2]}),
               expected);
+}
+
+// Each material's colour and opacity reach its mesh's colour word, multiplied by --alpha; faces
+// whose material gives neither share the file's own colour.
+TEST_F(ModelReaderTest, MaterialsColourAndOpacityTheirFacesThroughTheLoader) {
+    const struct {
+        const char* material; // the lines after "newmtl m"
+        double alpha;         // --alpha
+        uint32_t colour;      // the one mesh's colour word
+        bool transparent;
+    } cases[] = {
+        {"Kd 1 0.5 0\n", 1.0, 0xFF0080FFu, false},
+        {"Kd 1 0.5 0\nd 0.4\n", 1.0, 0x660080FFu, true},
+        {"Kd 1 0.5 0\nTr 0.25\n", 0.5, 0x600080FFu, true}, // 0.75 x 0.5
+        {"Kd 2 -1 0.2\n", 1.0, 0xFF3300FFu, false},        // clamped
+        {"Kd 0 0 0\n", 1.0, 0xFF000000u, false},           // black, when said
+        {"Ns 10\n", 1.0, 0xFFCDB9AAu, false},              // no Kd: the file's colour
+        {"d 0.5\n", 1.0, 0x80CDB9AAu, true},               // the file's colour, see-through
+        {"Ns 10\n", 0.2, 0x33CDB9AAu, true},
+    };
+    for (const auto& entry : cases) {
+        mo_directory.Write("m.mtl", std::string("newmtl m\n") + entry.material);
+        Options options;
+        options.meshes = {mo_directory.Write("m.obj", "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl m\n"
+                                                      "f 1 2 3\n")};
+        options.alpha = entry.alpha;
+        std::ostringstream errors;
+        const Scene scene = SceneLoader::Load(options, "test", errors);
+        ASSERT_EQ(scene.GetObjects().size(), 1u) << entry.material;
+        EXPECT_EQ(scene.GetObjects()[0].colour, entry.colour)
+            << entry.material << std::hex << " expected " << entry.colour << ", got "
+            << scene.GetObjects()[0].colour;
+        EXPECT_EQ(scene.GetObjects()[0].transparent, entry.transparent) << entry.material;
+    }
+
+    // Two materials and faces without one make three meshes, in material order after the plain ones.
+    mo_directory.Write("two.mtl", "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n");
+    const auto meshes = ModelReader().ReadFile(mo_directory.Write(
+        "two.obj", "mtllib two.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nusemtl blue\nf 1 2 4\n"
+                   "usemtl red\nf 1 3 4\nf 2 3 4\n"));
+    ASSERT_EQ(meshes.size(), 3u);
+    EXPECT_EQ(meshes[0].triangles.size(), 1u);
+    EXPECT_FALSE(meshes[0].diffuse);
+    EXPECT_EQ(meshes[1].triangles.size(), 2u);
+    EXPECT_EQ(meshes[1].diffuse, (std::array<float, 3>{1.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(meshes[2].diffuse, (std::array<float, 3>{0.0f, 0.0f, 1.0f}));
 }
 
 TEST_F(ModelReaderTest, ExtensionChoosesTheReaderInAnyCaseAndJpegTexturesAreDecoded) {
