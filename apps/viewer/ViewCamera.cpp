@@ -36,7 +36,7 @@ void ViewCamera::Pan(double right, double up) {
     const double azimuth = Radians(md_azimuth), elevation = Radians(md_elevation);
     const MMPoint3d<double> forward{-std::cos(elevation) * std::cos(azimuth),
                                     -std::cos(elevation) * std::sin(azimuth), -std::sin(elevation)};
-    const MMPoint3d<double> right_direction{std::sin(azimuth), -std::cos(azimuth), 0.0};
+    const MMPoint3d<double> right_direction{-std::sin(azimuth), std::cos(azimuth), 0.0};
     const MMPoint3d<double> up_direction{right_direction.y * forward.z - right_direction.z * forward.y,
                                          right_direction.z * forward.x - right_direction.x * forward.z,
                                          right_direction.x * forward.y - right_direction.y * forward.x};
@@ -48,6 +48,25 @@ void ViewCamera::Pan(double right, double up) {
 void ViewCamera::Dolly(double factor) {
     if (std::isfinite(factor) && factor > 0.0)
         md_distance = std::clamp(md_distance * factor, md_scene_radius * 1e-3, md_scene_radius * 1e3);
+}
+
+void ViewCamera::Look(double azimuth_degrees, double elevation_degrees) {
+    // The stored angles point from the target to the eye, that is against the view: turning the
+    // view to the left turns them the same way, looking up lowers them.
+    const MMPoint3d<double> eye = GetEye();
+    Orbit(azimuth_degrees, -elevation_degrees);
+    const double azimuth = Radians(md_azimuth), elevation = Radians(md_elevation);
+    mo_target = {eye.x - md_distance * std::cos(elevation) * std::cos(azimuth),
+                 eye.y - md_distance * std::cos(elevation) * std::sin(azimuth),
+                 eye.z - md_distance * std::sin(elevation)};
+}
+
+void ViewCamera::Walk(double forward, double right) {
+    const double azimuth = Radians(md_azimuth);
+    // Level forward is (-cos, -sin), against the stored angle; the image's right is that turned
+    // clockwise seen from above.
+    mo_target = {mo_target.x - forward * std::cos(azimuth) - right * std::sin(azimuth),
+                 mo_target.y - forward * std::sin(azimuth) + right * std::cos(azimuth), mo_target.z};
 }
 
 MMPoint3d<double> ViewCamera::GetEye() const {

@@ -1,7 +1,9 @@
 #pragma once
 // ViewCamera: the viewer's camera as a person moves it. The eye orbits a target (azimuth about the
 // vertical z axis, elevation above the horizontal plane, distance); panning moves eye and target
-// together in the image plane; zooming moves the eye along the view. MakeCamera turns it into the
+// together in the image plane; zooming moves the eye along the view. Inside a room one looks
+// around instead (the view turns about the eye, the target goes with it) and walks (eye and target
+// move together, level with the floor). MakeCamera turns it into the
 // Camera a frame is drawn with (FrameRenderer::RenderFrom) for an image size and projection.
 //
 // Degrees and model units. Value type; no threading concerns.
@@ -19,6 +21,14 @@ public:
     void Pan(double right, double up);
     // Multiplies the eye's distance from the target by `factor`, kept within sensible bounds.
     void Dolly(double factor);
+    // Turns the view about the eye: the eye stays where it is. Positive azimuth turns to the left
+    // (counter-clockwise seen from above), positive elevation looks up.
+    void Look(double azimuth_degrees, double elevation_degrees);
+    // Moves eye and target `forward` along the view's horizontal direction and `right` along the
+    // image's right, model units; the height stays.
+    void Walk(double forward, double right);
+    // A walking step: a twentieth of the scene's radius.
+    double GetStep() const { return md_scene_radius / 20.0; }
 
     Camera MakeCamera(int width, int height, Projection projection, double fov_degrees) const;
     MMPoint3d<double> GetEye() const;

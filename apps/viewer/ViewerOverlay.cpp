@@ -15,6 +15,7 @@ namespace {
 
 const wchar_t* const HELP_LINES[] = {
     L"Left drag: orbit about the target    Right drag: pan    Wheel: zoom (field of view in panoramas)",
+    L"Middle drag: look around from the eye    Arrow keys: walk forward, back and sideways",
     L"Gizmo: drag a handle to move that face (scales the selection), the centre spot to move it",
     L"Click an object to select it, empty space to clear the selection",
     L"P  projection        [ ]  field of view      T  transparency sort key",

@@ -74,12 +74,14 @@ private:
 
 std::optional<ViewerState::Key> ViewerScript::KeyFromName(const std::string& name) {
     static const std::map<std::string, ViewerState::Key> KEYS = {
-        {"p", ViewerState::Key::eProjection}, {"[", ViewerState::Key::eFovDown},
-        {"]", ViewerState::Key::eFovUp},      {"t", ViewerState::Key::eSortKey},
-        {"k", ViewerState::Key::eSkipSort},   {"g", ViewerState::Key::eGizmo},
-        {"s", ViewerState::Key::eSave},       {"r", ViewerState::Key::eReset},
-        {"q", ViewerState::Key::eQuit},       {"escape", ViewerState::Key::eQuit},
-        {"f1", ViewerState::Key::eHelp}};
+        {"p", ViewerState::Key::eProjection},   {"[", ViewerState::Key::eFovDown},
+        {"]", ViewerState::Key::eFovUp},        {"t", ViewerState::Key::eSortKey},
+        {"k", ViewerState::Key::eSkipSort},     {"g", ViewerState::Key::eGizmo},
+        {"s", ViewerState::Key::eSave},         {"r", ViewerState::Key::eReset},
+        {"q", ViewerState::Key::eQuit},         {"escape", ViewerState::Key::eQuit},
+        {"f1", ViewerState::Key::eHelp},        {"up", ViewerState::Key::eWalkForward},
+        {"down", ViewerState::Key::eWalkBack},  {"left", ViewerState::Key::eWalkLeft},
+        {"right", ViewerState::Key::eWalkRight}};
     const auto found = KEYS.find(name);
     return found == KEYS.end() ? std::nullopt : std::optional(found->second);
 }
@@ -133,7 +135,8 @@ std::vector<ViewerScript::Event> ViewerScript::Parse(const std::string& text, co
             event.kind = Kind::eKey;
             const std::optional<ViewerState::Key> key = KeyFromName(reader.Word(0));
             if (!key)
-                reader.Fail("unknown key '" + reader.Word(0) + "' (p [ ] t k g s r q escape f1)");
+                reader.Fail("unknown key '" + reader.Word(0) +
+                            "' (p [ ] t k g s r q escape f1 up down left right)");
             event.key = *key;
         } else if (command == "resize") {
             reader.ExpectCount(2, 2);

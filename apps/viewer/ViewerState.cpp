@@ -200,7 +200,7 @@ void ViewerState::MouseDown(Button button, int x, int y) {
     mn_press_x = mn_last_x = x;
     mn_press_y = mn_last_y = y;
     if (button != Button::eLeft) {
-        me_drag = Drag::ePan;
+        me_drag = button == Button::eMiddle ? Drag::eLook : Drag::ePan;
         return;
     }
     me_drag = Drag::ePending;
@@ -253,6 +253,12 @@ void ViewerState::_ApplyDrag(int x, int y) {
     case Drag::ePan: {
         const double scale = _PixelsToWorld();
         mo_camera.Pan(-dx * scale, dy * scale);
+        break;
+    }
+    case Drag::eLook: {
+        // The scene follows the mouse: a drag across the window turns the view by its field of view.
+        const double degrees = md_fov / double(std::max(mn_width, 1));
+        mo_camera.Look(degrees * dx, degrees * dy);
         break;
     }
     case Drag::eFace:
@@ -380,6 +386,14 @@ void ViewerState::Press(Key key) {
         mb_help = !mb_help;
         mb_overlay_dirty = true;
         return;
+    case Key::eWalkForward:
+    case Key::eWalkBack:
+        mo_camera.Walk(key == Key::eWalkForward ? mo_camera.GetStep() : -mo_camera.GetStep(), 0.0);
+        break;
+    case Key::eWalkLeft:
+    case Key::eWalkRight:
+        mo_camera.Walk(0.0, key == Key::eWalkRight ? mo_camera.GetStep() : -mo_camera.GetStep());
+        break;
     }
     mo_renderer.SetView(me_projection, md_fov);
     _ViewChanged();

@@ -40,7 +40,11 @@ public:
         eSave,
         eReset,
         eQuit,
-        eHelp
+        eHelp,
+        eWalkForward,
+        eWalkBack,
+        eWalkLeft,
+        eWalkRight
     };
     enum class Cursor { eArrow, eMove, eResizeHorizontal, eResizeVertical, eResizeFalling, eResizeRising };
 
@@ -99,7 +103,7 @@ public:
     std::string Describe();
 
 private:
-    enum class Drag { eNone, ePending, eOrbit, ePan, eFace, eMove };
+    enum class Drag { eNone, ePending, eOrbit, ePan, eLook, eFace, eMove };
 
     void _ViewChanged();
     void _UpdateHover(int x, int y);

@@ -52,6 +52,14 @@ std::optional<ViewerState::Key> KeyOf(SDL_Keycode key) {
         return ViewerState::Key::eQuit;
     case SDLK_F1:
         return ViewerState::Key::eHelp;
+    case SDLK_UP:
+        return ViewerState::Key::eWalkForward;
+    case SDLK_DOWN:
+        return ViewerState::Key::eWalkBack;
+    case SDLK_LEFT:
+        return ViewerState::Key::eWalkLeft;
+    case SDLK_RIGHT:
+        return ViewerState::Key::eWalkRight;
     default:
         return std::nullopt;
     }

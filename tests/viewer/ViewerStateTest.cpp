@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <numbers>
 #include <sstream>
 
 namespace {
@@ -240,9 +241,58 @@ TEST_F(ViewerStateTest, OrbitTurnsAboutTheTargetAndPanMovesIt) {
     EXPECT_GT(std::hypot(orbited.GetEye().x - before.GetEye().x, orbited.GetEye().y - before.GetEye().y),
               1.0);
     EXPECT_EQ(mp_state->GetSelection().size(), 3u) << "a drag is not a click";
-    Run("drag right 100 100 160 100\n");
-    EXPECT_NE(mp_state->GetCamera().GetTarget(), orbited.GetTarget());
+    // The scene follows the mouse: the point that was in the middle is where the drag took it.
+    Run("drag right 100 100 160 140\n");
+    const CPoint moved = Screen(orbited.GetTarget());
+    EXPECT_NEAR(moved.x, WIDTH / 2 + 60, 1) << "expected x " << WIDTH / 2 + 60 << ", got " << moved.x;
+    EXPECT_NEAR(moved.y, HEIGHT / 2 + 40, 1) << "expected y " << HEIGHT / 2 + 40 << ", got " << moved.y;
     EXPECT_NEAR(distance(mp_state->GetCamera()), distance(orbited), 1e-9);
+}
+
+// Inside a room one looks around from where one stands and walks level with the floor.
+TEST_F(ViewerStateTest, MiddleDragLooksAroundFromTheEyeAndArrowsWalkLevel) {
+    auto direction = [](const Camera& camera) {
+        const auto &eye = camera.GetEye(), &target = camera.GetTarget();
+        return MMPoint3d<double>{target.x - eye.x, target.y - eye.y, target.z - eye.z};
+    };
+    auto heading = [&](const Camera& camera) {
+        const MMPoint3d<double> d = direction(camera);
+        return std::atan2(d.y, d.x) * 180.0 / std::numbers::pi;
+    };
+    auto pitch = [&](const Camera& camera) {
+        const MMPoint3d<double> d = direction(camera);
+        return std::atan2(d.z, std::hypot(d.x, d.y)) * 180.0 / std::numbers::pi;
+    };
+    const Camera before = mp_state->GetCamera();
+    // 120 pixels right and 30 down, with the field of view across the 480-pixel window.
+    Run("drag middle 100 100 220 130\n");
+    const Camera turned = mp_state->GetCamera();
+    const double degrees = mp_state->GetFov() / WIDTH;
+    for (int axis = 0; axis < 3; ++axis)
+        EXPECT_NEAR(Get(turned.GetEye(), axis), Get(before.GetEye(), axis), 1e-9) << "axis " << axis;
+    EXPECT_NEAR(std::remainder(heading(turned) - heading(before), 360.0), 120 * degrees, 1e-6)
+        << "turns left";
+    EXPECT_NEAR(pitch(turned) - pitch(before), 30 * degrees, 1e-6) << "looks up";
+
+    const double step = ViewCamera(before, mp_scene->GetBounds()).GetStep();
+    const double forward = heading(turned) * std::numbers::pi / 180.0;
+    const struct {
+        const char* key;
+        double along, across; // steps along the level view and to its right
+    } walks[] = {{"up", 1, 0}, {"down", -1, 0}, {"right", 0, 1}, {"left", 0, -1}};
+    for (const auto& walk : walks) {
+        const Camera start = mp_state->GetCamera();
+        Run(std::string("key ") + walk.key + "\n");
+        const Camera moved = mp_state->GetCamera();
+        const double dx = step * (walk.along * std::cos(forward) + walk.across * std::sin(forward));
+        const double dy = step * (walk.along * std::sin(forward) - walk.across * std::cos(forward));
+        for (const auto& [from, to] :
+             {std::pair(start.GetEye(), moved.GetEye()), std::pair(start.GetTarget(), moved.GetTarget())}) {
+            EXPECT_NEAR(to.x - from.x, dx, 1e-9) << walk.key;
+            EXPECT_NEAR(to.y - from.y, dy, 1e-9) << walk.key;
+            EXPECT_NEAR(to.z, from.z, 1e-9) << walk.key;
+        }
+    }
 }
 
 TEST_F(ViewerStateTest, ScreenshotsAreWrittenAndAFailureOnlyReachesTheStatusLine) {
