@@ -202,7 +202,7 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
     // Group 0 holds the faces without a material of their own; every material with an image, a
     // colour or an opacity below 1 gets a group, in material order.
     std::vector<Group> groups(1);
-    std::map<int, size_t> group_of_material;
+    std::vector<size_t> group_of_material(materials.size(), 0);
     for (size_t index = 0; index < materials.size(); ++index) {
         const tinyobj::material_t& material = materials[index];
         Group group;
@@ -216,8 +216,25 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
         group.opacity = Unit(material.dissolve, 1.0f);
         if (group.texture.empty() && !group.diffuse && group.opacity == 1.0f)
             continue;
-        group_of_material[int(index)] = groups.size();
+        group_of_material[index] = groups.size();
         groups.push_back(std::move(group));
+    }
+    const auto group_of_face = [&](const tinyobj::shape_t& shape, size_t face) -> Group& {
+        const int material = face < shape.mesh.material_ids.size() ? shape.mesh.material_ids[face] : -1;
+        return groups[material >= 0 && size_t(material) < materials.size()
+                          ? group_of_material[size_t(material)]
+                          : 0];
+    };
+    // Sized once: growing a million faces' corners by doubling copies them and faults in their
+    // pages twice over.
+    std::vector<size_t> group_faces(groups.size(), 0);
+    for (const tinyobj::shape_t& shape : shapes)
+        for (size_t face = 0; face < shape.mesh.num_face_vertices.size(); ++face)
+            ++group_faces[size_t(&group_of_face(shape, face) - groups.data())];
+    for (size_t group = 0; group < groups.size(); ++group) {
+        groups[group].corners.reserve(3 * group_faces[group]);
+        if (!groups[group].texture.empty())
+            groups[group].texture_coordinates.reserve(group_faces[group]);
     }
     const size_t vertex_count = attributes.vertices.size() / 3;
     const size_t texcoord_count = attributes.texcoords.size() / 2;
@@ -225,9 +242,7 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
         const auto& indices = shape.mesh.indices;
         for (size_t face = 0; face < shape.mesh.num_face_vertices.size(); ++face) {
             // Triangulation leaves three corners per face.
-            const int material = face < shape.mesh.material_ids.size() ? shape.mesh.material_ids[face] : -1;
-            const auto found = group_of_material.find(material);
-            Group& group = groups[found == group_of_material.end() ? 0 : found->second];
+            Group& group = group_of_face(shape, face);
             std::array<float, 6> uv{};
             for (size_t corner = 0; corner < 3; ++corner) {
                 const tinyobj::index_t& index = indices[3 * face + corner];
