@@ -135,8 +135,32 @@ struct Group {
     float opacity = 1.0f;
 };
 
+// The loader reads a face's indices with atoi, which makes an index beyond the int range some
+// other, valid one: refused here with its place. Zero and words that are no number the loader
+// refuses itself.
+void CheckFaceIndices(std::string_view content, size_t position, size_t line, const std::string& path) {
+    while ((position = content.find_first_not_of(" \t\r", position)) != std::string_view::npos &&
+           content[position] != '#') {
+        const size_t word_end = std::min(content.find_first_of(" \t\r", position), content.size());
+        for (size_t part = position; part < word_end;) {
+            const size_t part_end = std::min(content.find('/', part), word_end);
+            int index = 0;
+            const char* first = content.data() + part + (content[part] == '+' ? 1 : 0);
+            if (part < part_end &&
+                std::from_chars(first, content.data() + part_end, index).ec == std::errc::result_out_of_range)
+                throw InputError(path + ":" + std::to_string(line) + ":" + std::to_string(part + 1) +
+                                 ": face index '" +
+                                 std::string(content.substr(part, std::min<size_t>(part_end - part, 24))) +
+                                 "' is out of range");
+            part = part_end + 1;
+        }
+        position = word_end;
+    }
+}
+
 // The loader reads a word that is no number as zero; such a line is refused here instead, with its
-// place. Checks the values of position (v), texture (vt) and normal (vn) lines.
+// place. Checks the values of position (v), texture (vt) and normal (vn) lines, and the indices of
+// faces (f).
 void CheckNumbers(std::span<const uint8_t> bytes, const std::string& path) {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     size_t line = 1;
@@ -147,7 +171,13 @@ void CheckNumbers(std::span<const uint8_t> bytes, const std::string& path) {
         const std::string_view content = text.substr(start, end - start);
         start = end + 1;
         size_t position = content.find_first_not_of(" \t");
-        if (position == std::string_view::npos || content[position] != 'v')
+        if (position == std::string_view::npos || position + 1 >= content.size())
+            continue;
+        if (content[position] == 'f' && (content[position + 1] == ' ' || content[position + 1] == '\t')) {
+            CheckFaceIndices(content, position + 2, line, path);
+            continue;
+        }
+        if (content[position] != 'v')
             continue;
         const size_t keyword_end = content.find_first_of(" \t", position);
         const std::string_view keyword = content.substr(position, keyword_end - position);

@@ -205,6 +205,8 @@ TEST_F(ModelReaderTest, EveryBadInputGetsItsOneLineError) {
         {"v 0 0 0\nv 1 zero 0\nv 0 1 0\nf 1 2 3\n", "", ":2:5: expected a finite number, found 'zero'"},
         {"v 0 0 0\nv 1 0\nv 0 1 0\nf 1 2 3\n", "", ":2: expected 3 numbers after 'v', found 2"},
         {"v 0 0 0\nv 1 0 nan\nv 0 1 0\nf 1 2 3\n", "", ":2:7: expected a finite number, found 'nan'"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2/1 3//99999999999\n", "",
+         ":4:12: face index '99999999999' is out of range"},
         {"mtllib absent.mtl\n" + MODEL.substr(MODEL.find('\n') + 1), "",
          ": material library " + mo_directory.Path("absent.mtl") +
              ": cannot open: No such file or directory"},
