@@ -40,13 +40,15 @@ render: deps
 	build-release/bin/vantrel-render --scene room --projection equirect --size 2048x1024 -o out/room-pano.png
 	@echo "wrote out/scene.png and out/room-pano.png"
 
-# Builds the STL reader's libFuzzer target with clang and runs it for FUZZ_SECONDS.
+# Builds the readers' libFuzzer targets with clang and runs each for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 600
 fuzz:
 	@bash scripts/install-deps fuzz
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 		-DVANTREL_FUZZ=ON -DVANTREL_TESTS=OFF -DVANTREL_BENCHMARKS=OFF
-	cmake --build build-fuzz -j $(JOBS) --target stl_reader_fuzzer
-	mkdir -p build-fuzz/corpus
-	cp fuzz/corpus/* build-fuzz/corpus/
+	cmake --build build-fuzz -j $(JOBS) --target stl_reader_fuzzer obj_reader_fuzzer
+	mkdir -p build-fuzz/corpus build-fuzz/corpus-obj
+	cp fuzz/corpus/*.stl build-fuzz/corpus/
+	cp fuzz/corpus/*.obj build-fuzz/corpus-obj/
 	build-fuzz/bin/stl_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -print_final_stats=1 build-fuzz/corpus
+	build-fuzz/bin/obj_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -print_final_stats=1 build-fuzz/corpus-obj

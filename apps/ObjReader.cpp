@@ -207,27 +207,56 @@ void CheckNumbers(std::span<const uint8_t> bytes, const std::string& path) {
     }
 }
 
-} // namespace
-
-std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
+// What the loader makes of the file's text, with the material libraries it read.
+struct Parsed {
+    explicit Parsed(const std::string& path) : library(std::filesystem::path(path).parent_path(), path) {}
     tinyobj::attrib_t attributes;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
+    MaterialLibraryReader library;
+};
+
+void Parse(std::span<const uint8_t> bytes, const std::string& path, Parsed& parsed) {
+    if (bytes.empty())
+        throw InputError(path + ": the file is empty");
+    CheckNumbers(bytes, path);
+    ByteStreamBuffer buffer(bytes);
+    std::istream stream(&buffer);
     std::string warning, error;
-    MaterialLibraryReader library(std::filesystem::path(path).parent_path(), path);
-    {
-        const FileBytes file(path);
-        if (file.GetBytes().empty())
-            throw InputError(path + ": the file is empty");
-        CheckNumbers(file.GetBytes(), path);
-        ByteStreamBuffer buffer(file.GetBytes());
-        std::istream stream(&buffer);
-        if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warning, &error, &stream, &library, true))
-            throw InputError(path + ": " + FirstLine(error.empty() ? warning : error));
-    }
+    if (!tinyobj::LoadObj(&parsed.attributes, &parsed.shapes, &parsed.materials, &warning, &error, &stream,
+                          &parsed.library, true))
+        throw InputError(path + ": " + FirstLine(error.empty() ? warning : error));
     if (warning.find("invalid vertex index") != std::string::npos)
         throw InputError(path + ": " + FirstLine(warning.substr(warning.find("Face with invalid"))));
+}
 
+std::vector<StlMesh> Build(Parsed& parsed, const std::string& path);
+
+} // namespace
+
+std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
+    Parsed parsed(path);
+    {
+        // The text goes before the meshes are built: a large file need not sit beside them.
+        const FileBytes file(path);
+        Parse(file.GetBytes(), path, parsed);
+    }
+    return Build(parsed, path);
+}
+
+std::vector<StlMesh> ObjReader::ReadMemory(std::span<const uint8_t> bytes, const std::string& path) const {
+    Parsed parsed(path);
+    Parse(bytes, path, parsed);
+    return Build(parsed, path);
+}
+
+namespace {
+
+std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
+    const tinyobj::attrib_t& attributes = parsed.attributes;
+    const std::vector<tinyobj::shape_t>& shapes = parsed.shapes;
+    const std::vector<tinyobj::material_t>& materials = parsed.materials;
+    const MaterialLibraryReader& library = parsed.library;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     // Group 0 holds the faces without a material of their own; every material with an image, a
     // colour or an opacity below 1 gets a group, in material order.
@@ -324,3 +353,5 @@ std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
     meshes.front().degenerate = degenerate;
     return meshes;
 }
+
+} // namespace

@@ -16,10 +16,15 @@
 // up to its limit. Stateless; one reader may be used from several threads.
 #include "apps/StlMesh.h"
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 class ObjReader {
 public:
     std::vector<StlMesh> ReadFile(const std::string& path) const;
+    // The same for a file's bytes held in memory; `path` names it in messages and places its
+    // material libraries and textures.
+    std::vector<StlMesh> ReadMemory(std::span<const uint8_t> bytes, const std::string& path) const;
 };
