@@ -35,6 +35,15 @@ bool BoxEdit::MakeRay(const WindowProjection& projection, const MMPoint3d<double
     return std::isfinite(Dot(ray.direction, ray.direction)) && Dot(ray.direction, ray.direction) > 0.0;
 }
 
+bool BoxEdit::LevelPoint(const Ray& ray, double height, MMPoint3d<double>& point) {
+    const MMPoint3d<double>& d = ray.direction;
+    if (!(std::abs(d.z) > 0.02 * std::sqrt(Dot(d, d))))
+        return false;
+    const double s = (height - ray.origin.z) / d.z;
+    point = {ray.origin.x + s * d.x, ray.origin.y + s * d.y, height};
+    return s > 0.0 && std::isfinite(point.x) && std::isfinite(point.y);
+}
+
 bool BoxEdit::AxisParameter(const Ray& ray, const MMPoint3d<double>& point, int world_axis,
                             double& parameter) {
     // Nearest points of the lines point + s·e and origin + r·d.

@@ -26,6 +26,9 @@ public:
     // The world point at window pixel (x, y) and window depth `depth` (distance along the view).
     static bool Unproject(const WindowProjection& projection, double x, double y, double depth,
                           MMPoint3d<double>& world);
+    // Where the ray meets the level plane z = `height`; false when it meets it behind the eye or
+    // runs within about a degree of level (the point would fly off towards the horizon).
+    static bool LevelPoint(const Ray& ray, double height, MMPoint3d<double>& point);
     // s such that point + s · (unit vector of world_axis) is the point of that line nearest the
     // ray; false when the ray runs (nearly) along the line.
     static bool AxisParameter(const Ray& ray, const MMPoint3d<double>& point, int world_axis,

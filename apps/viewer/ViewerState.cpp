@@ -224,11 +224,17 @@ void ViewerState::MouseDown(Button button, int x, int y) {
             BoxEdit::AxisParameter(ray, mo_drag_anchor, mn_drag_axis, md_drag_start))
             me_drag = Drag::eFace;
     } else {
-        // The centre moves in the plane facing the view at its own depth.
+        // The centre moves over the level plane through it, so that furniture keeps to its floor;
+        // seen level with it, in the plane facing the view at its own depth.
         mo_drag_anchor = mo_drag_box.Centre();
+        Ray ray;
         MMPoint3d<double> window;
-        if (projection.Transform(window, mo_drag_anchor, false) &&
-            BoxEdit::Unproject(projection, x, y, window.z, mo_drag_start_point)) {
+        mb_drag_level = BoxEdit::MakeRay(projection, GetCamera().GetEye(), x, y, ray) &&
+                        BoxEdit::LevelPoint(ray, mo_drag_anchor.z, mo_drag_start_point);
+        if (mb_drag_level) {
+            me_drag = Drag::eMove;
+        } else if (projection.Transform(window, mo_drag_anchor, false) &&
+                   BoxEdit::Unproject(projection, x, y, window.z, mo_drag_start_point)) {
             md_drag_start = window.z;
             me_drag = Drag::eMove;
         }
@@ -278,7 +284,10 @@ void ViewerState::_ApplyDrag(int x, int y) {
             box = BoxEdit::MoveFace(mo_drag_box, mn_drag_axis, mb_drag_maximum, parameter - md_drag_start);
         } else {
             MMPoint3d<double> point;
-            if (!BoxEdit::Unproject(projection, x, y, md_drag_start, point))
+            Ray ray;
+            if (mb_drag_level ? !BoxEdit::MakeRay(projection, GetCamera().GetEye(), x, y, ray) ||
+                                    !BoxEdit::LevelPoint(ray, mo_drag_start_point.z, point)
+                              : !BoxEdit::Unproject(projection, x, y, md_drag_start, point))
                 return;
             box = BoxEdit::Translate(mo_drag_box,
                                      {point.x - mo_drag_start_point.x, point.y - mo_drag_start_point.y,

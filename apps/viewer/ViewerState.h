@@ -154,6 +154,7 @@ private:
     double md_drag_start = 0.0;       // axis parameter, or the centre's window depth
     bool mb_drag_moved = false;       // beyond the click slop since the press
     MMPoint3d<double> mo_drag_start_point;
+    bool mb_drag_level = false;                               // the centre drag keeps to the level plane
     std::vector<FrameRenderer::Placement> mv_drag_placements; // of the selection, at the start
 
     ViewerOverlay mo_overlay;

@@ -143,7 +143,7 @@ TEST_F(ViewerStateTest, HandleDragMovesTheFaceAlongItsAxisByTheDraggedAmount) {
     }
 }
 
-TEST_F(ViewerStateTest, CentreDragMovesTheSelectionWithTheMouseAndKeepsItsSize) {
+TEST_F(ViewerStateTest, CentreDragMovesTheSelectionLevelWithTheMouseAndKeepsItsSize) {
     const Bounds start = mp_state->GetSelectionBox();
     const CPoint centre = mp_state->GetGizmo()->GetCenterOnScreen();
     char script[96];
@@ -158,6 +158,7 @@ TEST_F(ViewerStateTest, CentreDragMovesTheSelectionWithTheMouseAndKeepsItsSize) 
     const CPoint moved = Screen(box.Centre());
     EXPECT_NEAR(moved.x, centre.x + 40, 1);
     EXPECT_NEAR(moved.y, centre.y - 15, 1);
+    EXPECT_EQ(box.minimum.z, start.minimum.z) << "seen from above, the selection keeps its height";
 }
 
 TEST_F(ViewerStateTest, ClickSelectsTheObjectUnderTheMouseAndEmptySpaceClearsTheSelection) {
