@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
@@ -74,6 +75,7 @@ protected:
 
 TEST_F(OutputTest, SymbolicLinksAreFollowedAndWhatIsNotAWritableRegularFileIsRefusedAndLeftAlone) {
     mo_folder.Write("real.png", std::string("old"));
+    ASSERT_EQ(::link(mo_folder.Path("real.png").c_str(), mo_folder.Path("hard.png").c_str()), 0);
     ASSERT_EQ(::symlink("real.png", mo_folder.Path("link.png").c_str()), 0);
     ASSERT_EQ(::symlink("made.png", mo_folder.Path("dangling.png").c_str()), 0);
     for (const char* link : {"link.png", "dangling.png"}) {
@@ -83,8 +85,11 @@ TEST_F(OutputTest, SymbolicLinksAreFollowedAndWhatIsNotAWritableRegularFileIsRef
     }
     EXPECT_EQ(ReadPng(mo_folder.Path("real.png")).width, 48) << "the link's target holds the picture";
     EXPECT_EQ(ReadPng(mo_folder.Path("made.png")).width, 48) << "a dangling link's target is created";
+    std::ifstream other(mo_folder.Path("hard.png"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "old")
+        << "another hard link to the target keeps the previous contents";
     EXPECT_THAT(mo_folder.List(),
-                ElementsAre("dangling.png", "link.png", "made.png", "real.png", "square.stl"));
+                ElementsAre("dangling.png", "hard.png", "link.png", "made.png", "real.png", "square.stl"));
 
     ASSERT_EQ(::mkfifo(mo_folder.Path("fifo.png").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("fifo.png", mo_folder.Path("to-fifo.png").c_str()), 0);
