@@ -5,10 +5,10 @@
 // inside a room-sized box, literal and with near clipping and subdivision (reported with the
 // triangles handed to the rasterizer).
 //
-// FIXME: route A with the radial fisheye measures 32 to 36 M points/s on the shared 2-core
-// machine (16 to 20 before the work around the transform moved into SSE registers), short of
-// the 40 M aimed at; the two virtual calls of MMTransform's float entry and the transposes of
-// the three matrices per point are what is left around the transform.
+// FIXME: route A with the radial fisheye measures 41 to 43 M points/s in this machine's quiet
+// minutes and down to 27 M in its busy ones, around the 40 M aimed at. A third of a point's time
+// is the stand-in's own std::atan; the device's share is the object-to-world product, the
+// transform's float entry and the two products behind it.
 #include "apps/EquirectTransform.h"
 #include "apps/FisheyeTransform.h"
 #include "host/render/IVVertexStreamBuffer.h"
