@@ -73,13 +73,12 @@ private:
             const size_t end = std::min(text.find('\n', start), text.size());
             std::string_view line = text.substr(start, end - start);
             start = end + 1;
+            // Split as the loader splits it, so that a name matches the loader's to the byte.
             line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
-            while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            if (line.ends_with('\r'))
                 line.remove_suffix(1);
             if (line.starts_with("newmtl ") || line.starts_with("newmtl\t")) {
-                line.remove_prefix(7);
-                line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
-                material = line;
+                material = line.substr(7);
             } else if (line.starts_with("Kd ") || line.starts_with("Kd\t")) {
                 mo_with_diffuse.insert(material);
             }
@@ -230,28 +229,6 @@ void Parse(std::span<const uint8_t> bytes, const std::string& path, Parsed& pars
         throw InputError(path + ": " + FirstLine(warning.substr(warning.find("Face with invalid"))));
 }
 
-std::vector<StlMesh> Build(Parsed& parsed, const std::string& path);
-
-} // namespace
-
-std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
-    Parsed parsed(path);
-    {
-        // The text goes before the meshes are built: a large file need not sit beside them.
-        const FileBytes file(path);
-        Parse(file.GetBytes(), path, parsed);
-    }
-    return Build(parsed, path);
-}
-
-std::vector<StlMesh> ObjReader::ReadMemory(std::span<const uint8_t> bytes, const std::string& path) const {
-    Parsed parsed(path);
-    Parse(bytes, path, parsed);
-    return Build(parsed, path);
-}
-
-namespace {
-
 std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
     const tinyobj::attrib_t& attributes = parsed.attributes;
     const std::vector<tinyobj::shape_t>& shapes = parsed.shapes;
@@ -355,3 +332,19 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
 }
 
 } // namespace
+
+std::vector<StlMesh> ObjReader::ReadFile(const std::string& path) const {
+    Parsed parsed(path);
+    {
+        // The text goes before the meshes are built: a large file need not sit beside them.
+        const FileBytes file(path);
+        Parse(file.GetBytes(), path, parsed);
+    }
+    return Build(parsed, path);
+}
+
+std::vector<StlMesh> ObjReader::ReadMemory(std::span<const uint8_t> bytes, const std::string& path) const {
+    Parsed parsed(path);
+    Parse(bytes, path, parsed);
+    return Build(parsed, path);
+}

@@ -151,8 +151,9 @@ TEST_F(ModelReaderTest, MaterialsColourAndOpacityTheirFacesThroughTheLoader) {
         EXPECT_EQ(scene.GetObjects()[0].transparent, entry.transparent) << entry.material;
     }
 
-    // Two materials and faces without one make three meshes, in material order after the plain ones.
-    mo_directory.Write("two.mtl", "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n");
+    // Two materials (in a library with Windows line ends) and faces without one make three meshes,
+    // in material order after the plain ones.
+    mo_directory.Write("two.mtl", "newmtl red\r\nKd 1 0 0\r\nnewmtl blue\r\nKd 0 0 1\r\n");
     const auto meshes = ModelReader().ReadFile(mo_directory.Write(
         "two.obj", "mtllib two.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nusemtl blue\nf 1 2 4\n"
                    "usemtl red\nf 1 3 4\nf 2 3 4\n"));
