@@ -9,8 +9,8 @@
 // is renamed over the target by Commit. An existing target keeps its permission bits (and, for
 // root, its owner); a new one gets 0666 less the umask. A target with other hard links is
 // replaced under the name given only: its other names keep the previous contents, as with any
-// save that renames. SIGINT, SIGTERM and SIGHUP remove the
-// temporary before the signal takes its course (their earlier handling is restored after Commit).
+// save that renames. SIGINT, SIGTERM and SIGHUP remove the temporary before the signal takes its
+// course (their earlier handling is restored after Commit).
 // Errors throw InputError naming the path as given and the system's reason.
 // Threading: one OutputFile at a time per process (the signal cleanup knows one temporary).
 #include <cstdio>
