@@ -302,6 +302,7 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
 
     std::vector<StlMesh> meshes;
     uint64_t faces = 0, degenerate = 0;
+    std::map<std::string, std::shared_ptr<const StlMesh::Image>> images; // decoded once per file
     for (Group& group : groups) {
         if (group.corners.empty())
             continue;
@@ -312,9 +313,14 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
         degenerate += mesh.degenerate;
         if (mesh.triangles.empty())
             continue;
-        if (!group.texture.empty())
-            mesh.texture = ReadImage(group.texture, path + ": texture '" + group.texture + "' of material '" +
-                                                        group.material + "'");
+        if (!group.texture.empty()) {
+            std::shared_ptr<const StlMesh::Image>& image = images[group.texture];
+            if (image == nullptr)
+                image = std::make_shared<const StlMesh::Image>(
+                    ReadImage(group.texture, path + ": texture '" + group.texture + "' of material '" +
+                                                 group.material + "'"));
+            mesh.texture = image;
+        }
         mesh.diffuse = group.diffuse;
         mesh.opacity = group.opacity;
         meshes.push_back(std::move(mesh));

@@ -349,7 +349,7 @@ Scene RoomScene::Make() {
         // A grid of small pieces: the panoramic device's shading follows each piece's own plane.
         canvas.Grid({FACE, LEFT, BOTTOM}, {0, RIGHT - LEFT, 0}, {0, 0, TOP - BOTTOM}, 12, 8);
         StlMesh mesh = canvas.Take();
-        mesh.texture = MakePainting(384, 256);
+        mesh.texture = std::make_shared<const StlMesh::Image>(MakePainting(384, 256));
         // u runs along the wall, v down from the picture's top edge.
         for (const auto& triangle : mesh.triangles) {
             std::array<float, 6> coordinates{};

@@ -39,6 +39,19 @@ SceneObject& Scene::AddMesh(StlMesh&& data, const std::string& name, uint32_t co
     return _AddMesh(data, &data, name, colour, transparent, wave);
 }
 
+std::shared_ptr<IVTextureSoft> Scene::_TextureOf(const std::shared_ptr<const StlMesh::Image>& image) {
+    // An image no mesh holds any more may have left its address to a new one: such an entry is
+    // not this image.
+    SharedTexture& shared = mo_textures[image.get()];
+    if (shared.image.lock() == image && shared.texture != nullptr)
+        return shared.texture;
+    shared.image = image;
+    shared.texture = std::make_shared<IVTextureSoft>();
+    if (image != nullptr)
+        shared.texture->SetImage(image->width, image->height, image->rgba.data(), image->rgba.size());
+    return shared.texture;
+}
+
 SceneObject& Scene::_AddMesh(const StlMesh& data, StlMesh* release, const std::string& name, uint32_t colour,
                              bool transparent, const std::function<double(double, double, double)>& wave) {
     // Swapping with an empty vector gives the memory back, which clear() would keep.
@@ -106,16 +119,13 @@ SceneObject& Scene::_AddMesh(const StlMesh& data, StlMesh* release, const std::s
         }
         ++object.triangles;
     }
-    if (textured) {
-        object.texture = std::make_shared<IVTextureSoft>();
-        object.texture->SetImage(data.texture.width, data.texture.height, data.texture.rgba.data(),
-                                 data.texture.rgba.size());
-    }
+    if (textured)
+        object.texture = _TextureOf(data.texture);
     if (release != nullptr) {
         give_back(release->triangles);
         give_back(release->normals);
         give_back(release->texture_coordinates);
-        give_back(release->texture.rgba);
+        release->texture.reset();
     }
 
     // Transparent objects go through the transparency cache, which takes no displacement.

@@ -8,6 +8,8 @@
 
 #include <array>
 #include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 class Scene {
@@ -58,6 +60,14 @@ public:
     void SetDefaultAnimationScale(double scale) { md_default_animation_scale = scale; }
 
 private:
+    // One texture per image, however many meshes share it.
+    std::shared_ptr<IVTextureSoft> _TextureOf(const std::shared_ptr<const StlMesh::Image>& image);
+    struct SharedTexture {
+        std::weak_ptr<const StlMesh::Image> image;
+        std::shared_ptr<IVTextureSoft> texture;
+    };
+    std::map<const StlMesh::Image*, SharedTexture> mo_textures;
+
     // `release`, when given, is `data` itself, whose parts may be freed once used.
     SceneObject& _AddMesh(const StlMesh& data, StlMesh* release, const std::string& name, uint32_t colour,
                           bool transparent, const std::function<double(double, double, double)>& wave);

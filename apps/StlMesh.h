@@ -5,6 +5,7 @@
 // scale of internal units chosen for that mesh.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,10 +26,11 @@ struct StlMesh {
         int height = 0;
         std::vector<uint8_t> rgba;
     };
-    // Textured meshes only (empty otherwise): one record per triangle, u of corners 0, 1, 2 then
-    // their v, with v = 0 at the image's top row; and the image they index.
+    // Textured meshes only (empty and null otherwise): one record per triangle, u of corners 0, 1,
+    // 2 then their v, with v = 0 at the image's top row; and the image they index, shared by the
+    // meshes of one file that use it (Scene then makes one texture of it).
     std::vector<std::array<float, 6>> texture_coordinates;
-    Image texture;
+    std::shared_ptr<const Image> texture;
 
     // The material of an OBJ group: its diffuse colour (Kd, each 0..1) when the library gave one,
     // and its opacity (d, or 1 - Tr), 1 when none. The program's own colour stands in for a

@@ -57,14 +57,15 @@ TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     const StlMesh& plain = meshes[1];
     EXPECT_EQ(plain.triangles.size(), 1u);
     EXPECT_TRUE(plain.texture_coordinates.empty());
-    EXPECT_TRUE(plain.texture.rgba.empty());
+    EXPECT_EQ(plain.texture, nullptr);
     EXPECT_EQ(plain.diffuse, (std::array<float, 3>{0.8f, 0.2f, 0.2f}));
     EXPECT_FALSE(textured.diffuse) << "an image shows in its own colours";
     ASSERT_EQ(textured.triangles.size(), 2u);
     EXPECT_EQ(textured.points.size(), 4u) << "the square's diagonal is welded";
-    EXPECT_EQ(textured.texture.width, 4);
-    EXPECT_EQ(textured.texture.height, 2);
-    EXPECT_EQ(textured.texture.rgba, PIXELS);
+    ASSERT_NE(textured.texture, nullptr);
+    EXPECT_EQ(textured.texture->width, 4);
+    EXPECT_EQ(textured.texture->height, 2);
+    EXPECT_EQ(textured.texture->rgba, PIXELS);
     // The square's texture coordinates are its x / 2 and y; v counts down from the image's top row.
     for (size_t triangle = 0; triangle < 2; ++triangle)
         for (size_t corner = 0; corner < 3; ++corner) {
@@ -185,9 +186,10 @@ TEST_F(ModelReaderTest, ExtensionChoosesTheReaderInAnyCaseAndJpegTexturesAreDeco
                        "mtllib jpeg.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nusemtl board\nf 1/1 2/1 3/1\n");
     const auto meshes = ModelReader().ReadFile(mo_directory.Path("jpeg.obj"));
     ASSERT_EQ(meshes.size(), 1u);
-    EXPECT_EQ(meshes[0].texture.width, 16);
-    EXPECT_EQ(meshes[0].texture.rgba.size(), 16u * 8u * 4u);
-    EXPECT_NEAR(meshes[0].texture.rgba[0], 128, 3);
+    ASSERT_NE(meshes[0].texture, nullptr);
+    EXPECT_EQ(meshes[0].texture->width, 16);
+    EXPECT_EQ(meshes[0].texture->rgba.size(), 16u * 8u * 4u);
+    EXPECT_NEAR(meshes[0].texture->rgba[0], 128, 3);
 }
 
 TEST_F(ModelReaderTest, EveryBadInputGetsItsOneLineError) {
