@@ -23,6 +23,9 @@
 
 namespace {
 
+// More o and g names than this are not kept apart (see Build).
+constexpr size_t MAX_OBJECTS = 256;
+
 // An input stream over bytes held elsewhere, so that the file is not copied to be parsed.
 class ByteStreamBuffer : public std::streambuf {
 public:
@@ -132,6 +135,7 @@ struct Group {
     std::string material; // for messages
     std::optional<std::array<float, 3>> diffuse;
     float opacity = 1.0f;
+    std::string object; // the o or g name, empty without one
 };
 
 // The loader reads a face's indices with atoi, which makes an index beyond the int range some
@@ -235,10 +239,10 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
     const std::vector<tinyobj::material_t>& materials = parsed.materials;
     const MaterialLibraryReader& library = parsed.library;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    // Group 0 holds the faces without a material of their own; every material with an image, a
-    // colour or an opacity below 1 gets a group, in material order.
-    std::vector<Group> groups(1);
-    std::vector<size_t> group_of_material(materials.size(), 0);
+    // Kind 0 is the faces without a material of their own; every material with an image, a colour
+    // or an opacity below 1 is a kind of its own, in material order.
+    std::vector<Group> kinds(1);
+    std::vector<size_t> kind_of_material(materials.size(), 0);
     for (size_t index = 0; index < materials.size(); ++index) {
         const tinyobj::material_t& material = materials[index];
         Group group;
@@ -252,33 +256,58 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
         group.opacity = Unit(material.dissolve, 1.0f);
         if (group.texture.empty() && !group.diffuse && group.opacity == 1.0f)
             continue;
-        group_of_material[index] = groups.size();
-        groups.push_back(std::move(group));
+        kind_of_material[index] = kinds.size();
+        kinds.push_back(std::move(group));
     }
-    const auto group_of_face = [&](const tinyobj::shape_t& shape, size_t face) -> Group& {
+    const auto kind_of_face = [&](const tinyobj::shape_t& shape, size_t face) {
         const int material = face < shape.mesh.material_ids.size() ? shape.mesh.material_ids[face] : -1;
-        return groups[material >= 0 && size_t(material) < materials.size()
-                          ? group_of_material[size_t(material)]
-                          : 0];
+        return material >= 0 && size_t(material) < materials.size() ? kind_of_material[size_t(material)] : 0;
     };
-    // Sized once: growing a million faces' corners by doubling copies them and faults in their
-    // pages twice over.
-    std::vector<size_t> group_faces(groups.size(), 0);
-    for (const tinyobj::shape_t& shape : shapes)
-        for (size_t face = 0; face < shape.mesh.num_face_vertices.size(); ++face)
-            ++group_faces[size_t(&group_of_face(shape, face) - groups.data())];
-    for (size_t group = 0; group < groups.size(); ++group) {
-        groups[group].corners.reserve(3 * group_faces[group]);
-        if (!groups[group].texture.empty())
-            groups[group].texture_coordinates.reserve(group_faces[group]);
+
+    // Objects: the names of o and g lines, in order of first use (object 0 has none), so that the
+    // parts of a chair in several materials can be picked together. A file with too many of them
+    // (a group per face, say) keeps them together rather than make a mesh of each.
+    std::vector<std::string> objects(1);
+    std::vector<size_t> object_of_shape(shapes.size(), 0);
+    if (shapes.size() <= MAX_OBJECTS) {
+        std::map<std::string, size_t> named;
+        for (size_t index = 0; index < shapes.size(); ++index)
+            if (!shapes[index].name.empty()) {
+                const auto [at, added] = named.try_emplace(shapes[index].name, objects.size());
+                if (added)
+                    objects.push_back(shapes[index].name);
+                object_of_shape[index] = at->second;
+            }
     }
+
+    // A group per object and kind that has faces, by object and then kind; each sized once, as
+    // growing a million faces' corners by doubling copies them and faults in their pages twice.
+    std::vector<size_t> faces_of(objects.size() * kinds.size(), 0);
+    for (size_t index = 0; index < shapes.size(); ++index)
+        for (size_t face = 0; face < shapes[index].mesh.num_face_vertices.size(); ++face)
+            ++faces_of[object_of_shape[index] * kinds.size() + kind_of_face(shapes[index], face)];
+    std::vector<Group> groups;
+    std::vector<size_t> group_of(faces_of.size(), 0);
+    for (size_t slot = 0; slot < faces_of.size(); ++slot) {
+        if (faces_of[slot] == 0)
+            continue;
+        group_of[slot] = groups.size();
+        Group& group = groups.emplace_back(kinds[slot % kinds.size()]);
+        group.object = objects[slot / kinds.size()];
+        group.corners.reserve(3 * faces_of[slot]);
+        if (!group.texture.empty())
+            group.texture_coordinates.reserve(faces_of[slot]);
+    }
+
     const size_t vertex_count = attributes.vertices.size() / 3;
     const size_t texcoord_count = attributes.texcoords.size() / 2;
-    for (const tinyobj::shape_t& shape : shapes) {
+    for (size_t shape_index = 0; shape_index < shapes.size(); ++shape_index) {
+        const tinyobj::shape_t& shape = shapes[shape_index];
         const auto& indices = shape.mesh.indices;
         for (size_t face = 0; face < shape.mesh.num_face_vertices.size(); ++face) {
             // Triangulation leaves three corners per face.
-            Group& group = group_of_face(shape, face);
+            Group& group =
+                groups[group_of[object_of_shape[shape_index] * kinds.size() + kind_of_face(shape, face)]];
             std::array<float, 6> uv{};
             for (size_t corner = 0; corner < 3; ++corner) {
                 const tinyobj::index_t& index = indices[3 * face + corner];
@@ -323,6 +352,7 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
         }
         mesh.diffuse = group.diffuse;
         mesh.opacity = group.opacity;
+        mesh.object = group.object;
         meshes.push_back(std::move(mesh));
     }
     if (faces == 0)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <map>
 #include <utility>
 
 namespace {
@@ -26,8 +27,16 @@ Scene ReadScene(const Options& options) {
         return options.scene == SceneKind::eRoom ? RoomScene::Make() : BuiltInScene::Make(MUnit::GetIE());
     Scene scene;
     const auto byte = [](double unit) { return uint8_t(std::lround(unit * 255.0)); };
+    uint32_t groups = 0;
     for (size_t i = 0; i < options.meshes.size(); ++i) {
+        std::map<std::string, uint32_t> group_of_object;
         for (StlMesh& mesh : ModelReader().ReadFile(options.meshes[i])) {
+            uint32_t group = 0;
+            if (!mesh.object.empty()) {
+                const auto [at, added] = group_of_object.try_emplace(mesh.object, groups + 1);
+                groups += added ? 1 : 0;
+                group = at->second;
+            }
             // An image shows in its own colours; a material's opacity and --alpha multiply.
             uint32_t colour = FILE_COLOURS[i % std::size(FILE_COLOURS)];
             if (!mesh.texture_coordinates.empty())
@@ -37,7 +46,9 @@ Scene ReadScene(const Options& options) {
                                                byte((*mesh.diffuse)[2]), 255);
             const double opacity = options.alpha * double(mesh.opacity);
             colour = (colour & 0x00FFFFFFu) | uint32_t(std::max<uint8_t>(byte(opacity), 1)) << 24;
-            scene.AddMesh(std::move(mesh), options.meshes[i], colour, opacity < 1.0);
+            const std::string name =
+                mesh.object.empty() ? options.meshes[i] : options.meshes[i] + ": " + mesh.object;
+            scene.AddMesh(std::move(mesh), name, colour, opacity < 1.0).group = group;
         }
     }
     return scene;

@@ -23,6 +23,9 @@ class IVTextureSoft;
 
 struct SceneObject {
     std::string name;
+    // Objects with the same group other than 0 are the parts (in different materials) of one object
+    // of their file, and are picked together.
+    uint32_t group = 0;
     std::unique_ptr<MStlBase> mesh;
     std::unique_ptr<MStlVectorMaskPoints> displacement;
     uint32_t colour = 0xFFFFFFFFu; // colour word, alpha in byte 3; below 255 means transparent

@@ -37,4 +37,7 @@ struct StlMesh {
     // missing diffuse colour.
     std::optional<std::array<float, 3>> diffuse;
     float opacity = 1.0f;
+    // The OBJ object (its o or g name) the faces belong to, empty when the file names none: the
+    // meshes of one object are its parts in different materials.
+    std::string object;
 };

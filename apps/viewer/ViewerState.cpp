@@ -318,8 +318,14 @@ void ViewerState::_Select(int x, int y, bool clear_on_miss) {
     Ray ray;
     std::vector<size_t> selection;
     if (BoxEdit::MakeRay(GetWindowProjection(), GetCamera().GetEye(), x, y, ray))
-        if (const std::optional<size_t> picked = ObjectPicker::Pick(mo_scene, mo_renderer, ray))
-            selection.push_back(*picked);
+        if (const std::optional<size_t> picked = ObjectPicker::Pick(mo_scene, mo_renderer, ray)) {
+            // A part picks its whole object.
+            const std::vector<SceneObject>& objects = mo_scene.GetObjects();
+            for (size_t index = 0; index < objects.size(); ++index)
+                if (index == *picked ||
+                    (objects[*picked].group != 0 && objects[index].group == objects[*picked].group))
+                    selection.push_back(index);
+        }
     if (!selection.empty() || clear_on_miss)
         _SetSelection(std::move(selection));
 }

@@ -166,6 +166,42 @@ TEST_F(ModelReaderTest, MaterialsColourAndOpacityTheirFacesThroughTheLoader) {
     EXPECT_EQ(meshes[2].diffuse, (std::array<float, 3>{0.0f, 0.0f, 1.0f}));
 }
 
+// Each object's parts in different materials are meshes of their own that keep the object's name;
+// an image two objects use is decoded once, and the scene makes one texture of it.
+TEST_F(ModelReaderTest, ObjectsKeepTheirPartsApartAndShareTheirImages) {
+    mo_directory.Write("objects.mtl", "newmtl red\nKd 1 0 0\n" + MATERIALS);
+    Options options;
+    options.meshes = {mo_directory.Write("objects.obj",
+                                         "mtllib objects.mtl\n"
+                                         "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 0 1\n"
+                                         "o chair\nusemtl board\nf 1/1 2/2 4/3\nusemtl red\nf 1 2 3\n"
+                                         "o table\nusemtl red\nf 2 3 4\nusemtl board\nf 1/1 3/2 4/3\n"
+                                         "o chair\nusemtl red\nf 1 3 4\n")};
+    const std::vector<StlMesh> meshes = ModelReader().ReadFile(options.meshes[0]);
+    const struct {
+        const char* object;
+        size_t triangles;
+        bool textured;
+    } expected[] = {{"chair", 2, false}, {"chair", 1, true}, {"table", 1, false}, {"table", 1, true}};
+    ASSERT_EQ(meshes.size(), std::size(expected));
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        EXPECT_EQ(meshes[i].object, expected[i].object) << "mesh " << i;
+        EXPECT_EQ(meshes[i].triangles.size(), expected[i].triangles) << "mesh " << i;
+        EXPECT_EQ(meshes[i].texture != nullptr, expected[i].textured) << "mesh " << i;
+    }
+    EXPECT_EQ(meshes[1].texture, meshes[3].texture);
+
+    std::ostringstream errors;
+    const Scene scene = SceneLoader::Load(options, "test", errors);
+    const auto& objects = scene.GetObjects();
+    ASSERT_EQ(objects.size(), 4u);
+    EXPECT_EQ(objects[0].group, objects[1].group);
+    EXPECT_EQ(objects[2].group, objects[3].group);
+    EXPECT_NE(objects[0].group, objects[2].group);
+    EXPECT_NE(objects[0].group, 0u);
+    EXPECT_EQ(objects[1].texture, objects[3].texture);
+}
+
 TEST_F(ModelReaderTest, ExtensionChoosesTheReaderInAnyCaseAndJpegTexturesAreDecoded) {
     mo_directory.Write("upper.OBJ", MODEL);
     EXPECT_EQ(ModelReader().ReadFile(mo_directory.Path("upper.OBJ")).size(), 2u);

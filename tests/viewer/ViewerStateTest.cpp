@@ -1,6 +1,7 @@
 // The viewer's interaction logic as the window and the script drive it: the gizmo under the mouse,
 // box drags, picking, the keys, screenshots, and the renderer's interactive additions.
 #include "apps/InputError.h"
+#include "apps/SceneLoader.h"
 #include "apps/viewer/ViewerScript.h"
 #include "tests/viewer/ViewerTestSupport.h"
 
@@ -293,6 +294,41 @@ TEST_F(ViewerStateTest, MiddleDragLooksAroundFromTheEyeAndArrowsWalkLevel) {
             EXPECT_NEAR(to.y - from.y, dy, 1e-9) << walk.key;
             EXPECT_NEAR(to.z, from.z, 1e-9) << walk.key;
         }
+    }
+}
+
+// A click on one part of an OBJ object in several materials selects the whole object.
+TEST(ViewerObjectTest, AClickOnAPartSelectsItsWholeObject) {
+    ScratchDirectory folder;
+    folder.Write("parts.mtl", "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n");
+    Options options = ViewerOptions(WIDTH, HEIGHT, folder.Path("shot.png"));
+    options.meshes = {folder.Write("parts.obj", "mtllib parts.mtl\n"
+                                                "v -3 0 0\nv -2 0 0\nv -2 1 0\nv -3 1 0\nv -1 0 0\nv -1 1 0\n"
+                                                "v 2 0 0\nv 3 0 0\nv 3 1 0\nv 2 1 0\n"
+                                                "o left\nusemtl red\nf 1 2 3 4\nusemtl blue\nf 2 5 6 3\n"
+                                                "o right\nusemtl red\nf 7 8 9 10\n")};
+    options.eye = MMPoint3d<double>{0, 0.5, 6};
+    options.target = MMPoint3d<double>{0, 0.5, 0};
+    std::ostringstream errors;
+    Scene scene = SceneLoader::Load(options, "test", errors);
+    ASSERT_EQ(scene.GetObjects().size(), 3u);
+    ViewerState state(scene, options);
+    state.Update();
+    const struct {
+        MMPoint3d<double> point; // model units
+        std::vector<size_t> selection;
+    } clicks[] = {{{-2.5, 0.5, 0}, {0, 1}}, {{-1.5, 0.5, 0}, {0, 1}}, {{2.5, 0.5, 0}, {2}}};
+    for (const auto& click : clicks) {
+        MMPoint3d<double> window;
+        ASSERT_TRUE(state.GetWindowProjection().Transform(window, scene.ToWorld(click.point), false));
+        std::ostringstream out;
+        ViewerScript::Run(ViewerScript::Parse("down left " + std::to_string(std::lround(window.x)) + " " +
+                                                  std::to_string(std::lround(window.y)) + "\nup left " +
+                                                  std::to_string(std::lround(window.x)) + " " +
+                                                  std::to_string(std::lround(window.y)) + "\n",
+                                              "test"),
+                          state, out);
+        EXPECT_EQ(state.GetSelection(), click.selection) << "at x " << click.point.x;
     }
 }
 
