@@ -25,6 +25,8 @@ namespace {
 
 // More o and g names than this are not kept apart (see Build).
 constexpr size_t MAX_OBJECTS = 256;
+// Nor when objects times materials would exceed this (the table of groups is that large).
+constexpr size_t MAX_GROUP_SLOTS = size_t(1) << 16;
 
 // An input stream over bytes held elsewhere, so that the file is not copied to be parsed.
 class ByteStreamBuffer : public std::streambuf {
@@ -266,10 +268,11 @@ std::vector<StlMesh> Build(Parsed& parsed, const std::string& path) {
 
     // Objects: the names of o and g lines, in order of first use (object 0 has none), so that the
     // parts of a chair in several materials can be picked together. A file with too many of them
-    // (a group per face, say) keeps them together rather than make a mesh of each.
+    // (a group per face, say) keeps them together rather than make a mesh of each, and so does one
+    // whose objects and materials would make too large a table of groups.
     std::vector<std::string> objects(1);
     std::vector<size_t> object_of_shape(shapes.size(), 0);
-    if (shapes.size() <= MAX_OBJECTS) {
+    if (shapes.size() <= MAX_OBJECTS && shapes.size() * kinds.size() <= MAX_GROUP_SLOTS) {
         std::map<std::string, size_t> named;
         for (size_t index = 0; index < shapes.size(); ++index)
             if (!shapes[index].name.empty()) {

@@ -6,10 +6,11 @@
 // diffuse colour (Kd) or an opacity below 1 (d, or Tr), carrying those and, with an image, its
 // faces' texture coordinates; faces without such a material share one more mesh. Faces of
 // different objects (o or g names) go to different meshes that carry the object's name, unless
-// the file names more than 256 objects. Each mesh welds its points and leaves out degenerate
-// triangles like the STL reader. Colours and opacities are clamped to 0..1; a value that is no
-// finite number counts as not given. Facet normals are computed from the corners (the file's
-// vertex normals are not used). Paths in the OBJ are relative to its folder.
+// the file names more than 256 objects or objects times materials pass 65,536. Each mesh welds
+// its points and leaves out degenerate triangles like the STL reader. Colours and opacities are
+// clamped to 0..1; a value that is no finite number counts as not given. Facet normals are
+// computed from the corners (the file's vertex normals are not used). Paths in the OBJ are
+// relative to its folder.
 //
 // Errors throw InputError with one line naming the file: a malformed line (with its number), an
 // index out of range, a material library or texture that is missing, an image that is not PNG or
