@@ -32,9 +32,12 @@
 // eye instead, measured in world space (centroid and eye both through the mesh's matrix, internal
 // units); that sort is skipped while the record count is unchanged and the eye has moved, since
 // the last sort, by less than sin(tolerance / 2) times the distance of the nearest triangle then:
-// no triangle then sees the eye turn by half the tolerance or more. Large sorts and rebuilds use
-// up to SetSortThreads() threads when a client opts in (1, the default, starts no thread; 0 takes
-// as many as the machine has cores, at most 2); records, depths and order never depend on it.
+// no triangle then sees the eye turn by half the tolerance or more. Equal depths keep the order in
+// which the records were built (meshes in registration order, each in its walk order; a copy's in
+// the order it was copied in), so a view gives the same picture whatever was drawn before it. Large
+// sorts and rebuilds use up to SetSortThreads() threads when a client opts in (1, the default,
+// starts no thread; 0 takes as many as the machine has cores, at most 2); records, depths and order
+// never depend on it.
 //
 // Ownership: meshes and devices are borrowed. The cache owns its records and its container; a copy
 // takes the container over (the source builds a new one in its next pass that draws). The records

@@ -243,7 +243,9 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
         !mv_visit_ends.empty() && mv_visit_ends.size() == mv_stls.size() && mv_visit_ends.back() == count;
     bool all_registered[MAX_SORT_THREADS];
     bool ranges_match[MAX_SORT_THREADS];
-    uint64_t* depth_keys = mv_sort_keys_scratch.data();
+    // The keys go to the scratch buffer in visit order, so that the current order stays in
+    // mv_sort_keys for the fallback below until every depth is known.
+    uint64_t* visit_keys = mv_sort_keys_scratch.data();
 
     // While every record's mesh is registered, each depth depends on its own record only, so any
     // visiting order, and any split between threads, gives the same depths.
@@ -281,7 +283,7 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
                 ranges_match[part] = mv_stls[range].mp_stl == stl;
             }
             const float depth = distance ? EyeDistance(triangle, *frame) : DirectionDepth(triangle, *frame);
-            depth_keys[v] = DescendingDepthKey(depth);
+            visit_keys[v] = uint64_t(DescendingDepthKey(depth)) << 32 | v;
             if (IsSpecial(depth))
                 specials.push_back({static_cast<uint32_t>(v), depth});
         }
@@ -292,18 +294,14 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
             return;
         }
 
+    // Sorting from visit order rather than from the current one spares gathering every depth at
+    // a random place, and breaks ties by visit order, so equal depths come out the same way
+    // whatever was drawn before.
+    mv_sort_keys.swap(mv_sort_keys_scratch);
     mv_special_depths.clear();
     for (unsigned part = 0; part < threads; ++part)
         mv_special_depths.insert(mv_special_depths.end(), mv_special_depths_parts[part].begin(),
                                  mv_special_depths_parts[part].end());
-    // The keys in current order: each position's visit index is the low half of its key.
-    uint64_t* keys = mv_sort_keys.data();
-    RunParts(threads, count, [&](unsigned, size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) {
-            const uint32_t visit = static_cast<uint32_t>(keys[i]);
-            keys[i] = depth_keys[visit] << 32 | visit;
-        }
-    });
     bool checked = ranges;
     for (unsigned part = 0; part < threads; ++part)
         checked = checked && ranges_match[part];
