@@ -56,6 +56,7 @@
 
 #include <boost/ptr_container/ptr_vector.hpp>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -148,10 +149,10 @@ private:
     static const MStlBase* _GetOwnerStl(const MStlTriangle* triangle) {
         return triangle == nullptr || triangle->mp_owner == nullptr ? nullptr : triangle->mp_owner->mp_stl;
     }
-    // The registration the stream fill uses for the record at `position`, and its mesh: from the
-    // visit ranges when the sort of this pass checked them (the same answer as the owner link,
-    // without touching the scattered triangle again), else through the owner link.
-    const MStlBase* _GetRecordStl(size_t position, const TStlReference** reference) const;
+    // The visit range, and so the registration, of the record at `position` while the sort of this
+    // pass has checked the ranges (mb_position_stls_valid): the same answer as the owner link,
+    // without touching the scattered triangle again.
+    size_t _GetRecordRange(size_t position) const;
     // The depth the sort of this pass found for the record at `position`.
     float _GetSortedDepth(size_t position) const;
     const TStlReference* _FindSTL(const MStlBase* stl) const;
@@ -179,8 +180,8 @@ private:
             mn_highest = key > mn_highest ? key : mn_highest;
         }
         void Add(const TKeyRange& other) {
-            Add(other.mn_lowest);
-            Add(other.mn_highest);
+            mn_lowest = other.mn_lowest < mn_lowest ? other.mn_lowest : mn_lowest;
+            mn_highest = other.mn_highest > mn_highest ? other.mn_highest : mn_highest;
         }
     };
     // Depth (or distance) of every record into the sort keys, in visit order on the sort threads;
@@ -236,10 +237,10 @@ private:
     std::vector<const MStlTriangle*, IVHugePageAllocator<const MStlTriangle*>> mv_visit_triangles;
     std::vector<uint32_t> mv_visit_ends;
     bool mb_visit_valid = false;
-    // Per current position: (descending depth key << 32) | visit index. Between sorts the low
-    // half tells each position's visit index, so the next sort lays its keys out in current order
-    // without another table. mv_sort_keys_scratch holds the radix passes' second buffer and, in
-    // the depth pass, each visit's depth key.
+    // Per current position: (descending depth key << 32) | visit index. The depth pass writes the
+    // keys of the next sort into mv_sort_keys_scratch in visit order and swaps the two, so the
+    // current order stays for the fallback until every depth is known; the scratch buffer is
+    // then the radix passes' second one.
     std::vector<uint64_t, IVHugePageAllocator<uint64_t>> mv_sort_keys;
     std::vector<uint64_t, IVHugePageAllocator<uint64_t>> mv_sort_keys_scratch;
     std::vector<uint32_t> mv_sort_histograms;
@@ -251,6 +252,9 @@ private:
     // and what the depth pass measures with: the eye and direction widened to double, and for
     // the distance key the mesh's matrix and the eye through it.
     std::vector<const TStlReference*> mv_visit_range_references;
+    // Per registration, the colour bytes the stream fill writes while the ranges are checked
+    // (sized by the sort, so that the fill does not allocate).
+    std::vector<std::array<uint8_t, 4>> mv_range_colours;
     struct TDepthFrame {
         double ma_eye[3];
         double ma_direction[3];

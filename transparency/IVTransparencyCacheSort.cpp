@@ -196,6 +196,7 @@ void IVTransparencyCache::_Sort() {
         mv_special_depths_parts.resize(MAX_SORT_THREADS);
         mv_depth_frames.resize(mv_stls.size());
         mv_visit_range_references.resize(mv_stls.size());
+        mv_range_colours.resize(mv_stls.size());
     } catch (...) {
         ForceReSort();
         throw;
@@ -368,24 +369,17 @@ float IVTransparencyCache::_GetSortedDepth(size_t position) const {
     return DepthOfKey(depth_key);
 }
 
-const MStlBase* IVTransparencyCache::_GetRecordStl(size_t position, const TStlReference** reference) const {
-    if (mb_position_stls_valid) {
-        const uint32_t visit = static_cast<uint32_t>(mv_sort_keys[position]);
-        // In draw order the meshes alternate unpredictably: count without branches for a few.
-        size_t range = 0;
-        const size_t ranges = mv_visit_ends.size();
-        if (ranges <= 16) {
-            for (size_t r = 0; r + 1 < ranges; ++r)
-                range += visit >= mv_visit_ends[r] ? 1 : 0;
-        } else {
-            range = size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(), visit) -
-                           mv_visit_ends.begin());
-        }
-        *reference = mv_visit_range_references[range];
-        return mv_stls[range].mp_stl;
-    }
-    *reference = nullptr;
-    return _GetOwnerStl(mv_triangles[position].mp_triangle);
+size_t IVTransparencyCache::_GetRecordRange(size_t position) const {
+    const uint32_t visit = static_cast<uint32_t>(mv_sort_keys[position]);
+    // In draw order the meshes alternate unpredictably: count without branches for a few.
+    const size_t ranges = mv_visit_ends.size();
+    if (ranges > 16)
+        return size_t(std::upper_bound(mv_visit_ends.begin(), mv_visit_ends.end(), visit) -
+                      mv_visit_ends.begin());
+    size_t range = 0;
+    for (size_t r = 0; r + 1 < ranges; ++r)
+        range += visit >= mv_visit_ends[r] ? 1 : 0;
+    return range;
 }
 
 void IVTransparencyCache::_SortByDepth() {

@@ -62,20 +62,27 @@ void ExpectMeshColours(const IVTransparencyCache& cache, const std::vector<IVVer
 }
 
 TEST_F(Pass, InterleavedMeshesKeepTheirOwnColours) {
-    auto a = Strip(4);
-    auto b = Strip(4);
-    IVTransparencyCache cache(&constructor_device);
-    constructor_device.SetMaterialFront(MMaterial(0x10203040u));
-    Register(cache, *a);
-    constructor_device.SetMaterialFront(MMaterial(0x50607080u));
-    Register(cache, *b, {1, 0, 0}, {-5, 0, 0});
-    // A triangle in a's tree whose owner link names b is b's, colour included.
-    MStlTriangle* adopted = a->GetRootFeature()->GetSurface(0)->mp_first_triangle;
-    MStlSurface* owner = std::exchange(adopted->mp_owner, b->GetRootFeature()->GetSurface(0));
-    cache.RenderStlTransparentPN(&pass_device);
-    ASSERT_NE(cache.GetStl(0), cache.GetStl(1)) << "precondition: the meshes interleave";
-    ExpectMeshColours(cache, streams.pnc->vertices);
-    adopted->mp_owner = owner;
+    // Without the adopted triangle the fill takes each record's colour from its visit range, with
+    // it through the owner link.
+    for (const bool adopt : {false, true}) {
+        SCOPED_TRACE(adopt ? "a triangle adopted by the other mesh" : "every triangle its own mesh's");
+        auto a = Strip(4);
+        auto b = Strip(4);
+        IVTransparencyCache cache(&constructor_device);
+        constructor_device.SetMaterialFront(MMaterial(0x10203040u));
+        Register(cache, *a);
+        constructor_device.SetMaterialFront(MMaterial(0x50607080u));
+        Register(cache, *b, {1, 0, 0}, {-5, 0, 0});
+        // A triangle in a's tree whose owner link names b is b's, colour included.
+        MStlTriangle* adopted = a->GetRootFeature()->GetSurface(0)->mp_first_triangle;
+        MStlSurface* owner = adopted->mp_owner;
+        if (adopt)
+            adopted->mp_owner = b->GetRootFeature()->GetSurface(0);
+        cache.RenderStlTransparentPN(&pass_device);
+        ASSERT_NE(cache.GetStl(0), cache.GetStl(1)) << "precondition: the meshes interleave";
+        ExpectMeshColours(cache, streams.pnc->vertices);
+        adopted->mp_owner = owner;
+    }
 }
 
 TEST_F(Pass, KeepsTheOldColoursWhileTheOrderStands) {
