@@ -414,38 +414,25 @@ void IVTransparencyCache::_SortByKeys(const TKeyRange& range) {
         const size_t buckets = size_t(1) << digit_bits;
         const uint64_t mask = buckets - 1;
         const uint64_t offset_key = uint64_t(range.mn_lowest) << 32;
-        // One thread counts every pass's digits in a single read; with more, each pass counts
-        // its own, since a part of a later pass holds other keys.
-        const bool counted_ahead = threads == 1;
-        mv_sort_histograms.assign((counted_ahead ? size_t(passes) : size_t(threads)) * buckets, 0);
+        mv_sort_histograms.assign(threads * buckets, 0);
         uint32_t* histograms = mv_sort_histograms.data();
         uint64_t* from = mv_sort_keys.data();
         uint64_t* to = mv_sort_keys_scratch.data();
-        if (counted_ahead) {
-            for (size_t i = 0; i < count; ++i) {
-                const uint64_t key = (from[i] - offset_key) >> 32;
-                for (int pass = 0; pass < passes; ++pass)
-                    ++histograms[size_t(pass) * buckets + ((key >> (digit_bits * pass)) & mask)];
-            }
-        }
         for (int pass = 0; pass < passes; ++pass) {
             const int shift = 32 + digit_bits * pass;
-            uint32_t* pass_histograms = counted_ahead ? histograms + size_t(pass) * buckets : histograms;
-            if (!counted_ahead) {
-                RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
-                    uint32_t* histogram = pass_histograms + part * buckets;
-                    std::fill(histogram, histogram + buckets, 0u);
-                    for (size_t i = begin; i < end; ++i)
-                        ++histogram[((from[i] - offset_key) >> shift) & mask];
-                });
-            }
+            RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
+                uint32_t* histogram = histograms + part * buckets;
+                std::fill(histogram, histogram + buckets, 0u);
+                for (size_t i = begin; i < end; ++i)
+                    ++histogram[((from[i] - offset_key) >> shift) & mask];
+            });
             // Bucket by bucket, the parts in order: the first part's keys come first.
             uint32_t offset = 0;
             for (size_t bucket = 0; bucket < buckets; ++bucket)
                 for (unsigned part = 0; part < threads; ++part)
-                    offset += std::exchange(pass_histograms[part * buckets + bucket], offset);
+                    offset += std::exchange(histograms[part * buckets + bucket], offset);
             RunParts(threads, count, [&](unsigned part, size_t begin, size_t end) {
-                uint32_t* histogram = pass_histograms + part * buckets;
+                uint32_t* histogram = histograms + part * buckets;
                 for (size_t i = begin; i < end; ++i) {
                     const uint64_t key = from[i];
                     to[histogram[((key - offset_key) >> shift) & mask]++] = key;
