@@ -54,6 +54,11 @@ Camera LinearCamera(const Options& options, const Camera& camera) {
     return options.projection == Projection::eNone ? camera : PanoramicTransform::MakeCanvasCamera(camera);
 }
 
+// A transparent object whose image is mapped per corner: the cache cannot draw its texture.
+bool IsSeeThroughTextured(const SceneObject& object) {
+    return object.transparent && object.texture && !object.texture_plane && object.displacement;
+}
+
 double Distance(const Vector& a, const Vector& b) {
     const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz);
@@ -217,8 +222,14 @@ FrameRenderer::FrameRenderer(Scene& scene, const Options& options)
     // million-triangle mesh no longer holds 72 MB of stream beside itself.
     mp_device->SetDrawThrough(true);
     for (SceneObject& object : mo_scene.GetObjects()) {
-        if (object.transparent)
+        if (object.transparent) {
+            if (IsSeeThroughTextured(object))
+                mv_see_through.push_back(
+                    {&object, std::make_unique<IVVertexContainerStlDataTexturedAnimation>(
+                                  object.mesh.get(), object.displacement.get(),
+                                  object.mesh->GetTextureFactory(true)->GetTextures().front())});
             continue;
+        }
         auto container =
             std::make_unique<IVVertexContainerStlDataAnimation>(object.mesh.get(), object.displacement.get());
         container->SetSkipTextures(false);
@@ -260,6 +271,7 @@ FrameRenderer::~FrameRenderer() {
     mv_containers.clear();
     mv_textured_containers.clear();
     mv_plane_containers.clear();
+    mv_see_through.clear();
     mp_device->SetTransform(nullptr);
     mp_device->SetVertexStreamSource(nullptr);
     mo_factory.Destroy();
@@ -337,7 +349,7 @@ FrameStats FrameRenderer::Render(int index) {
         mb_placements_changed = false;
     }
     for (SceneObject& object : mo_scene.GetObjects()) {
-        if (!object.transparent)
+        if (!object.transparent || IsSeeThroughTextured(object))
             continue;
         std::array<float, 3> eye = object.ToMesh(camera.GetEye());
         float direction[3] = {float(camera.GetForward().x), float(camera.GetForward().y),
@@ -385,6 +397,8 @@ FrameStats FrameRenderer::Render(int index) {
         }
     }
     md_last_animation_scale = animation;
+    _DrawSeeThrough(camera);
+    stats.transparent_triangles += mn_see_through_triangles;
     const Clock::time_point opaque_drawn = Clock::now();
 
     mo_probe.Reset();
@@ -468,6 +482,33 @@ void FrameRenderer::SetPlacement(size_t index, const Placement& placement) {
 const FrameRenderer::Placement& FrameRenderer::GetPlacement(size_t index) const {
     static const Placement UNPLACED;
     return index < mv_placements.size() ? mv_placements[index] : UNPLACED;
+}
+
+void FrameRenderer::_DrawSeeThrough(const Camera& camera) {
+    mn_see_through_triangles = 0;
+    if (mv_see_through.empty())
+        return;
+    // Before the cache's pass, which writes depth: whatever these cover stays visible through them.
+    const Vector eye = camera.GetEye();
+    std::sort(mv_see_through.begin(), mv_see_through.end(), [&](const SeeThrough& a, const SeeThrough& b) {
+        const double far_a = Distance(a.object->bounds.Centre(), eye);
+        const double far_b = Distance(b.object->bounds.Centre(), eye);
+        return far_a != far_b ? far_a > far_b : a.object < b.object;
+    });
+    mp_device->StartTransparency(false);
+    mp_device->EnableZBuffer(true, false);
+    mp_device->SetBackfaceVisible(true, true);
+    for (SeeThrough& entry : mv_see_through) {
+        const SceneObject& object = *entry.object;
+        mp_device->SetTransformObjectWorld(_Place(_IndexOf(object), object.GetMeshToWorld().data()));
+        mp_device->SetMaterialFront(MMaterial(object.colour));
+        mp_device->SetTexture(object.texture.get());
+        entry.container->RenderTriangles(*mp_device, true, false, 0);
+        mp_device->SetTexture(nullptr);
+        mn_see_through_triangles += object.triangles;
+    }
+    mp_device->EndTransparency();
+    mp_device->EnableZBuffer(true, true);
 }
 
 size_t FrameRenderer::_IndexOf(const SceneObject& object) const {

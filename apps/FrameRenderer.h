@@ -6,9 +6,12 @@
 // camera matrices, the clipping plane; the opaque meshes through one
 // IVVertexContainerStlDataAnimation each, or the textured one for a textured mesh (object-to-world
 // from each object's own units and origin, the animation scale of the frame);
-// the transparent meshes registered with one IVTransparencyCache kept for the whole sequence
-// (so it can skip sorts) and drawn in one pass; then the overlays (gizmo, label) through the
-// stand-in GDI drawing into the frame.
+// transparent meshes with a texture through their textured container, blended without writing
+// depth, farthest object first (the cache draws colours only, and a texture matters more than the
+// order of one object's own triangles); the other transparent meshes registered with one
+// IVTransparencyCache kept for the whole sequence (so it can skip sorts) and drawn in one pass,
+// sorted back to front; then the overlays (gizmo, label) through the stand-in GDI drawing into the
+// frame.
 //
 // Call order: construct with a built scene and the options, Render(0), Render(1) ... in order
 // (the cache's skip-sort decision depends on the previous frame), reading GetPixels() after each.
@@ -78,6 +81,13 @@ private:
     std::vector<std::unique_ptr<IVVertexContainerStlDataTexturedAnimation>> mv_textured_containers;
     // Beside mv_containers: the container of an object with a texture laid over its plane, or null.
     std::vector<std::unique_ptr<IVVertexContainerTexturedPlane>> mv_plane_containers;
+    // Transparent objects with a texture, and their textured containers.
+    struct SeeThrough {
+        const SceneObject* object;
+        std::unique_ptr<IVVertexContainerStlDataTexturedAnimation> container;
+    };
+    std::vector<SeeThrough> mv_see_through;
+    uint64_t mn_see_through_triangles = 0;
     std::unique_ptr<IVTransparencyCache> mp_cache;
     std::unique_ptr<Overlay> mp_overlay;
     double md_last_animation_scale = 0.0;
@@ -114,6 +124,8 @@ public:
 
 private:
     size_t _IndexOf(const SceneObject& object) const;
+    // The transparent objects with a texture, farthest first; counts their triangles.
+    void _DrawSeeThrough(const Camera& camera);
     // The object-to-world matrix of object `index` with its placement applied (scratch storage).
     const float* _Place(size_t index, const float* object_world);
     // A transparent object's registration with its placement applied.

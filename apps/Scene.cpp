@@ -128,8 +128,11 @@ SceneObject& Scene::_AddMesh(const StlMesh& data, StlMesh* release, const std::s
         release->texture.reset();
     }
 
-    // Transparent objects go through the transparency cache, which takes no displacement.
-    if (!transparent) {
+    // Transparent objects go through the transparency cache, which takes no displacement; one with
+    // an image is drawn by the textured container instead, which needs a field, here an empty one.
+    if (transparent && textured) {
+        object.displacement = std::make_unique<MStlVectorMaskPoints>(num_points);
+    } else if (!transparent) {
         // Point normals: the unweighted mean of the adjacent facet normals; the animation pushes
         // points along them, so a closed surface swells or shrinks without tearing.
         std::vector<std::array<float, 3>> sums(num_points, {0.0f, 0.0f, 0.0f});

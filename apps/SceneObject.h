@@ -1,7 +1,8 @@
 #pragma once
 // SceneObject: one mesh of a scene with how it is drawn. Owns its host mesh and, for opaque
 // objects, the per-point displacement field that --animate scales (unit vectors times the
-// object's internal units per model unit, so that the animation scale is in model units).
+// object's internal units per model unit, so that the animation scale is in model units); a
+// transparent object with a texture has a field of zeros, for its textured container.
 //
 // Each object keeps its points in internal units of its own: model coordinates less `origin`
 // (the centre of its bounding box), times `units_per_model` (a power of two picked for the mesh's

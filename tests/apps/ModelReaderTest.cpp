@@ -84,27 +84,34 @@ TEST_F(ModelReaderTest, ObjWithMaterialsGivesATexturedMeshAndAPlainOne) {
     EXPECT_FALSE(scene.GetObjects()[1].texture);
 
     // Drawn through the textured container: the square, seen from above, covers the image's middle.
+    // See-through at half opacity it is still textured, each texel half over the background.
     Options options;
     options.width = 64;
     options.height = 48;
     options.eye = MMPoint3d<double>{1, 0.5, 3};
     options.target = MMPoint3d<double>{1, 0.5, 0};
-    Scene square;
-    square.AddMesh(meshes[0], "square", 0xFFFFFFFFu, false);
-    FrameRenderer renderer(square, options);
-    renderer.Render(0);
-    // The texels of the top row show in their own colours, give or take the light.
-    for (size_t texel = 0; texel < 4; ++texel) {
-        const uint8_t* colour = &PIXELS[4 * texel];
-        bool seen = false;
-        for (int pixel = 0; pixel < 64 * 48 && !seen; ++pixel) {
-            const uint8_t* drawn = renderer.GetPixels() + 4 * pixel;
-            seen = std::abs(drawn[0] - colour[0]) + std::abs(drawn[1] - colour[1]) +
-                       std::abs(drawn[2] - colour[2]) <=
-                   60;
+    for (const bool transparent : {false, true}) {
+        Scene square;
+        square.AddMesh(meshes[0], "square", transparent ? 0x80FFFFFFu : 0xFFFFFFFFu, transparent);
+        FrameRenderer renderer(square, options);
+        renderer.Render(0);
+        const uint8_t* background = renderer.GetPixels(); // a corner
+        // The texels of the top row show in their own colours, give or take the light.
+        for (size_t texel = 0; texel < 4; ++texel) {
+            int colour[3];
+            for (int k = 0; k < 3; ++k)
+                colour[k] = transparent ? (PIXELS[4 * texel + k] + background[k]) / 2 : PIXELS[4 * texel + k];
+            bool seen = false;
+            for (int pixel = 0; pixel < 64 * 48 && !seen; ++pixel) {
+                const uint8_t* drawn = renderer.GetPixels() + 4 * pixel;
+                seen = std::abs(drawn[0] - colour[0]) + std::abs(drawn[1] - colour[1]) +
+                           std::abs(drawn[2] - colour[2]) <=
+                       (transparent ? 30 : 60);
+            }
+            EXPECT_TRUE(seen) << (transparent ? "see-through: " : "") << "texel " << texel << " ("
+                              << colour[0] << "," << colour[1] << "," << colour[2]
+                              << ") is not in the picture";
         }
-        EXPECT_TRUE(seen) << "texel " << texel << " (" << int(colour[0]) << "," << int(colour[1]) << ","
-                          << int(colour[2]) << ") is not in the picture";
     }
 
     MStlTexture* texture = object.mesh->GetTextureFactory(true)->GetTextures().at(0);
