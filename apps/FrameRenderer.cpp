@@ -490,9 +490,17 @@ void FrameRenderer::_DrawSeeThrough(const Camera& camera) {
         return;
     // Before the cache's pass, which writes depth: whatever these cover stays visible through them.
     const Vector eye = camera.GetEye();
+    // Each object's distance where the viewer has placed it (world = scale x point + offset).
+    const auto distance = [&](const SeeThrough& entry) {
+        const Placement& placement = GetPlacement(_IndexOf(*entry.object));
+        const Vector centre = entry.object->bounds.Centre();
+        return Distance({placement.scale[0] * centre.x + placement.offset[0],
+                         placement.scale[1] * centre.y + placement.offset[1],
+                         placement.scale[2] * centre.z + placement.offset[2]},
+                        eye);
+    };
     std::sort(mv_see_through.begin(), mv_see_through.end(), [&](const SeeThrough& a, const SeeThrough& b) {
-        const double far_a = Distance(a.object->bounds.Centre(), eye);
-        const double far_b = Distance(b.object->bounds.Centre(), eye);
+        const double far_a = distance(a), far_b = distance(b);
         return far_a != far_b ? far_a > far_b : a.object < b.object;
     });
     mp_device->StartTransparency(false);

@@ -65,20 +65,37 @@ Options SmallOptions(bool along_y = false) {
 
 } // namespace
 
+// Untextured boxes are sorted by the cache, textured ones drawn whole, farthest first.
 TEST(RendererTest, NearerOfTwoTransparentObjectsDominatesFromEitherSideOfTheOrbit) {
-    Scene scene;
-    AddBox(scene, {-20, -25, -20}, {20, -5, 20}, WithAlpha(RED, 160), true);
-    AddBox(scene, {-20, 5, -20}, {20, 25, 20}, WithAlpha(GREEN, 160), true);
-    Options options = SmallOptions(true);
-    options.frames = 2;
-    options.orbit_degrees = 360.0; // frame 1 looks from the other side
-    FrameRenderer renderer(scene, options);
-    EXPECT_TRUE(renderer.Render(0).sorted);
-    const Pixel front = At(renderer, WIDTH / 2, HEIGHT / 2);
-    EXPECT_GT(front[0], front[1] + 60) << "red is nearer from y = -100";
-    EXPECT_TRUE(renderer.Render(1).sorted);
-    const Pixel back = At(renderer, WIDTH / 2, HEIGHT / 2);
-    EXPECT_GT(back[1], back[0] + 60) << "green is nearer from y = +100";
+    for (const bool textured : {false, true}) {
+        SCOPED_TRACE(textured ? "textured" : "untextured");
+        Scene scene;
+        const auto add = [&](const MMPoint3d<double>& minimum, const MMPoint3d<double>& maximum,
+                             uint32_t colour) {
+            if (!textured)
+                return AddBox(scene, minimum, maximum, WithAlpha(colour, 160), true);
+            PrimitiveBuilder builder;
+            builder.AddBox(minimum, maximum, 2);
+            StlMesh mesh = builder.Take();
+            // One texel of the colour; the colour word gives only the opacity.
+            mesh.texture = std::make_shared<const StlMesh::Image>(
+                StlMesh::Image{1, 1, {uint8_t(colour), uint8_t(colour >> 8), uint8_t(colour >> 16), 255}});
+            mesh.texture_coordinates.assign(mesh.triangles.size(), {0, 0, 0, 0, 0, 0});
+            scene.AddMesh(std::move(mesh), "box", WithAlpha(0xFFFFFFFFu, 160), true);
+        };
+        add({-20, -25, -20}, {20, -5, 20}, RED);
+        add({-20, 5, -20}, {20, 25, 20}, GREEN);
+        Options options = SmallOptions(true);
+        options.frames = 2;
+        options.orbit_degrees = 360.0; // frame 1 looks from the other side
+        FrameRenderer renderer(scene, options);
+        EXPECT_EQ(renderer.Render(0).sorted, !textured) << "the cache sorts only what it draws";
+        const Pixel front = At(renderer, WIDTH / 2, HEIGHT / 2);
+        EXPECT_GT(front[0], front[1] + 60) << "red is nearer from y = -100";
+        EXPECT_EQ(renderer.Render(1).sorted, !textured);
+        const Pixel back = At(renderer, WIDTH / 2, HEIGHT / 2);
+        EXPECT_GT(back[1], back[0] + 60) << "green is nearer from y = +100";
+    }
 }
 
 // A transparent box in front of an opaque one mixes the two colours. Without a tolerance the
