@@ -397,8 +397,7 @@ FrameStats FrameRenderer::Render(int index) {
         }
     }
     md_last_animation_scale = animation;
-    _DrawSeeThrough(camera);
-    stats.transparent_triangles += mn_see_through_triangles;
+    stats.transparent_triangles += _DrawSeeThrough(camera);
     const Clock::time_point opaque_drawn = Clock::now();
 
     mo_probe.Reset();
@@ -484,10 +483,9 @@ const FrameRenderer::Placement& FrameRenderer::GetPlacement(size_t index) const 
     return index < mv_placements.size() ? mv_placements[index] : UNPLACED;
 }
 
-void FrameRenderer::_DrawSeeThrough(const Camera& camera) {
-    mn_see_through_triangles = 0;
+uint64_t FrameRenderer::_DrawSeeThrough(const Camera& camera) {
     if (mv_see_through.empty())
-        return;
+        return 0;
     // Before the cache's pass, which writes depth: whatever these cover stays visible through them.
     const Vector eye = camera.GetEye();
     // Each object's distance where the viewer has placed it (world = scale x point + offset).
@@ -506,6 +504,7 @@ void FrameRenderer::_DrawSeeThrough(const Camera& camera) {
     mp_device->StartTransparency(false);
     mp_device->EnableZBuffer(true, false);
     mp_device->SetBackfaceVisible(true, true);
+    uint64_t triangles = 0;
     for (SeeThrough& entry : mv_see_through) {
         const SceneObject& object = *entry.object;
         mp_device->SetTransformObjectWorld(_Place(_IndexOf(object), object.GetMeshToWorld().data()));
@@ -513,10 +512,11 @@ void FrameRenderer::_DrawSeeThrough(const Camera& camera) {
         mp_device->SetTexture(object.texture.get());
         entry.container->RenderTriangles(*mp_device, true, false, 0);
         mp_device->SetTexture(nullptr);
-        mn_see_through_triangles += object.triangles;
+        triangles += object.triangles;
     }
     mp_device->EndTransparency();
     mp_device->EnableZBuffer(true, true);
+    return triangles;
 }
 
 size_t FrameRenderer::_IndexOf(const SceneObject& object) const {

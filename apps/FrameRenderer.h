@@ -87,7 +87,6 @@ private:
         std::unique_ptr<IVVertexContainerStlDataTexturedAnimation> container;
     };
     std::vector<SeeThrough> mv_see_through;
-    uint64_t mn_see_through_triangles = 0;
     std::unique_ptr<IVTransparencyCache> mp_cache;
     std::unique_ptr<Overlay> mp_overlay;
     double md_last_animation_scale = 0.0;
@@ -124,8 +123,8 @@ public:
 
 private:
     size_t _IndexOf(const SceneObject& object) const;
-    // The transparent objects with a texture, farthest first; counts their triangles.
-    void _DrawSeeThrough(const Camera& camera);
+    // The transparent objects with a texture, farthest first; returns their triangle count.
+    uint64_t _DrawSeeThrough(const Camera& camera);
     // The object-to-world matrix of object `index` with its placement applied (scratch storage).
     const float* _Place(size_t index, const float* object_world);
     // A transparent object's registration with its placement applied.
