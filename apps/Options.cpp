@@ -219,7 +219,8 @@ void Options::Register(CLI::App& app, Options& options) {
             number(options.subdivide_pixels));
     AddText(app, "--alpha", "A",
             "opacity of the model files' meshes, 0 < A <= 1, times their material's (OBJ d); below 1 "
-            "they are drawn transparent, sorted back to front [default: 1]",
+            "they are drawn transparent: sorted back to front, or with a texture blended whole, farthest "
+            "first [default: 1]",
             number(options.alpha));
     AddText(app, "--animate", "SCALE",
             "displace points along their normals by SCALE model units (in a sequence, SCALE x cos(2 "
