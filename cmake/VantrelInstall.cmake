@@ -24,6 +24,7 @@ target_sources(vantrel PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} F
     pano/IVRenderFactoryStubSoftPano.h
     pano/IVRenderSoftPano.h
     pano/IVPanoProjector.h
+    pano/IVPanoColumns.h
     containers/IVVertexContainerSTLData.h
     containers/IVVertexContainerStlDataAnimation.h
     containers/IVVertexContainerStlDataTexturedAnimation.h

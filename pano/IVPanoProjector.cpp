@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <immintrin.h>
 
 namespace {
 
@@ -38,27 +37,6 @@ bool IsOnPositiveSide(const float* a, const float* b, const float* c, const floa
     const double v0 = double(c[0] - a[0]), v1 = double(c[1] - a[1]), v2 = double(c[2] - a[2]);
     const double g0 = u1 * v2 - u2 * v1, g1 = u2 * v0 - u0 * v2, g2 = u0 * v1 - u1 * v0;
     return (double(normal[0]) * g0 + double(normal[1]) * g1) + double(normal[2]) * g2 > 0.0;
-}
-
-// matrix x (x, y, z, w) for all four rows at once, from the matrix's columns: lane i sums
-// ((m[4i] x + m[4i+1] y) + m[4i+2] z) + m[4i+3] w in single precision, exactly as
-// IVRender::MultiplyMatrix does (SSE multiplies and adds round each lane like the scalar
-// operations, and nothing is contracted).
-inline __m128 MultiplyColumns(const float* columns, __m128 x, __m128 y, __m128 z, __m128 w) {
-    __m128 sum = _mm_mul_ps(_mm_load_ps(columns), x);
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 4), y));
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 8), z));
-    return _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(columns + 12), w));
-}
-
-template <int LANE> inline __m128 Broadcast(__m128 value) {
-    return _mm_shuffle_ps(value, value, _MM_SHUFFLE(LANE, LANE, LANE, LANE));
-}
-
-// out = matrix x (point, 1), from the matrix's columns.
-inline void MultiplyPoint(float* out, const float* columns, const float* point) {
-    _mm_storeu_ps(out, MultiplyColumns(columns, _mm_set1_ps(point[0]), _mm_set1_ps(point[1]),
-                                       _mm_set1_ps(point[2]), _mm_set1_ps(1.0f)));
 }
 
 // One raster normal for every piece of a source triangle: the plane of its corners carried
@@ -119,21 +97,6 @@ HomogeneousClipper::Vertex ToVertex(const float* homogeneous, const float* textu
 IVPanoProjector::IVPanoProjector() = default;
 
 IVPanoProjector::~IVPanoProjector() = default;
-
-void IVPanoProjector::ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z,
-                                       float w) {
-    // Route B with the object-to-world stage in front; the work around the transform stays in
-    // registers.
-    alignas(16) float world[4];
-    _mm_store_ps(world, MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(x), _mm_set1_ps(y),
-                                        _mm_set1_ps(z), _mm_set1_ps(w)));
-    float moved[3];
-    setup.transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
-    const __m128 eye = MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[0]),
-                                       _mm_set1_ps(moved[1]), _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
-    _mm_storeu_ps(homogeneous, MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye),
-                                               Broadcast<1>(eye), Broadcast<2>(eye), Broadcast<3>(eye)));
-}
 
 void IVPanoProjector::_Project(Corner& corner) {
     Corner* corners[1] = {&corner};

@@ -16,6 +16,7 @@
 // Threading: one projector per thread. Projectors of one device may run at once when the
 // transform stands concurrent calls; the setup is only read.
 #include "host/math/MMTransform.h"
+#include "pano/IVPanoColumns.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -59,8 +60,19 @@ public:
     IVPanoProjector(const IVPanoProjector&) = delete;
     IVPanoProjector& operator=(const IVPanoProjector&) = delete;
 
-    // Route A before the divide, through the transform (which must be set).
-    static void ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z, float w);
+    // Route A before the divide, through the transform (which must be set); inline, since route A
+    // asks for it at every point.
+    static void ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z, float w) {
+        alignas(16) float world[4];
+        _mm_store_ps(world, MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(x),
+                                            _mm_set1_ps(y), _mm_set1_ps(z), _mm_set1_ps(w)));
+        float moved[3];
+        setup.transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
+        const __m128 eye = MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[0]),
+                                           _mm_set1_ps(moved[1]), _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
+        _mm_storeu_ps(homogeneous, MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye),
+                                                   Broadcast<1>(eye), Broadcast<2>(eye), Broadcast<3>(eye)));
+    }
 
     // Where pieces go when a call is given no list: straight to `rasterizer`, each triangle
     // counted in `raster_triangles`. Only from the rasterizer's thread.

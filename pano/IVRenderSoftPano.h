@@ -169,7 +169,12 @@ private:
         mo_setup.transform = mp_transform;
         IVPanoProjector::ThroughTransform(mo_setup, homogeneous, x, y, z, w);
     }
-    void _RefreshColumns();
+    // Inline, since route A asks before every point; the rebuild runs once per change.
+    void _RefreshColumns() {
+        if (mn_columns_generation != mn_transform_generation)
+            _RebuildColumns();
+    }
+    void _RebuildColumns();
     // Brings mo_setup up to date with the device's matrices, transform and extensions.
     void _RefreshSetup();
 

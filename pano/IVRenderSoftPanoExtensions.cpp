@@ -9,9 +9,7 @@
 
 #include <cstring>
 
-void IVRenderSoftPano::_RefreshColumns() {
-    if (mn_columns_generation == mn_transform_generation)
-        return;
+void IVRenderSoftPano::_RebuildColumns() {
     // The matrices transposed once per change rather than once per point.
     const float* matrices[4] = {ma_object_world, ma_world_eye, ma_eye_raster, ma_object_raster};
     for (int k = 0; k < 4; ++k)
