@@ -5,8 +5,8 @@
 // inside a room-sized box, literal and with near clipping and subdivision (reported with the
 // triangles handed to the rasterizer).
 //
-// Route A with the radial fisheye measures 44 to 45 M points/s at this machine's usual speed, 30 M
-// in its slow phases (when the transform-free route drops from over 200 to about 132 M as well).
+// Route A with the radial fisheye measures about 45 M points/s at this machine's usual speed, 30 to
+// 36 M in its slow phases (when the transform-free route drops from over 200 to about 130 M as well).
 // A third of a point's time is the stand-in's own std::atan; the device's share is the
 // object-to-world product, the transform's float entry and the two products behind it.
 #include "apps/EquirectTransform.h"
