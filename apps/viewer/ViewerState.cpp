@@ -526,8 +526,11 @@ std::string ViewerState::Describe() {
     }
     const Bounds box = GetSelectionBox();
     if (!box.IsEmpty()) {
-        std::snprintf(buffer, sizeof buffer, " box=%.9g,%.9g,%.9g,%.9g,%.9g,%.9g", box.minimum.x,
-                      box.minimum.y, box.minimum.z, box.maximum.x, box.maximum.y, box.maximum.z);
+        // In model units, as the files and --eye give them, not about the scene's world offset.
+        const MMPoint3d<double>& offset = mo_scene.GetWorldOffset();
+        std::snprintf(buffer, sizeof buffer, " box=%.9g,%.9g,%.9g,%.9g,%.9g,%.9g", box.minimum.x + offset.x,
+                      box.minimum.y + offset.y, box.minimum.z + offset.z, box.maximum.x + offset.x,
+                      box.maximum.y + offset.y, box.maximum.z + offset.z);
         text += buffer;
     }
     if (const IVRenderEx::CBoundingBox* gizmo = GetGizmo()) {

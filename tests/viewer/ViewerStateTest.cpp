@@ -297,18 +297,19 @@ TEST_F(ViewerStateTest, MiddleDragLooksAroundFromTheEyeAndArrowsWalkLevel) {
     }
 }
 
-// A click on one part of an OBJ object in several materials selects the whole object.
+// A click on one part of an OBJ object in several materials selects the whole object. The file lies
+// 100 units out, so the scene is drawn about a world offset; `print` still gives model units.
 TEST(ViewerObjectTest, AClickOnAPartSelectsItsWholeObject) {
     ScratchDirectory folder;
     folder.Write("parts.mtl", "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n");
     Options options = ViewerOptions(WIDTH, HEIGHT, folder.Path("shot.png"));
     options.meshes = {folder.Write("parts.obj", "mtllib parts.mtl\n"
-                                                "v -3 0 0\nv -2 0 0\nv -2 1 0\nv -3 1 0\nv -1 0 0\nv -1 1 0\n"
-                                                "v 2 0 0\nv 3 0 0\nv 3 1 0\nv 2 1 0\n"
+                                                "v 97 0 0\nv 98 0 0\nv 98 1 0\nv 97 1 0\nv 99 0 0\nv 99 1 0\n"
+                                                "v 102 0 0\nv 103 0 0\nv 103 1 0\nv 102 1 0\n"
                                                 "o left\nusemtl red\nf 1 2 3 4\nusemtl blue\nf 2 5 6 3\n"
                                                 "o right\nusemtl red\nf 7 8 9 10\n")};
-    options.eye = MMPoint3d<double>{0, 0.5, 6};
-    options.target = MMPoint3d<double>{0, 0.5, 0};
+    options.eye = MMPoint3d<double>{100, 0.5, 6};
+    options.target = MMPoint3d<double>{100, 0.5, 0};
     std::ostringstream errors;
     Scene scene = SceneLoader::Load(options, "test", errors);
     ASSERT_EQ(scene.GetObjects().size(), 3u);
@@ -317,7 +318,7 @@ TEST(ViewerObjectTest, AClickOnAPartSelectsItsWholeObject) {
     const struct {
         MMPoint3d<double> point; // model units
         std::vector<size_t> selection;
-    } clicks[] = {{{-2.5, 0.5, 0}, {0, 1}}, {{-1.5, 0.5, 0}, {0, 1}}, {{2.5, 0.5, 0}, {2}}};
+    } clicks[] = {{{97.5, 0.5, 0}, {0, 1}}, {{98.5, 0.5, 0}, {0, 1}}, {{102.5, 0.5, 0}, {2}}};
     for (const auto& click : clicks) {
         MMPoint3d<double> window;
         ASSERT_TRUE(state.GetWindowProjection().Transform(window, scene.ToWorld(click.point), false));
@@ -330,6 +331,8 @@ TEST(ViewerObjectTest, AClickOnAPartSelectsItsWholeObject) {
                           state, out);
         EXPECT_EQ(state.GetSelection(), click.selection) << "at x " << click.point.x;
     }
+    ASSERT_NE(scene.GetWorldOffset().x, 0.0) << "precondition: the scene is drawn about an offset";
+    EXPECT_NE(state.Describe().find(" box=102,0,0,103,1,0 "), std::string::npos) << state.Describe();
 }
 
 TEST_F(ViewerStateTest, ScreenshotsAreWrittenAndAFailureOnlyReachesTheStatusLine) {
