@@ -11,6 +11,10 @@
 
 namespace {
 
+using IVPanoColumns::Broadcast;
+using IVPanoColumns::MultiplyColumns;
+using IVPanoColumns::MultiplyPoint;
+
 // Bisection steps when narrowing an edge to its jump; the float positions stop changing
 // earlier for any edge that is not astronomically long.
 constexpr int JUMP_STEPS = 40;

@@ -64,14 +64,17 @@ public:
     // asks for it at every point.
     static void ThroughTransform(const Setup& setup, float* homogeneous, float x, float y, float z, float w) {
         alignas(16) float world[4];
-        _mm_store_ps(world, MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(x),
-                                            _mm_set1_ps(y), _mm_set1_ps(z), _mm_set1_ps(w)));
+        _mm_store_ps(world, IVPanoColumns::MultiplyColumns(setup.columns[Setup::OBJECT_WORLD], _mm_set1_ps(x),
+                                                           _mm_set1_ps(y), _mm_set1_ps(z), _mm_set1_ps(w)));
         float moved[3];
         setup.transform->Transform(moved, world[0], world[1], world[2], false); // its result is not looked at
-        const __m128 eye = MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[0]),
+        const __m128 eye =
+            IVPanoColumns::MultiplyColumns(setup.columns[Setup::WORLD_EYE], _mm_set1_ps(moved[0]),
                                            _mm_set1_ps(moved[1]), _mm_set1_ps(moved[2]), _mm_set1_ps(1.0f));
-        _mm_storeu_ps(homogeneous, MultiplyColumns(setup.columns[Setup::EYE_RASTER], Broadcast<0>(eye),
-                                                   Broadcast<1>(eye), Broadcast<2>(eye), Broadcast<3>(eye)));
+        _mm_storeu_ps(homogeneous, IVPanoColumns::MultiplyColumns(
+                                       setup.columns[Setup::EYE_RASTER], IVPanoColumns::Broadcast<0>(eye),
+                                       IVPanoColumns::Broadcast<1>(eye), IVPanoColumns::Broadcast<2>(eye),
+                                       IVPanoColumns::Broadcast<3>(eye)));
     }
 
     // Where pieces go when a call is given no list: straight to `rasterizer`, each triangle

@@ -54,7 +54,7 @@ void IVVertexContainerTransparency::_Optimise(IIVVertexStream<IVVertexPNC>& stre
     IVTransparencyCache& cache = *mp_cache;
     // While the sort has checked the visit ranges, each registration's colour is worked out once:
     // along the draw order the meshes alternate unpredictably, and a change of colour at every
-    // change of mesh cost a tenth of the fill.
+    // change of mesh cost a tenth of a turned-view pass.
     bool by_range = cache.mb_position_stls_valid &&
                     cache.mv_range_colours.size() == cache.mv_visit_range_references.size();
     if (by_range) {
